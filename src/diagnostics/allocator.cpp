@@ -1,0 +1,154 @@
+#include "diagnostics/allocator.h"
+
+#include <malloc.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace Nimbel {
+namespace {
+
+struct Counters {
+    std::atomic<uint64_t> peakLiveBytes{0};
+    std::atomic<uint64_t> liveBlocksAtPeak{0};
+    std::atomic<uint64_t> bytesAllocated{0};
+    std::atomic<uint64_t> allocations{0};
+    std::atomic<uint64_t> bytesFreed{0};
+    std::atomic<uint64_t> frees{0};
+};
+
+// Constant-initialised, so the counters are valid before any static
+// constructor of the library runs and allocates.
+constinit Counters g_counters;
+constinit AllocatorHooks g_hooks;
+constinit std::atomic<bool> g_initialised{false};
+
+size_t RuntimeBlockSize(const void* block) {
+    return block == nullptr ? 0 : malloc_usable_size(const_cast<void*>(block));
+}
+
+// The peak and its block count are two separate stores: under contention they
+// may come from different moments, which the counters' readers accept.
+void UpdatePeak(Counters& c) {
+    const uint64_t live = c.bytesAllocated.load() - c.bytesFreed.load();
+    uint64_t peak = c.peakLiveBytes.load();
+    while (live > peak) {
+        if (c.peakLiveBytes.compare_exchange_weak(peak, live)) {
+            c.liveBlocksAtPeak.store(c.allocations.load() - c.frees.load());
+            return;
+        }
+    }
+}
+
+void* CountingAllocate(size_t size, void* context) {
+    auto& c = *static_cast<Counters*>(context);
+    void* block = std::malloc(size);
+    c.bytesAllocated += RuntimeBlockSize(block);
+    c.allocations += 1;
+    UpdatePeak(c);
+    return block;
+}
+
+void CountingFree(void* block, void* context) {
+    if (block == nullptr) return;
+    auto& c = *static_cast<Counters*>(context);
+    const size_t size = RuntimeBlockSize(block);
+    std::free(block);
+    c.bytesFreed += size;
+    c.frees += 1;
+}
+
+void* CountingReallocate(void* block, size_t size, void* context) {
+    auto& c = *static_cast<Counters*>(context);
+    const size_t oldSize = RuntimeBlockSize(block);
+    void* moved = std::realloc(block, size);
+    if (moved == nullptr && size != 0) {
+        // The old block is still live: nothing was freed or obtained.
+        c.allocations += 1;
+        return nullptr;
+    }
+    c.bytesFreed += oldSize;
+    c.frees += block != nullptr ? 1 : 0;
+    c.bytesAllocated += RuntimeBlockSize(moved);
+    c.allocations += 1;
+    UpdatePeak(c);
+    return moved;
+}
+
+char* CountingDuplicateText(const char* text, void* context) {
+    auto& c = *static_cast<Counters*>(context);
+    char* copy = strdup(text);
+    c.bytesAllocated += RuntimeBlockSize(copy);
+    c.allocations += 1;
+    UpdatePeak(c);
+    return copy;
+}
+
+size_t CountingBlockSize(const void* block, void*) { return RuntimeBlockSize(block); }
+
+// First use installs the counting hooks with zeroed counters. A racing first
+// use from two threads installs the same hooks twice, which is harmless.
+const AllocatorHooks& Hooks() noexcept {
+    if (!g_initialised.load(std::memory_order_acquire)) {
+        if (!g_initialised.exchange(true)) {
+            g_counters.peakLiveBytes = 0;
+            g_counters.liveBlocksAtPeak = 0;
+            g_counters.bytesAllocated = 0;
+            g_counters.allocations = 0;
+            g_counters.bytesFreed = 0;
+            g_counters.frees = 0;
+            g_hooks = AllocatorHooks{CountingAllocate, CountingFree, CountingReallocate,
+                                     CountingDuplicateText, CountingBlockSize, &g_counters};
+        }
+    }
+    return g_hooks;
+}
+
+} // namespace
+
+void* Allocate(size_t size) noexcept {
+    const AllocatorHooks& h = Hooks();
+    return h.allocate ? h.allocate(size, h.context) : std::malloc(size);
+}
+
+void Free(void* block) noexcept {
+    const AllocatorHooks& h = Hooks();
+    if (h.free) {
+        h.free(block, h.context);
+    } else {
+        std::free(block);
+    }
+}
+
+void* Reallocate(void* block, size_t size) noexcept {
+    const AllocatorHooks& h = Hooks();
+    return h.reallocate ? h.reallocate(block, size, h.context) : std::realloc(block, size);
+}
+
+char* DuplicateText(const char* text) noexcept {
+    const AllocatorHooks& h = Hooks();
+    return h.duplicateText ? h.duplicateText(text, h.context) : strdup(text);
+}
+
+size_t BlockSize(const void* block) noexcept {
+    const AllocatorHooks& h = Hooks();
+    return h.blockSize ? h.blockSize(block, h.context) : RuntimeBlockSize(block);
+}
+
+void SetAllocatorHooks(const AllocatorHooks& hooks) noexcept {
+    g_initialised.store(true);
+    g_hooks = hooks;
+}
+
+MemoryStats ReadMemoryStats() noexcept {
+    Hooks();
+    return MemoryStats{g_counters.peakLiveBytes.load(), g_counters.liveBlocksAtPeak.load(),
+                       g_counters.bytesAllocated.load(), g_counters.allocations.load(),
+                       g_counters.bytesFreed.load(),     g_counters.frees.load()};
+}
+
+void ThrowBadAlloc() { throw std::bad_alloc(); }
+
+} // namespace Nimbel
