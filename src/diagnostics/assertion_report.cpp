@@ -1,0 +1,76 @@
+#include "diagnostics/assertion_report.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+#include "diagnostics/log_group_table.h"
+#include "diagnostics/log_level.h"
+#include "diagnostics/logger.h"
+
+namespace Nimbel {
+namespace {
+
+constexpr size_t kDescriptionCapacity = 1024;
+
+bool IsPresent(const char* text) {
+    return text != nullptr && text[0] != '\0';
+}
+
+}  // namespace
+
+std::string AssertionReport::Text() const {
+    std::string text = "Assertion failed!\n\n";
+    if (IsPresent(file)) {
+        text += "File: ";
+        text += file;
+        text += "\n";
+    }
+    if (line != 0) {
+        text += "Line: ";
+        text += std::to_string(line);
+        text += "\n\n";
+    }
+    if (IsPresent(function)) {
+        text += "Function: ";
+        text += function;
+        text += "\n\n";
+    }
+    if (IsPresent(expression)) {
+        text += "Expression: ";
+        text += expression;
+    }
+    if (IsPresent(description)) {
+        text += "\n\nDescription: ";
+        text += description;
+    }
+    return text;
+}
+
+void Report(const char* expression, const char* description, const char* file, int32_t line,
+            const char* function) {
+    const AssertionReport report{expression, description, file, line, function};
+    Log(kLogError, LogGroups::DBG, "%s", report.Text().c_str());
+}
+
+void ReportFormatted(const char* expression, const char* file, int32_t line, const char* function,
+                     const char* descriptionFormat, ...) {
+    char description[kDescriptionCapacity] = "";
+    if (descriptionFormat != nullptr) {
+        va_list arguments;
+        va_start(arguments, descriptionFormat);
+        if (std::vsnprintf(description, sizeof description, descriptionFormat, arguments) < 0) {
+            description[0] = '\0';
+        }
+        va_end(arguments);
+    }
+    Report(expression, description, file, line, function);
+}
+
+void Fatal(const char* expression, const char* description, const char* file, int32_t line,
+           const char* function) {
+    Report(expression, description, file, line, function);
+    std::abort();
+}
+
+}  // namespace Nimbel

@@ -1,0 +1,11 @@
+#include "diagnostics/internal/thread_identity.h"
+
+#include <unistd.h>
+
+namespace Nimbel::internal {
+
+uint32_t CurrentThreadId() noexcept {
+    return static_cast<uint32_t>(gettid());
+}
+
+}  // namespace Nimbel::internal

@@ -1,0 +1,22 @@
+#include "diagnostics/std_err_log_target.h"
+
+namespace Nimbel {
+
+StdErrLogTarget::StdErrLogTarget(const LogTargetSettings& settings, std::FILE* stream)
+    : BaseConsoleLogTarget(settings, stream) {}
+
+// Detached before its members go, so no dispatch reaches a half-destroyed
+// target.
+StdErrLogTarget::~StdErrLogTarget() {
+    Close();
+}
+
+void StdErrLogTarget::Flush() {
+    FlushStream();
+}
+
+void StdErrLogTarget::EmitLocked(std::FILE* stream, const char* line) {
+    std::fputs(line, stream);
+}
+
+}  // namespace Nimbel

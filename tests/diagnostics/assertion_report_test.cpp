@@ -1,0 +1,87 @@
+#include "diagnostics/assertion_report.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "diagnostics/log_group_table.h"
+#include "diagnostics/log_level.h"
+#include "tests/diagnostics/log_test_support.h"
+
+namespace Nimbel {
+namespace {
+
+using testing::CaptureLogTarget;
+using testing::ScopedFreshLogger;
+
+TEST(AssertionReportTest, TextHasOnlyThePartsThatArePresent) {
+    struct Case {
+        const char* description;
+        AssertionReport report;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"code only",
+         {kAssertIncompatibleCore, "", "", 0, ""},
+         "Assertion failed!\n\nExpression: ALE-EECF0606"},
+        {"description only",
+         {"", "the future broke", "", 0, ""},
+         "Assertion failed!\n\n\n\nDescription: the future broke"},
+        {"every part",
+         {"count > 0", "no games", "match_list.cpp", 12, "Load"},
+         "Assertion failed!\n\nFile: match_list.cpp\nLine: 12\n\nFunction: Load\n\n"
+         "Expression: count > 0\n\nDescription: no games"},
+        {"negative line, no file",
+         {"x", "", "", -3, ""},
+         "Assertion failed!\n\nLine: -3\n\nExpression: x"},
+        {"line 0 and empty file write neither line",
+         {"x", "", "", 0, "Run"},
+         "Assertion failed!\n\nFunction: Run\n\nExpression: x"},
+        {"null texts count as empty",
+         {nullptr, nullptr, nullptr, 0, nullptr},
+         "Assertion failed!\n\n"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.report.Text(), c.expected) << c.description;
+    }
+}
+
+TEST(AssertionReportTest, ReportLogsItsTextLiterallyAtErrorInDbg) {
+    const ScopedFreshLogger logger;
+    CaptureLogTarget target;
+    target.Configure(kLogOkay, 0, 0, nullptr);
+    Report("100%s done", "", "", 0, "");
+    const auto entries = target.Entries();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].level, kLogError);
+    EXPECT_EQ(entries[0].groups, LogGroups::DBG);
+    EXPECT_EQ(entries[0].message, "Assertion failed!\n\nExpression: 100%s done");
+}
+
+TEST(AssertionReportTest, FormattedDescriptionIsExpandedAndCutAt1023Characters) {
+    const ScopedFreshLogger logger;
+    CaptureLogTarget target;
+    target.Configure(kLogOkay, 0, 0, nullptr);
+    const std::string longText(2000, 'd');
+    ReportFormatted(kAssertTimeConversion, "", 0, "", "%d ms", -5);
+    ReportFormatted("", "", 0, "", "%s", longText.c_str());
+    const auto entries = target.Entries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].message,
+              "Assertion failed!\n\nExpression: ALE-8A14EBBK\n\nDescription: -5 ms");
+    EXPECT_EQ(entries[1].message,
+              "Assertion failed!\n\n\n\nDescription: " + std::string(1023, 'd'));
+}
+
+TEST(AssertionReportDeathTest, FatalLogsTheReportThenAborts) {
+    EXPECT_DEATH(
+        {
+            const ScopedFreshLogger logger;
+            Logger::StdErrTarget().RedirectTo(stderr);
+            Fatal(kAssertFutureError, "", "", 0, "");
+        },
+        "ERROR\\| Assertion failed!\n\nExpression: ALE-6D828C10");
+}
+
+}  // namespace
+}  // namespace Nimbel
