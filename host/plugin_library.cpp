@@ -1,0 +1,83 @@
+#include "host/plugin_library.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+
+namespace KzoHost {
+
+std::string ExportNameForPath(const std::string& path) {
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    if (name.size() > 3 && name.compare(name.size() - 3, 3, ".so") == 0) name.resize(name.size() - 3);
+    if (name.size() > 7 && name.compare(0, 4, "jvp-") == 0 && name[6] == '-') name.erase(0, 7);
+    std::replace(name.begin(), name.end(), '-', '_');
+    return "load_" + name;
+}
+
+std::unique_ptr<PluginLibrary> PluginLibrary::Open(const std::string& path, std::string& error) {
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        const char* reason = dlerror();
+        error = reason != nullptr ? reason : "cannot open " + path;
+        return nullptr;
+    }
+    const std::string exportName = ExportNameForPath(path);
+    void* symbol = dlsym(handle, exportName.c_str());
+    if (symbol == nullptr) {
+        error = path + " has no export " + exportName;
+        dlclose(handle);
+        return nullptr;
+    }
+    auto entry = reinterpret_cast<PluginLoadFn>(symbol);
+    return std::unique_ptr<PluginLibrary>(new PluginLibrary(handle, entry, exportName));
+}
+
+PluginLibrary::PluginLibrary(void* handle, PluginLoadFn entry, std::string exportName)
+    : m_handle(handle), m_entry(entry), m_exportName(std::move(exportName)) {}
+
+PluginLibrary::~PluginLibrary() {
+    Stop();
+    dlclose(m_handle);
+}
+
+bool PluginLibrary::Load(const CoreVersion& core, std::string& error) {
+    m_record = PluginLoadRecord{};
+    m_record.major = core.major;
+    m_record.minor = core.minor;
+    m_record.patch = core.patch;
+    m_entry(&m_record);
+    if (m_record.callbacks == nullptr || m_record.module == nullptr ||
+        m_record.shortName == nullptr) {
+        error = "the plug-in did not answer the load record";
+        return false;
+    }
+    const PluginCallbacks& callbacks = *m_record.callbacks;
+    if (callbacks.start == nullptr || callbacks.stop == nullptr ||
+        callbacks.getMemoryStats == nullptr) {
+        error = "the plug-in answered an incomplete callback table";
+        return false;
+    }
+    m_loaded = true;
+    return true;
+}
+
+bool PluginLibrary::Start(const CoreContext& context) {
+    if (!m_loaded || m_started) return false;
+    m_started = true; // Stop is owed even when Start answers false
+    return m_record.callbacks->start(m_record.module, &context);
+}
+
+void PluginLibrary::Stop() {
+    if (!m_loaded) return;
+    m_started = false;
+    m_loaded = false;
+    m_record.callbacks->stop(m_record.module);
+}
+
+std::array<uint64_t, 7> PluginLibrary::MemoryStats() const {
+    std::array<uint64_t, 7> stats{};
+    if (m_loaded) m_record.callbacks->getMemoryStats(m_record.module, stats.data());
+    return stats;
+}
+
+} // namespace KzoHost

@@ -1,0 +1,64 @@
+// A plug-in shared library loaded the way the platform core loads it: open the
+// library, call its one export with the core's API version, check the answer,
+// then Start, read memory statistics, Stop, and unload.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "abi/core_abi.h"
+
+namespace KzoHost {
+
+struct CoreVersion {
+    uint32_t major = 18;
+    uint32_t minor = 0;
+    uint32_t patch = 0;
+};
+
+class PluginLibrary {
+public:
+    /// Opens the library at `path` and finds its export, named
+    /// "load_" + the short name with "-" as "_" (the file name without its
+    /// "jvp-xx-" prefix and ".so" suffix). Null with `error` set on failure.
+    [[nodiscard]] static std::unique_ptr<PluginLibrary> Open(const std::string& path,
+                                                             std::string& error);
+
+    /// Stops the plug-in if it is still loaded (its module is destroyed only
+    /// by Stop), then unloads the library.
+    ~PluginLibrary();
+    PluginLibrary(const PluginLibrary&) = delete;
+    PluginLibrary& operator=(const PluginLibrary&) = delete;
+
+    /// Calls the export. False (with `error`) when the plug-in left the record
+    /// unanswered or answered it incompletely.
+    [[nodiscard]] bool Load(const CoreVersion& core, std::string& error);
+    [[nodiscard]] const PluginLoadRecord& Record() const noexcept { return m_record; }
+    [[nodiscard]] const std::string& ExportName() const noexcept { return m_exportName; }
+
+    /// Calls Start once; the context must outlive the plug-in's start.
+    [[nodiscard]] bool Start(const CoreContext& context);
+    /// Calls Stop once after a successful Load; later calls do nothing.
+    void Stop();
+    [[nodiscard]] bool IsStarted() const noexcept { return m_started; }
+
+    /// The plug-in's six counters and the trailing zero.
+    [[nodiscard]] std::array<uint64_t, 7> MemoryStats() const;
+
+private:
+    PluginLibrary(void* handle, PluginLoadFn entry, std::string exportName);
+
+    void* m_handle;
+    PluginLoadFn m_entry;
+    std::string m_exportName;
+    PluginLoadRecord m_record{};
+    bool m_loaded = false;
+    bool m_started = false;
+};
+
+/// "load_" + the plug-in's short name as an identifier, from its file path.
+[[nodiscard]] std::string ExportNameForPath(const std::string& path);
+
+} // namespace KzoHost

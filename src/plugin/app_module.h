@@ -1,0 +1,150 @@
+// The base of every plug-in module: the plug-in's identity, its connection to
+// the core and the operations the core's callbacks reach.
+//
+// Life: created by the entry export, `Start`ed once by the core, then serving
+// requests and events on the core's threads, then `Stop`ped once, which
+// destroys it. Every virtual operation below keeps its slot order; a concrete
+// module overrides only the destructor, `RegisterEndpoints` and `OnStart`.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "abi/core_abi.h"
+#include "diagnostics/logger.h"
+#include "plugin/api_version.h"
+#include "plugin/plugin_name.h"
+
+namespace Nimbel {
+
+class PluginLogTarget;
+
+/// Holds what a resource observer needs; its two operations do nothing here.
+class ResourceObserverBase {
+public:
+    ResourceObserverBase() = default;
+    ResourceObserverBase(const ResourceObserverBase&) = delete;
+    ResourceObserverBase& operator=(const ResourceObserverBase&) = delete;
+
+    /// Counts a subscription to a resource path (slot 0).
+    virtual void Subscribe(const std::string& path);
+    /// Counts one down (slot 1).
+    virtual void Unsubscribe(const std::string& path);
+
+protected:
+    ~ResourceObserverBase() = default;
+};
+
+/// Holds the plug-in's handle and names, and declares the forwards to the core.
+class EventSubscriberBase : public ResourceObserverBase {
+public:
+    virtual ~EventSubscriberBase();
+
+    /// Unsubscribes every event name still subscribed and empties the tables.
+    virtual void Shutdown();
+
+    virtual void SendRequest(CoreResponse* response, const CoreRequest* request) = 0;
+    virtual void ForwardUnnamed1(KzoWord a, KzoWord b) = 0;
+    virtual void ForwardUnnamed2(KzoWord a) = 0;
+    virtual void SubscribeEvent(const char* eventName, KzoWord handle, CoreEventCallback callback,
+                                void* callbackContext, KzoWord flags) = 0;
+    virtual void UnsubscribeEvent(const char* eventName, KzoWord handle) = 0;
+    virtual void ForwardUnnamed5(KzoWord a, KzoWord b, KzoWord c, uint64_t d, KzoWord e) = 0;
+    /// The core's Yield: runs the core's pending work, then returns.
+    virtual void YieldToCore() = 0;
+    virtual void BeginWait(const char* label, KzoWord zero) = 0;
+    virtual void EndWait() = 0;
+
+    [[nodiscard]] KzoWord PluginHandle() const noexcept { return m_pluginHandle; }
+    [[nodiscard]] const std::string& ShortName() const noexcept { return m_shortName; }
+    [[nodiscard]] const std::string& UserAgent() const noexcept { return m_userAgent; }
+    [[nodiscard]] bool IsStopping() const noexcept { return m_stopping.load(); }
+
+protected:
+    EventSubscriberBase() = default;
+
+    /// Keeps the handle and the short name and makes the user agent
+    /// "NimbelClient/<core version> (<short name>)".
+    void AttachToCore(KzoWord pluginHandle, const std::string& shortName,
+                      const ApiVersion& coreVersion);
+    void SetStopping() noexcept { m_stopping.store(true); }
+
+private:
+    KzoWord m_pluginHandle = 0;
+    std::string m_shortName;
+    std::string m_userAgent;
+    std::atomic<bool> m_stopping{false};
+};
+
+/// The framework's module base.
+class AppModule : public EventSubscriberBase {
+public:
+    AppModule();
+    ~AppModule() override;
+
+    // Forwards to the core's functions, each called with the table first.
+    void SendRequest(CoreResponse* response, const CoreRequest* request) override;
+    void ForwardUnnamed1(KzoWord a, KzoWord b) override;
+    void ForwardUnnamed2(KzoWord a) override;
+    void SubscribeEvent(const char* eventName, KzoWord handle, CoreEventCallback callback,
+                        void* callbackContext, KzoWord flags) override;
+    void UnsubscribeEvent(const char* eventName, KzoWord handle) override;
+    void ForwardUnnamed5(KzoWord a, KzoWord b, KzoWord c, uint64_t d, KzoWord e) override;
+    void YieldToCore() override;
+    void BeginWait(const char* label, KzoWord zero) override;
+    void EndWait() override;
+
+    /// Registers the module's records and endpoints; nothing here.
+    virtual void RegisterEndpoints();
+    /// Starts the module's work once the core is attached; true here.
+    [[nodiscard]] virtual bool OnStart();
+
+    /// Gives control to the core once inside the wait "Wait: yield".
+    void Yield();
+
+    /// Waits for `future` by yielding to the core until it is ready. An
+    /// already-ready future makes no call to the core; otherwise exactly one
+    /// labelled wait surrounds the yields. A future without a shared state or
+    /// with a broken promise is a broken invariant: a fatal report ends the
+    /// process.
+    template <class T>
+    [[nodiscard]] T Await(std::future<T> future);
+
+    // ---- Load and life cycle, driven by the entry (plugin_entry.h) ----
+    void SetCoreVersion(ApiVersion version) { m_coreVersion = std::move(version); }
+    void SetPluginName(PluginName name);
+    /// Keeps the core context, routes the log to the core, attaches to the
+    /// core and runs OnStart, whose answer it returns.
+    [[nodiscard]] bool Start(const CoreContext* context);
+    /// Sets the stopping flag and shuts down; the caller then destroys the module.
+    void Stop();
+
+    [[nodiscard]] const ApiVersion& CoreVersion() const noexcept { return m_coreVersion; }
+    [[nodiscard]] const PluginName& Name() const noexcept { return m_pluginName; }
+    [[nodiscard]] const std::string& TypeNamePrefix() const noexcept { return m_typeNamePrefix; }
+    [[nodiscard]] const std::vector<std::string>& ApiTags() const noexcept { return m_apiTags; }
+    [[nodiscard]] const CoreContext* Core() const noexcept { return m_coreContext; }
+    [[nodiscard]] const PluginCallbacks* Callbacks() const noexcept { return &m_callbacks; }
+
+private:
+    void RouteLogToCore(const CoreFunctions* functions);
+    [[nodiscard]] const CoreFunctions* Functions() const noexcept;
+    [[noreturn]] static void FailAwait(const std::future_error& error);
+    template <class T>
+    [[nodiscard]] static std::string AwaitLabel();
+
+    LoggerReference m_logger;
+    ApiVersion m_coreVersion;
+    std::unique_ptr<PluginLogTarget> m_logTarget;
+    PluginName m_pluginName;
+    std::string m_typeNamePrefix;
+    std::vector<std::string> m_apiTags;
+    const CoreContext* m_coreContext = nullptr;
+    PluginCallbacks m_callbacks;
+};
+
+} // namespace Nimbel

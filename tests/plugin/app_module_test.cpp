@@ -1,0 +1,206 @@
+#include "plugin/app_module.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "diagnostics/log_group_table.h"
+#include "diagnostics/log_level.h"
+#include "diagnostics/logger.h"
+#include "host/host_core.h"
+#include "plugin/plugin_entry.h"
+#include "tests/diagnostics/log_test_support.h"
+
+namespace Nimbel {
+namespace {
+
+enum class StartBehaviour { Succeed, Refuse, Throw };
+
+class TestModule final : public AppModule {
+public:
+    static inline StartBehaviour behaviour = StartBehaviour::Succeed;
+    static inline int registerCalls = 0;
+
+    void RegisterEndpoints() override { ++registerCalls; }
+    bool OnStart() override {
+        if (behaviour == StartBehaviour::Throw) throw std::runtime_error("boom");
+        return behaviour == StartBehaviour::Succeed;
+    }
+};
+
+std::unique_ptr<AppModule> MakeTestModule() { return std::make_unique<TestModule>(); }
+
+struct LoadedModule {
+    PluginLoadRecord record{};
+    AppModule& Module() const { return *static_cast<AppModule*>(record.module); }
+    bool Start(const CoreContext* context) const {
+        return record.callbacks->start(record.module, context);
+    }
+    void Stop() {
+        if (record.module != nullptr) record.callbacks->stop(record.module);
+        record.module = nullptr;
+    }
+    ~LoadedModule() { Stop(); }
+};
+
+void Load(LoadedModule& loaded, KzoWord major = 18, KzoWord minor = 0, KzoWord patch = 0) {
+    loaded.record.major = major;
+    loaded.record.minor = minor;
+    loaded.record.patch = patch;
+    LoadPlugin(&loaded.record, "kzo-match-history", &MakeTestModule);
+    ASSERT_NE(loaded.record.module, nullptr);
+}
+
+// Restores the console targets that a module's Start detaches, so later
+// tests see the logger as a fresh process would.
+struct ConsoleTargetsRestorer {
+    ~ConsoleTargetsRestorer() {
+        Logger::StdErrTarget().Attach();
+        Logger::DebuggerTarget().Attach();
+        Logger::SetLevel(kLogWarn);
+    }
+};
+
+TEST(AppModuleTest, LoadAnswersTheRecordAndNamesThePlugin) {
+    TestModule::registerCalls = 0;
+    LoadedModule loaded;
+    Load(loaded, 18, 3, 1);
+    EXPECT_EQ(loaded.record.major, 18u);
+    EXPECT_EQ(loaded.record.minor, 0u);
+    EXPECT_EQ(loaded.record.patch, 0u);
+    EXPECT_STREQ(loaded.record.shortName, "kzo-match-history");
+    const AppModule& module = loaded.Module();
+    EXPECT_EQ(module.Name().fullName, "jvp-be-kzo-match-history");
+    EXPECT_EQ(module.Name().typeName, "backend");
+    EXPECT_EQ(module.TypeNamePrefix(), "KzoMatchHistory");
+    EXPECT_EQ(module.ApiTags(), (std::vector<std::string>{"Plugins", "Plugin kzo-match-history"}));
+    EXPECT_EQ(module.CoreVersion().ToText(), "18.3.1");
+    EXPECT_EQ(TestModule::registerCalls, 1);
+}
+
+TEST(AppModuleTest, StartRoutesTheLogToTheCoreAlone) {
+    testing::ScopedFreshLogger logger;
+    ConsoleTargetsRestorer restore;
+    LoadedModule loaded;
+    Load(loaded, 18, 0, 7);
+    KzoHost::HostCore core;
+    std::vector<std::pair<KzoWord, std::string>> lines;
+    core.SetLogSink([&](KzoWord level, const char* text) { lines.emplace_back(level, text); });
+
+    ASSERT_TRUE(loaded.Start(core.Context()));
+    EXPECT_FALSE(Logger::StdErrTarget().IsAttached());
+    EXPECT_FALSE(Logger::StdOutTarget().IsAttached());
+    EXPECT_FALSE(Logger::DebuggerTarget().IsAttached());
+    EXPECT_NE(Logger::FindTarget("PluginLogTarget"), nullptr);
+    EXPECT_EQ(loaded.Module().UserAgent(), "NimbelClient/18.0.7 (kzo-match-history)");
+    EXPECT_EQ(loaded.Module().PluginHandle(), core.Context()->pluginHandle);
+
+    Log(kLogOkay, 0, "okay %d", 1);
+    Log(kLogError, LogGroups::DBG, "error %s", "two");
+    Log(kLogAlways, LogGroups::XTR, "never: XTR is excluded by the logger");
+    const std::vector<std::pair<KzoWord, std::string>> expected = {{0, "okay 1"}, {2, "error two"}};
+    EXPECT_EQ(lines, expected);
+
+    loaded.Stop();
+    EXPECT_EQ(Logger::FindTarget("PluginLogTarget"), nullptr) << "destroying the module detaches it";
+    Log(kLogError, 0, "after stop");
+    EXPECT_EQ(lines.size(), 2u);
+}
+
+TEST(AppModuleTest, AStartFindingAPluginTargetKeepsTheLoggerAsItIs) {
+    testing::ScopedFreshLogger logger;
+    ConsoleTargetsRestorer restore;
+    LoadedModule first;
+    LoadedModule second;
+    Load(first);
+    Load(second);
+    KzoHost::HostCore firstCore;
+    KzoHost::HostCore secondCore;
+    int firstLines = 0;
+    int secondLines = 0;
+    firstCore.SetLogSink([&](KzoWord, const char*) { ++firstLines; });
+    secondCore.SetLogSink([&](KzoWord, const char*) { ++secondLines; });
+
+    ASSERT_TRUE(first.Start(firstCore.Context()));
+    Logger::SetLevel(kLogWarn);
+    ASSERT_TRUE(second.Start(secondCore.Context()));
+    EXPECT_EQ(Logger::GetLevel(), kLogWarn) << "the second Start changes nothing";
+    Log(kLogError, 0, "once");
+    EXPECT_EQ(firstLines, 1);
+    EXPECT_EQ(secondLines, 0);
+}
+
+TEST(AppModuleTest, StartAnswersWhatOnStartAnswersAndSurvivesItsExceptions) {
+    struct Case {
+        StartBehaviour behaviour;
+        bool started;
+    };
+    for (const Case c : {Case{StartBehaviour::Succeed, true}, Case{StartBehaviour::Refuse, false},
+                         Case{StartBehaviour::Throw, false}}) {
+        testing::ScopedFreshLogger logger;
+        ConsoleTargetsRestorer restore;
+        TestModule::behaviour = c.behaviour;
+        LoadedModule loaded;
+        Load(loaded);
+        KzoHost::HostCore core;
+        core.SetLogSink([](KzoWord, const char*) {});
+        EXPECT_EQ(loaded.Start(core.Context()), c.started) << static_cast<int>(c.behaviour);
+    }
+    TestModule::behaviour = StartBehaviour::Succeed;
+}
+
+TEST(AppModuleTest, YieldWrapsOneYieldInItsOwnWait) {
+    LoadedModule loaded;
+    Load(loaded);
+    KzoHost::HostCore core;
+    core.SetLogSink([](KzoWord, const char*) {});
+    ConsoleTargetsRestorer restore;
+    ASSERT_TRUE(loaded.Start(core.Context()));
+    loaded.Module().Yield();
+    using Kind = KzoHost::HostCore::WaitCall::Kind;
+    ASSERT_EQ(core.WaitCalls().size(), 3u);
+    EXPECT_EQ(core.WaitCalls()[0].kind, Kind::Begin);
+    EXPECT_EQ(core.WaitCalls()[0].label, "Wait: yield");
+    EXPECT_EQ(core.WaitCalls()[1].kind, Kind::Yield);
+    EXPECT_EQ(core.WaitCalls()[2].kind, Kind::End);
+}
+
+TEST(PluginNameTest, FullNamesByPluginType) {
+    struct Case {
+        const char* typeName;
+        const char* fullName;
+        bool logsError;
+    };
+    const Case cases[] = {
+        {"backend", "jvp-be-kzo-match-history", false},
+        {"frontend", "jvp-fe-kzo-match-history", false},
+        {"Backend", "jvp-xx-kzo-match-history", true}, // exact, case-sensitive
+        {"", "jvp-xx-kzo-match-history", true},
+    };
+    for (const Case& c : cases) {
+        testing::ScopedFreshLogger logger;
+        testing::CaptureLogTarget capture;
+        capture.Configure(kLogOkay, 0, 0, "#M");
+        const PluginName name = GetFullNameFromShortNameAndType("kzo-match-history", {c.typeName, "q"});
+        EXPECT_EQ(name.fullName, c.fullName) << c.typeName;
+        EXPECT_EQ(name.shortName, "kzo-match-history");
+        EXPECT_EQ(name.typeName, c.typeName);
+        EXPECT_EQ(name.typeQualifier, "q");
+        const auto entries = capture.Entries();
+        if (c.logsError) {
+            ASSERT_EQ(entries.size(), 1u) << c.typeName;
+            EXPECT_EQ(entries[0].level, kLogError);
+            EXPECT_EQ(entries[0].message,
+                      std::string("            Plugin Manager| GetFullNameFromShortNameAndType("
+                                  "\"kzo-match-history\", \"") +
+                          c.typeName + "\") called with an unknown type");
+        } else {
+            EXPECT_TRUE(entries.empty()) << c.typeName;
+        }
+    }
+}
+
+} // namespace
+} // namespace Nimbel
