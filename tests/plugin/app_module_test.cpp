@@ -10,63 +10,16 @@
 #include "diagnostics/log_level.h"
 #include "diagnostics/logger.h"
 #include "host/host_core.h"
-#include "plugin/plugin_entry.h"
 #include "tests/diagnostics/log_test_support.h"
+#include "tests/plugin/loaded_module.h"
 
 namespace Nimbel {
 namespace {
 
-enum class StartBehaviour { Succeed, Refuse, Throw };
-
-class TestModule final : public AppModule {
-public:
-    static inline StartBehaviour behaviour = StartBehaviour::Succeed;
-    static inline int registerCalls = 0;
-
-    void RegisterEndpoints() override { ++registerCalls; }
-    bool OnStart() override {
-        if (behaviour == StartBehaviour::Throw) throw std::runtime_error("boom");
-        return behaviour == StartBehaviour::Succeed;
-    }
-};
-
-std::unique_ptr<AppModule> MakeTestModule() { return std::make_unique<TestModule>(); }
-
-struct LoadedModule {
-    PluginLoadRecord record{};
-    AppModule& Module() const { return *static_cast<AppModule*>(record.module); }
-    bool Start(const CoreContext* context) const {
-        return record.callbacks->start(record.module, context);
-    }
-    void Stop() {
-        if (record.module != nullptr) record.callbacks->stop(record.module);
-        record.module = nullptr;
-    }
-    ~LoadedModule() { Stop(); }
-};
-
-void Load(LoadedModule& loaded, KzoWord major = 18, KzoWord minor = 0, KzoWord patch = 0) {
-    loaded.record.major = major;
-    loaded.record.minor = minor;
-    loaded.record.patch = patch;
-    LoadPlugin(&loaded.record, "kzo-match-history", &MakeTestModule);
-    ASSERT_NE(loaded.record.module, nullptr);
-}
-
-// Restores the console targets that a module's Start detaches, so later
-// tests see the logger as a fresh process would.
-struct ConsoleTargetsRestorer {
-    ~ConsoleTargetsRestorer() {
-        Logger::StdErrTarget().Attach();
-        Logger::DebuggerTarget().Attach();
-        Logger::SetLevel(kLogWarn);
-    }
-};
-
 TEST(AppModuleTest, LoadAnswersTheRecordAndNamesThePlugin) {
-    TestModule::registerCalls = 0;
-    LoadedModule loaded;
-    Load(loaded, 18, 3, 1);
+    testing::TestModule::registerCalls = 0;
+    testing::LoadedModule loaded;
+    testing::Load(loaded, 18, 3, 1);
     EXPECT_EQ(loaded.record.major, 18u);
     EXPECT_EQ(loaded.record.minor, 0u);
     EXPECT_EQ(loaded.record.patch, 0u);
@@ -77,14 +30,14 @@ TEST(AppModuleTest, LoadAnswersTheRecordAndNamesThePlugin) {
     EXPECT_EQ(module.TypeNamePrefix(), "KzoMatchHistory");
     EXPECT_EQ(module.ApiTags(), (std::vector<std::string>{"Plugins", "Plugin kzo-match-history"}));
     EXPECT_EQ(module.CoreVersion().ToText(), "18.3.1");
-    EXPECT_EQ(TestModule::registerCalls, 1);
+    EXPECT_EQ(testing::TestModule::registerCalls, 1);
 }
 
 TEST(AppModuleTest, StartRoutesTheLogToTheCoreAlone) {
     testing::ScopedFreshLogger logger;
-    ConsoleTargetsRestorer restore;
-    LoadedModule loaded;
-    Load(loaded, 18, 0, 7);
+    testing::ConsoleTargetsRestorer restore;
+    testing::LoadedModule loaded;
+    testing::Load(loaded, 18, 0, 7);
     KzoHost::HostCore core;
     std::vector<std::pair<KzoWord, std::string>> lines;
     core.SetLogSink([&](KzoWord level, const char* text) { lines.emplace_back(level, text); });
@@ -111,11 +64,11 @@ TEST(AppModuleTest, StartRoutesTheLogToTheCoreAlone) {
 
 TEST(AppModuleTest, AStartFindingAPluginTargetKeepsTheLoggerAsItIs) {
     testing::ScopedFreshLogger logger;
-    ConsoleTargetsRestorer restore;
-    LoadedModule first;
-    LoadedModule second;
-    Load(first);
-    Load(second);
+    testing::ConsoleTargetsRestorer restore;
+    testing::LoadedModule first;
+    testing::LoadedModule second;
+    testing::Load(first);
+    testing::Load(second);
     KzoHost::HostCore firstCore;
     KzoHost::HostCore secondCore;
     int firstLines = 0;
@@ -134,29 +87,29 @@ TEST(AppModuleTest, AStartFindingAPluginTargetKeepsTheLoggerAsItIs) {
 
 TEST(AppModuleTest, StartAnswersWhatOnStartAnswersAndSurvivesItsExceptions) {
     struct Case {
-        StartBehaviour behaviour;
+        testing::StartBehaviour behaviour;
         bool started;
     };
-    for (const Case c : {Case{StartBehaviour::Succeed, true}, Case{StartBehaviour::Refuse, false},
-                         Case{StartBehaviour::Throw, false}}) {
+    for (const Case c : {Case{testing::StartBehaviour::Succeed, true}, Case{testing::StartBehaviour::Refuse, false},
+                         Case{testing::StartBehaviour::Throw, false}}) {
         testing::ScopedFreshLogger logger;
-        ConsoleTargetsRestorer restore;
-        TestModule::behaviour = c.behaviour;
-        LoadedModule loaded;
-        Load(loaded);
+        testing::ConsoleTargetsRestorer restore;
+        testing::TestModule::behaviour = c.behaviour;
+        testing::LoadedModule loaded;
+        testing::Load(loaded);
         KzoHost::HostCore core;
         core.SetLogSink([](KzoWord, const char*) {});
         EXPECT_EQ(loaded.Start(core.Context()), c.started) << static_cast<int>(c.behaviour);
     }
-    TestModule::behaviour = StartBehaviour::Succeed;
+    testing::TestModule::behaviour = testing::StartBehaviour::Succeed;
 }
 
 TEST(AppModuleTest, YieldWrapsOneYieldInItsOwnWait) {
-    LoadedModule loaded;
-    Load(loaded);
+    testing::LoadedModule loaded;
+    testing::Load(loaded);
     KzoHost::HostCore core;
     core.SetLogSink([](KzoWord, const char*) {});
-    ConsoleTargetsRestorer restore;
+    testing::ConsoleTargetsRestorer restore;
     ASSERT_TRUE(loaded.Start(core.Context()));
     loaded.Module().Yield();
     using Kind = KzoHost::HostCore::WaitCall::Kind;
