@@ -19,12 +19,6 @@ struct Counters {
     std::atomic<uint64_t> frees{0};
 };
 
-// Constant-initialised, so the counters are valid before any static
-// constructor of the library runs and allocates.
-constinit Counters g_counters;
-constinit AllocatorHooks g_hooks;
-constinit std::atomic<bool> g_initialised{false};
-
 size_t RuntimeBlockSize(const void* block) {
     return block == nullptr ? 0 : malloc_usable_size(const_cast<void*>(block));
 }
@@ -88,23 +82,14 @@ char* CountingDuplicateText(const char* text, void* context) {
 
 size_t CountingBlockSize(const void* block, void*) { return RuntimeBlockSize(block); }
 
-// First use installs the counting hooks with zeroed counters. A racing first
-// use from two threads installs the same hooks twice, which is harmless.
-const AllocatorHooks& Hooks() noexcept {
-    if (!g_initialised.load(std::memory_order_acquire)) {
-        if (!g_initialised.exchange(true)) {
-            g_counters.peakLiveBytes = 0;
-            g_counters.liveBlocksAtPeak = 0;
-            g_counters.bytesAllocated = 0;
-            g_counters.allocations = 0;
-            g_counters.bytesFreed = 0;
-            g_counters.frees = 0;
-            g_hooks = AllocatorHooks{CountingAllocate, CountingFree, CountingReallocate,
-                                     CountingDuplicateText, CountingBlockSize, &g_counters};
-        }
-    }
-    return g_hooks;
-}
+// The counting hooks are in place before any code of the library runs
+// (constant initialisation), so no first use can race with installing them
+// and no allocation, however early, escapes the counters.
+constinit Counters g_counters;
+constinit AllocatorHooks g_hooks{CountingAllocate, CountingFree, CountingReallocate,
+                                 CountingDuplicateText, CountingBlockSize, &g_counters};
+
+const AllocatorHooks& Hooks() noexcept { return g_hooks; }
 
 } // namespace
 
@@ -137,13 +122,9 @@ size_t BlockSize(const void* block) noexcept {
     return h.blockSize ? h.blockSize(block, h.context) : RuntimeBlockSize(block);
 }
 
-void SetAllocatorHooks(const AllocatorHooks& hooks) noexcept {
-    g_initialised.store(true);
-    g_hooks = hooks;
-}
+void SetAllocatorHooks(const AllocatorHooks& hooks) noexcept { g_hooks = hooks; }
 
 MemoryStats ReadMemoryStats() noexcept {
-    Hooks();
     return MemoryStats{g_counters.peakLiveBytes.load(), g_counters.liveBlocksAtPeak.load(),
                        g_counters.bytesAllocated.load(), g_counters.allocations.load(),
                        g_counters.bytesFreed.load(),     g_counters.frees.load()};

@@ -2,7 +2,7 @@
 //
 // Every allocation of the library (its objects, containers, and the buffers of
 // the records it hands to the core) goes through these functions. They forward
-// to replaceable hooks; the hooks installed on first use forward to the C
+// to replaceable hooks; the hooks in place from the start forward to the C
 // runtime and keep six 64-bit counters that change atomically, without a lock.
 #pragma once
 

@@ -46,7 +46,11 @@ extern "C" __attribute__((visibility("default"))) uint32_t KzoTraceUnregister(Kz
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
+#ifdef KZO_KEEP_PLUGINS_MAPPED // see host/plugin_library.cpp
+    void* library = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+#else
     void* library = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
+#endif
     if (library == nullptr) {
         std::printf("cannot load: %s\n", dlerror());
         return 1;
