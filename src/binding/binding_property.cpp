@@ -29,8 +29,8 @@ union NeverDestroyed {
 };
 
 constexpr std::array<std::string_view, 10> kKindNames = {
-    "empty", "bool", "signed", "unsigned", "float", "string", "blob", "enum", "collection",
-    "structure"};
+    "empty",  "bool", "signed", "unsigned",   "float",
+    "string", "blob", "enum",   "collection", "structure"};
 
 [[nodiscard]] bool IsEmptyText(std::string_view text) noexcept {
     return text.empty() || text.front() == '\0';
@@ -51,13 +51,17 @@ template <class Integer>
     return std::string(buffer.data(), result.ptr);
 }
 
-} // namespace
+}  // namespace
 
 // ---- Construction -----------------------------------------------------------
 
-BindingProperty::BindingProperty(const BindingProperty& source) { CopyInto(source); }
+BindingProperty::BindingProperty(const BindingProperty& source) {
+    CopyInto(source);
+}
 
-BindingProperty::BindingProperty(BindingProperty&& source) { MoveFrom(source); }
+BindingProperty::BindingProperty(BindingProperty&& source) {
+    MoveFrom(source);
+}
 
 BindingProperty::~BindingProperty() {
     Clear();
@@ -85,26 +89,33 @@ BindingProperty::BindingProperty(double value) noexcept : kind_(BindingPropertyK
 BindingProperty::BindingProperty(const char* text) {
     AssignText(text == nullptr ? std::string_view() : std::string_view(text));
 }
-BindingProperty::BindingProperty(const std::string& text) { AssignText(text); }
-BindingProperty::BindingProperty(std::string&& text) { AssignText(text); }
-BindingProperty::BindingProperty(std::string_view text) { AssignText(text); }
-BindingProperty::BindingProperty(const BindingBytes& bytes) { AssignBytes(bytes); }
-BindingProperty::BindingProperty(BindingBytes&& bytes) { AssignBytes(std::move(bytes)); }
-BindingProperty::BindingProperty(const BindingEnum& pair) { AssignEnum(pair); }
+BindingProperty::BindingProperty(const std::string& text) {
+    AssignText(text);
+}
+BindingProperty::BindingProperty(std::string&& text) {
+    AssignText(text);
+}
+BindingProperty::BindingProperty(std::string_view text) {
+    AssignText(text);
+}
+BindingProperty::BindingProperty(const BindingBytes& bytes) {
+    AssignBytes(bytes);
+}
+BindingProperty::BindingProperty(BindingBytes&& bytes) {
+    AssignBytes(std::move(bytes));
+}
+BindingProperty::BindingProperty(const BindingEnum& pair) {
+    AssignEnum(pair);
+}
 
 BindingProperty::BindingProperty(ChildTag, PropertyArena& arena) noexcept
     : arena_(&arena), ownsArena_(false) {}
 
-BindingProperty::BindingProperty(RelocateTag, BindingProperty& source) noexcept
+BindingProperty::BindingProperty(RelocateTag, const BindingProperty& source) noexcept
     : payload_(source.payload_),
       arena_(source.arena_),
       kind_(source.kind_),
-      ownsArena_(source.ownsArena_) {
-    source.payload_.raw = 0;
-    source.arena_ = nullptr;
-    source.kind_ = BindingPropertyKind::Empty;
-    source.ownsArena_ = false;
-}
+      ownsArena_(source.ownsArena_) {}
 
 // ---- Assignment -------------------------------------------------------------
 
@@ -223,46 +234,46 @@ void BindingProperty::AssignEnum(const BindingEnum& pair) {
 void BindingProperty::CopyInto(const BindingProperty& source) {
     assert(IsEmpty() && "copies go into an empty value");
     switch (source.kind_) {
-    case BindingPropertyKind::Bool:
-    case BindingPropertyKind::Signed:
-    case BindingPropertyKind::Unsigned:
-    case BindingPropertyKind::Float:
-        payload_ = source.payload_;
-        kind_ = source.kind_;
-        return;
-    case BindingPropertyKind::String: {
-        const InternedString& text = *source.payload_.string;
-        payload_.string =
-            &text == &InternedString::Empty() ? &text : &EnsureArena().Intern(text);
-        kind_ = BindingPropertyKind::String;
-        return;
-    }
-    case BindingPropertyKind::Blob:
-        AssignBytes(*source.payload_.blob);
-        return;
-    case BindingPropertyKind::Enum:
-        AssignEnum(*source.payload_.enumPair);
-        return;
-    case BindingPropertyKind::Collection: {
-        MakeCollection();
-        internal::ElementArray& elements = Collection();
-        const std::span<const BindingProperty> from = source.Elements();
-        elements.Reserve(from.size());
-        for (size_t i = 0; i < from.size(); ++i) elements.EnsureIndex(i).CopyInto(from[i]);
-        return;
-    }
-    case BindingPropertyKind::Structure: {
-        MakeStructure();
-        internal::MemberMap& members = Structure();
-        const std::span<const BindingMember> from = source.Members();
-        members.Reserve(from.size());
-        for (const BindingMember& member : from) {
-            members.FindOrInsert(member.InternedName()).CopyInto(member.Value());
+        case BindingPropertyKind::Bool:
+        case BindingPropertyKind::Signed:
+        case BindingPropertyKind::Unsigned:
+        case BindingPropertyKind::Float:
+            payload_ = source.payload_;
+            kind_ = source.kind_;
+            return;
+        case BindingPropertyKind::String: {
+            const InternedString& text = *source.payload_.string;
+            payload_.string =
+                &text == &InternedString::Empty() ? &text : &EnsureArena().Intern(text);
+            kind_ = BindingPropertyKind::String;
+            return;
         }
-        return;
-    }
-    case BindingPropertyKind::Empty:
-        return;
+        case BindingPropertyKind::Blob:
+            AssignBytes(*source.payload_.blob);
+            return;
+        case BindingPropertyKind::Enum:
+            AssignEnum(*source.payload_.enumPair);
+            return;
+        case BindingPropertyKind::Collection: {
+            MakeCollection();
+            internal::ElementArray& elements = Collection();
+            const std::span<const BindingProperty> from = source.Elements();
+            elements.Reserve(from.size());
+            for (size_t i = 0; i < from.size(); ++i) elements.EnsureIndex(i).CopyInto(from[i]);
+            return;
+        }
+        case BindingPropertyKind::Structure: {
+            MakeStructure();
+            internal::MemberMap& members = Structure();
+            const std::span<const BindingMember> from = source.Members();
+            members.Reserve(from.size());
+            for (const BindingMember& member : from) {
+                members.FindOrInsert(member.InternedName()).CopyInto(member.Value());
+            }
+            return;
+        }
+        case BindingPropertyKind::Empty:
+            return;
     }
 }
 
@@ -337,23 +348,23 @@ void BindingProperty::Clear() noexcept {
     payload_.raw = 0;
     kind_ = BindingPropertyKind::Empty;
     switch (kind) {
-    case BindingPropertyKind::String:
-        if (payload.string != &InternedString::Empty()) arena_->Release(*payload.string);
-        break;
-    case BindingPropertyKind::Blob:
-        arena_->Delete(payload.blob);
-        break;
-    case BindingPropertyKind::Enum:
-        arena_->Delete(payload.enumPair);
-        break;
-    case BindingPropertyKind::Collection:
-        arena_->Delete(payload.collection);
-        break;
-    case BindingPropertyKind::Structure:
-        arena_->Delete(payload.structure);
-        break;
-    default:
-        break;
+        case BindingPropertyKind::String:
+            if (payload.string != &InternedString::Empty()) arena_->Release(*payload.string);
+            break;
+        case BindingPropertyKind::Blob:
+            arena_->Delete(payload.blob);
+            break;
+        case BindingPropertyKind::Enum:
+            arena_->Delete(payload.enumPair);
+            break;
+        case BindingPropertyKind::Collection:
+            arena_->Delete(payload.collection);
+            break;
+        case BindingPropertyKind::Structure:
+            arena_->Delete(payload.structure);
+            break;
+        default:
+            break;
     }
 }
 
@@ -426,18 +437,18 @@ BindingEnum BindingProperty::GetEnum(const BindingEnum& fallback) const noexcept
 
 size_t BindingProperty::Size() const noexcept {
     switch (kind_) {
-    case BindingPropertyKind::Empty:
-        return 0;
-    case BindingPropertyKind::String:
-        return payload_.string->View().size();
-    case BindingPropertyKind::Blob:
-        return payload_.blob->size();
-    case BindingPropertyKind::Collection:
-        return payload_.collection->Size();
-    case BindingPropertyKind::Structure:
-        return payload_.structure->Size();
-    default:
-        return 1;
+        case BindingPropertyKind::Empty:
+            return 0;
+        case BindingPropertyKind::String:
+            return payload_.string->View().size();
+        case BindingPropertyKind::Blob:
+            return payload_.blob->size();
+        case BindingPropertyKind::Collection:
+            return payload_.collection->Size();
+        case BindingPropertyKind::Structure:
+            return payload_.structure->Size();
+        default:
+            return 1;
     }
 }
 
@@ -498,100 +509,100 @@ BindingProperty& BindingProperty::operator[](std::string_view name) {
 void BindingProperty::Visit(BindingVisitor& visitor) const {
     // The visitor's results are deliberately ignored: the walk always completes.
     switch (kind_) {
-    case BindingPropertyKind::Empty:
-        static_cast<void>(visitor.Empty());
-        return;
-    case BindingPropertyKind::Bool:
-        static_cast<void>(visitor.Bool(payload_.boolean));
-        return;
-    case BindingPropertyKind::Signed:
-        static_cast<void>(visitor.Signed(payload_.signedValue));
-        return;
-    case BindingPropertyKind::Unsigned:
-        static_cast<void>(visitor.Unsigned(payload_.unsignedValue));
-        return;
-    case BindingPropertyKind::Float:
-        static_cast<void>(visitor.Float(payload_.floatValue));
-        return;
-    case BindingPropertyKind::String:
-        static_cast<void>(visitor.String(payload_.string->View()));
-        return;
-    case BindingPropertyKind::Blob:
-        static_cast<void>(visitor.Blob(*payload_.blob));
-        return;
-    case BindingPropertyKind::Enum:
-        static_cast<void>(visitor.Enum(*payload_.enumPair));
-        return;
-    case BindingPropertyKind::Collection: {
-        const std::span<const BindingProperty> elements = Elements();
-        static_cast<void>(visitor.BeginCollection(elements.size()));
-        for (size_t i = 0; i < elements.size(); ++i) {
-            static_cast<void>(visitor.BeginElement(i));
-            elements[i].Visit(visitor);
-            static_cast<void>(visitor.EndElement(i));
+        case BindingPropertyKind::Empty:
+            static_cast<void>(visitor.Empty());
+            return;
+        case BindingPropertyKind::Bool:
+            static_cast<void>(visitor.Bool(payload_.boolean));
+            return;
+        case BindingPropertyKind::Signed:
+            static_cast<void>(visitor.Signed(payload_.signedValue));
+            return;
+        case BindingPropertyKind::Unsigned:
+            static_cast<void>(visitor.Unsigned(payload_.unsignedValue));
+            return;
+        case BindingPropertyKind::Float:
+            static_cast<void>(visitor.Float(payload_.floatValue));
+            return;
+        case BindingPropertyKind::String:
+            static_cast<void>(visitor.String(payload_.string->View()));
+            return;
+        case BindingPropertyKind::Blob:
+            static_cast<void>(visitor.Blob(*payload_.blob));
+            return;
+        case BindingPropertyKind::Enum:
+            static_cast<void>(visitor.Enum(*payload_.enumPair));
+            return;
+        case BindingPropertyKind::Collection: {
+            const std::span<const BindingProperty> elements = Elements();
+            static_cast<void>(visitor.BeginCollection(elements.size()));
+            for (size_t i = 0; i < elements.size(); ++i) {
+                static_cast<void>(visitor.BeginElement(i));
+                elements[i].Visit(visitor);
+                static_cast<void>(visitor.EndElement(i));
+            }
+            static_cast<void>(visitor.EndCollection());
+            return;
         }
-        static_cast<void>(visitor.EndCollection());
-        return;
-    }
-    case BindingPropertyKind::Structure: {
-        const std::span<const BindingMember> members = Members();
-        static_cast<void>(visitor.BeginStructure(members.size()));
-        for (const BindingMember& member : members) {
-            static_cast<void>(visitor.MemberName(member.Name()));
-            member.Value().Visit(visitor);
-            static_cast<void>(visitor.EndMember());
+        case BindingPropertyKind::Structure: {
+            const std::span<const BindingMember> members = Members();
+            static_cast<void>(visitor.BeginStructure(members.size()));
+            for (const BindingMember& member : members) {
+                static_cast<void>(visitor.MemberName(member.Name()));
+                member.Value().Visit(visitor);
+                static_cast<void>(visitor.EndMember());
+            }
+            static_cast<void>(visitor.EndStructure());
+            return;
         }
-        static_cast<void>(visitor.EndStructure());
-        return;
-    }
     }
 }
 
 bool BindingProperty::ToBool() const noexcept {
     switch (kind_) {
-    case BindingPropertyKind::Bool:
-        return payload_.boolean;
-    case BindingPropertyKind::Signed:
-        return payload_.signedValue != 0;
-    case BindingPropertyKind::Unsigned:
-        return payload_.unsignedValue != 0;
-    case BindingPropertyKind::Float:
-        return payload_.floatValue != 0.0;
-    case BindingPropertyKind::String: {
-        const std::string_view text = payload_.string->View();
-        return text == "true" || text == "1";
-    }
-    case BindingPropertyKind::Blob:
-        return !payload_.blob->empty();
-    case BindingPropertyKind::Enum:
-        return payload_.enumPair->value != 0;
-    case BindingPropertyKind::Collection:
-    case BindingPropertyKind::Structure:
-        return Size() != 0;
-    case BindingPropertyKind::Empty:
-        return false;
+        case BindingPropertyKind::Bool:
+            return payload_.boolean;
+        case BindingPropertyKind::Signed:
+            return payload_.signedValue != 0;
+        case BindingPropertyKind::Unsigned:
+            return payload_.unsignedValue != 0;
+        case BindingPropertyKind::Float:
+            return payload_.floatValue != 0.0;
+        case BindingPropertyKind::String: {
+            const std::string_view text = payload_.string->View();
+            return text == "true" || text == "1";
+        }
+        case BindingPropertyKind::Blob:
+            return !payload_.blob->empty();
+        case BindingPropertyKind::Enum:
+            return payload_.enumPair->value != 0;
+        case BindingPropertyKind::Collection:
+        case BindingPropertyKind::Structure:
+            return Size() != 0;
+        case BindingPropertyKind::Empty:
+            return false;
     }
     return false;
 }
 
 std::string BindingProperty::ToString() const {
     switch (kind_) {
-    case BindingPropertyKind::Bool:
-        return payload_.boolean ? "true" : "false";
-    case BindingPropertyKind::Signed:
-        return Decimal(payload_.signedValue);
-    case BindingPropertyKind::Unsigned:
-        return Decimal(payload_.unsignedValue);
-    case BindingPropertyKind::Float:
-        return FixedSixDecimals(payload_.floatValue);
-    case BindingPropertyKind::String:
-        return std::string(payload_.string->View());
-    case BindingPropertyKind::Blob:
-        return internal::EncodeBase64(*payload_.blob);
-    case BindingPropertyKind::Enum:
-        return Decimal(payload_.enumPair->value);
-    default:
-        return std::string();
+        case BindingPropertyKind::Bool:
+            return payload_.boolean ? "true" : "false";
+        case BindingPropertyKind::Signed:
+            return Decimal(payload_.signedValue);
+        case BindingPropertyKind::Unsigned:
+            return Decimal(payload_.unsignedValue);
+        case BindingPropertyKind::Float:
+            return FixedSixDecimals(payload_.floatValue);
+        case BindingPropertyKind::String:
+            return std::string(payload_.string->View());
+        case BindingPropertyKind::Blob:
+            return internal::EncodeBase64(*payload_.blob);
+        case BindingPropertyKind::Enum:
+            return Decimal(payload_.enumPair->value);
+        default:
+            return std::string();
     }
 }
 
@@ -607,4 +618,4 @@ const BindingBytes& BindingProperty::EmptyBytes() noexcept {
     return kEmpty.value;
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

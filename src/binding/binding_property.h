@@ -38,7 +38,7 @@ class PropertyArena;
 namespace internal {
 class ElementArray;
 class MemberMap;
-} // namespace internal
+}  // namespace internal
 
 /// The kind of a value; one byte. The numbers are part of the value's layout.
 enum class BindingPropertyKind : uint8_t {
@@ -73,11 +73,10 @@ struct BindingEnum {
 /// 16-, 32- and 64-bit signed integers; stored sign-extended to 64 bits.
 template <class T>
 concept BindingSignedInteger = std::same_as<T, short> || std::same_as<T, int> ||
-                               std::same_as<T, long> || std::same_as<T, long long>;
+    std::same_as<T, long> || std::same_as<T, long long>;
 /// 16-, 32- and 64-bit unsigned integers; stored as 64 bits.
 template <class T>
-concept BindingUnsignedInteger =
-    std::same_as<T, unsigned short> || std::same_as<T, unsigned int> ||
+concept BindingUnsignedInteger = std::same_as<T, unsigned short> || std::same_as<T, unsigned int> ||
     std::same_as<T, unsigned long> || std::same_as<T, unsigned long long>;
 
 class BindingProperty {
@@ -250,9 +249,9 @@ private:
     BindingProperty(UnsignedTag, uint64_t value) noexcept;
     /// An empty element or member of a tree using `arena`.
     BindingProperty(ChildTag, PropertyArena& arena) noexcept;
-    /// Takes `source`'s fields bit for bit and leaves it empty, without an arena
-    /// and not owning one: the containers move their nodes with this.
-    BindingProperty(RelocateTag, BindingProperty& source) noexcept;
+    /// Takes `source`'s fields bit for bit. The containers move their nodes with
+    /// this: the source's storage is then freed or built over, never destroyed.
+    BindingProperty(RelocateTag, const BindingProperty& source) noexcept;
 
     [[nodiscard]] PropertyArena& EnsureArena();
     [[nodiscard]] bool SharesArenaWith(const BindingProperty& other) const noexcept;
@@ -297,7 +296,7 @@ private:
 
     BindingMember(const InternedString& name, PropertyArena& arena) noexcept
         : name_(&name), value_(BindingProperty::ChildTag{}, arena) {}
-    BindingMember(BindingProperty::RelocateTag tag, BindingMember& source) noexcept
+    BindingMember(BindingProperty::RelocateTag tag, const BindingMember& source) noexcept
         : name_(source.name_), value_(tag, source.value_) {}
     ~BindingMember() = default;
 
@@ -305,4 +304,4 @@ private:
     BindingProperty value_;
 };
 
-} // namespace Nimbel
+}  // namespace Nimbel

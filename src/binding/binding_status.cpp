@@ -32,4 +32,4 @@ std::string_view BindingStatus::ErrorMessage() const noexcept {
     return value_["error"].GetString();
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -35,4 +35,4 @@ private:
     bool ok_ = true;
 };
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -40,4 +40,4 @@ public:
     [[nodiscard]] virtual bool EndStructure() = 0;
 };
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -12,4 +12,4 @@ const InternedString& InternedString::Empty() noexcept {
     return kEmpty;
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -9,7 +9,7 @@ namespace Nimbel {
 
 namespace internal {
 class InternTable;
-} // namespace internal
+}  // namespace internal
 
 /// Immutable, NUL-terminated text with its FNV-1a hash. An entry stays valid and
 /// unchanged for as long as a reference to it is held; the table owns it and
@@ -46,4 +46,4 @@ private:
     uint32_t length_;
 };
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -50,4 +50,4 @@ internal::SlotPool& PropertyArena::PoolFor(size_t bytes) noexcept {
     return pools_[rounded / 4 - 1];
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -94,4 +94,4 @@ void PropertyArena::Delete(T* object) noexcept {
     FreeBlock(object, sizeof(T));
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

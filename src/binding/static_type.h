@@ -53,5 +53,5 @@ template <class T>
     return kIdentity;
 }
 
-} // namespace StaticType
-} // namespace Nimbel
+}  // namespace StaticType
+}  // namespace Nimbel

@@ -43,9 +43,7 @@ public:
     bool Enum(const BindingEnum& pair) override {
         return Add("enum(" + std::to_string(pair.value) + ")");
     }
-    bool BeginCollection(size_t count) override {
-        return Add("[" + std::to_string(count));
-    }
+    bool BeginCollection(size_t count) override { return Add("[" + std::to_string(count)); }
     bool BeginElement(size_t index) override { return Add("<" + std::to_string(index)); }
     bool EndElement(size_t index) override { return Add(std::to_string(index) + ">"); }
     bool EndCollection() override { return Add("]"); }
@@ -57,7 +55,7 @@ public:
 private:
     bool Add(const std::string& token) {
         trace += trace.empty() ? token : " " + token;
-        return false; // the walk must go on regardless
+        return false;  // the walk must go on regardless
     }
 };
 
@@ -67,7 +65,9 @@ std::string Trace(const BindingProperty& value) {
     return visitor.trace;
 }
 
-BindingBytes Bytes(std::initializer_list<uint8_t> bytes) { return BindingBytes(bytes); }
+BindingBytes Bytes(std::initializer_list<uint8_t> bytes) {
+    return BindingBytes(bytes);
+}
 
 // A small tree with every kind, nested.
 BindingProperty SampleTree() {
@@ -139,10 +139,16 @@ TEST(BindingPropertyTest, TypedGettersReturnTheFallbackForEveryOtherKind) {
     const BindingBytes icon = Bytes({9});
     const BindingBytes fallbackBytes = Bytes({7, 7});
     const BindingEnum fallbackEnum{-1, &StaticType::Name<int>()};
-    const BindingProperty values[] = {
-        BindingProperty(),  BindingProperty(true),  BindingProperty(int32_t{-5}),
-        BindingProperty(uint32_t{5}), BindingProperty(2.0), BindingProperty("x"),
-        BindingProperty(icon), BindingProperty(lane), SampleTree()["items"], SampleTree()};
+    const BindingProperty values[] = {BindingProperty(),
+                                      BindingProperty(true),
+                                      BindingProperty(int32_t{-5}),
+                                      BindingProperty(uint32_t{5}),
+                                      BindingProperty(2.0),
+                                      BindingProperty("x"),
+                                      BindingProperty(icon),
+                                      BindingProperty(lane),
+                                      SampleTree()["items"],
+                                      SampleTree()};
     for (const BindingProperty& value : values) {
         const std::string kind(value.KindName());
         const Kind k = value.Kind();
@@ -278,18 +284,17 @@ TEST(BindingPropertyTest, WritingAccessDiscardsAnotherKind) {
         std::function<void(BindingProperty&)> write;
         Kind kind;
         size_t size;
-        size_t interned; // strings left in the arena
+        size_t interned;  // strings left in the arena
     };
     const Case cases[] = {
         {"element of a string", [](BindingProperty& v) { v[1] = true; }, Kind::Collection, 2, 0},
         {"member of a collection", [](BindingProperty& v) { v["a"] = true; }, Kind::Structure, 1,
          1},
-        {"append to a bool", [](BindingProperty& v) { v.Append() = true; }, Kind::Collection, 1,
-         0},
+        {"append to a bool", [](BindingProperty& v) { v.Append() = true; }, Kind::Collection, 1, 0},
         {"MakeCollection of a structure", [](BindingProperty& v) { v.MakeCollection(); },
          Kind::Collection, 0, 0},
-        {"MakeStructure of a blob", [](BindingProperty& v) { v.MakeStructure(); },
-         Kind::Structure, 0, 0},
+        {"MakeStructure of a blob", [](BindingProperty& v) { v.MakeStructure(); }, Kind::Structure,
+         0, 0},
     };
     const BindingProperty sources[] = {BindingProperty("abc"), SampleTree()["items"],
                                        BindingProperty(false), SampleTree(),
@@ -606,5 +611,5 @@ TEST(BindingPropertyTest, TreesOnTwoThreadsShareOnlyThePageSource) {
     EXPECT_EQ(after.regionsMapped, before.regionsMapped);
 }
 
-} // namespace
-} // namespace Nimbel
+}  // namespace
+}  // namespace Nimbel

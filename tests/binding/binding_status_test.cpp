@@ -89,5 +89,5 @@ TEST(BindingStatusTest, MovingAStatusCarriesValueAndFlag) {
     EXPECT_EQ(assigned.ErrorMessage(), "broken");
 }
 
-} // namespace
-} // namespace Nimbel
+}  // namespace
+}  // namespace Nimbel

@@ -50,5 +50,5 @@ TEST(PageSourceTest, RegionIsUnmappedOnlyWhenAllSixteenPagesAreFree) {
     EXPECT_EQ(source.Counters().regionsMapped, 0u);
 }
 
-} // namespace
-} // namespace Nimbel::internal
+}  // namespace
+}  // namespace Nimbel::internal

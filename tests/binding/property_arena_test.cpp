@@ -20,7 +20,9 @@ struct ArenaDeleter {
 };
 using ArenaPointer = std::unique_ptr<PropertyArena, ArenaDeleter>;
 
-ArenaPointer MakeArena() { return ArenaPointer(PropertyArena::Create()); }
+ArenaPointer MakeArena() {
+    return ArenaPointer(PropertyArena::Create());
+}
 
 constexpr size_t kSlotSizes[] = {4,  8,  12, 16, 20, 24, 28, 32, 36,
                                  40, 44, 48, 52, 56, 60, 64, 68, 72};
@@ -63,13 +65,14 @@ TEST(PropertyArenaTest, SlotsAreAlignedToEightWhenTheirSizeIsAMultipleOfEight) {
 TEST(PropertyArenaTest, InlineChunkServesFirstThenPagesThatGoBackWhenEmpty) {
     struct Case {
         size_t slotSize;
-        size_t inlineSlots; // (144 / size) slots, less those under the 24-byte header
+        size_t inlineSlots;  // (144 / size) slots, less those under the 24-byte header
     };
     const Case cases[] = {{4, 30}, {8, 15}, {24, 5}, {48, 2}, {72, 1}};
     for (const Case& c : cases) {
         ArenaPointer arena = MakeArena();
         std::vector<void*> slots;
-        for (size_t i = 0; i < c.inlineSlots; ++i) slots.push_back(arena->AllocateBlock(c.slotSize));
+        for (size_t i = 0; i < c.inlineSlots; ++i)
+            slots.push_back(arena->AllocateBlock(c.slotSize));
         EXPECT_EQ(arena->PagesHeld(), 0u) << "slot size " << c.slotSize;
 
         const size_t perPage = 4096 / c.slotSize - (24 + c.slotSize - 1) / c.slotSize;
@@ -202,5 +205,5 @@ TEST(PropertyArenaTest, InterningAnotherArenasEntryReusesItsTextAndHash) {
     EXPECT_EQ(source->InternedCount(), 0u);
 }
 
-} // namespace
-} // namespace Nimbel
+}  // namespace
+}  // namespace Nimbel

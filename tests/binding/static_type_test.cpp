@@ -23,9 +23,12 @@ TEST(StaticTypeTest, IdentityIsOneObjectPerTypeAndAliasesShareIt) {
 
 TEST(StaticTypeTest, DistinctTypesHaveDistinctHashesAndNoneIsReserved) {
     const std::vector<const StaticTypeId*> identities = {
-        &StaticType::Name<GameRecord>(), &StaticType::Name<GameMode>(),
-        &StaticType::Name<int>(),        &StaticType::Name<const int>(),
-        &StaticType::Name<int64_t>(),    &StaticType::Name<std::string>(),
+        &StaticType::Name<GameRecord>(),
+        &StaticType::Name<GameMode>(),
+        &StaticType::Name<int>(),
+        &StaticType::Name<const int>(),
+        &StaticType::Name<int64_t>(),
+        &StaticType::Name<std::string>(),
         &StaticType::Name<std::vector<GameRecord>>(),
     };
     for (size_t i = 0; i < identities.size(); ++i) {
@@ -67,5 +70,5 @@ TEST(StaticTypeTest, IdentitiesCompareByHashNotByAddress) {
     EXPECT_FALSE(copy == StaticType::Name<GameMode>());
 }
 
-} // namespace
-} // namespace Nimbel
+}  // namespace
+}  // namespace Nimbel

@@ -10,14 +10,15 @@ constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwx
     return kAlphabet[(group >> shift) & 0x3F];
 }
 
-} // namespace
+}  // namespace
 
 std::string EncodeBase64(std::span<const uint8_t> bytes) {
     std::string text;
     text.reserve((bytes.size() + 2) / 3 * 4);
     size_t i = 0;
     for (; i + 3 <= bytes.size(); i += 3) {
-        const uint32_t group = uint32_t{bytes[i]} << 16 | uint32_t{bytes[i + 1]} << 8 | bytes[i + 2];
+        const uint32_t group =
+            uint32_t{bytes[i]} << 16 | uint32_t{bytes[i + 1]} << 8 | bytes[i + 2];
         text += {Digit(group, 18), Digit(group, 12), Digit(group, 6), Digit(group, 0)};
     }
     const size_t rest = bytes.size() - i;
@@ -31,4 +32,4 @@ std::string EncodeBase64(std::span<const uint8_t> bytes) {
     return text;
 }
 
-} // namespace Nimbel::internal
+}  // namespace Nimbel::internal

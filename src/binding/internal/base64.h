@@ -10,4 +10,4 @@ namespace Nimbel::internal {
 /// Four characters per three bytes; the last group is filled with '='.
 [[nodiscard]] std::string EncodeBase64(std::span<const uint8_t> bytes);
 
-} // namespace Nimbel::internal
+}  // namespace Nimbel::internal

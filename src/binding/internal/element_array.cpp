@@ -43,4 +43,4 @@ void ElementArray::Clear() noexcept {
     capacity_ = 0;
 }
 
-} // namespace Nimbel::internal
+}  // namespace Nimbel::internal

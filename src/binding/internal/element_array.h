@@ -46,4 +46,4 @@ private:
     uint32_t capacity_ = 0;
 };
 
-} // namespace Nimbel::internal
+}  // namespace Nimbel::internal

@@ -22,7 +22,7 @@ namespace {
     return (bytes + alignof(InternedString) - 1) & ~(alignof(InternedString) - 1);
 }
 
-} // namespace
+}  // namespace
 
 InternTable::InternTable() noexcept = default;
 
@@ -61,8 +61,7 @@ const InternedString& InternTable::InternHashed(PropertyArena& arena, std::strin
 
 void InternTable::Release(PropertyArena& arena, const InternedString& entry) noexcept {
     if (&entry == &InternedString::Empty()) return;
-    for (InternedString** link = &BucketOf(entry.hash_); *link != nullptr;
-         link = &(*link)->next_) {
+    for (InternedString** link = &BucketOf(entry.hash_); *link != nullptr; link = &(*link)->next_) {
         InternedString* candidate = *link;
         if (candidate != &entry) continue;
         if (--candidate->references_ == 0) {
@@ -114,4 +113,4 @@ InternedString*& InternTable::BucketOf(uint32_t hash) noexcept {
     return buckets_[hash & (bucketCount_ - 1)];
 }
 
-} // namespace Nimbel::internal
+}  // namespace Nimbel::internal

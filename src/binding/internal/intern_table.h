@@ -9,7 +9,7 @@
 
 namespace Nimbel {
 class PropertyArena;
-} // namespace Nimbel
+}  // namespace Nimbel
 
 namespace Nimbel::internal {
 
@@ -54,4 +54,4 @@ private:
     uint32_t count_ = 0;
 };
 
-} // namespace Nimbel::internal
+}  // namespace Nimbel::internal

@@ -11,4 +11,4 @@ void RequireCountWithinLimit(size_t count) {
     }
 }
 
-} // namespace Nimbel::internal
+}  // namespace Nimbel::internal

@@ -11,4 +11,4 @@ inline constexpr size_t kMaxNodeCount = (size_t{1} << 28) - 1;
 /// Throws std::length_error when `count` nodes would pass kMaxNodeCount.
 void RequireCountWithinLimit(size_t count);
 
-} // namespace Nimbel::internal
+}  // namespace Nimbel::internal

@@ -15,7 +15,7 @@ namespace {
     return text.substr(0, text.find('\0'));
 }
 
-} // namespace
+}  // namespace
 
 const BindingProperty* MemberMap::Find(std::string_view name) const noexcept {
     const std::string_view key = UpToFirstNul(name);
@@ -67,11 +67,9 @@ void MemberMap::Clear() noexcept {
 
 size_t MemberMap::LowerBound(std::string_view name) const noexcept {
     // string_view compares chars as unsigned bytes, the order of strcmp.
-    const BindingMember* found =
-        std::lower_bound(members_, members_ + count_, name,
-                         [](const BindingMember& member, std::string_view key) {
-                             return member.Name() < key;
-                         });
+    const BindingMember* found = std::lower_bound(
+        members_, members_ + count_, name,
+        [](const BindingMember& member, std::string_view key) { return member.Name() < key; });
     return static_cast<size_t>(found - members_);
 }
 
@@ -93,4 +91,4 @@ BindingProperty& MemberMap::InsertAt(size_t position, const InternedString& name
     return (new (&members_[position]) BindingMember(name, *arena_))->value_;
 }
 
-} // namespace Nimbel::internal
+}  // namespace Nimbel::internal

@@ -58,4 +58,4 @@ private:
     uint32_t capacity_ = 0;
 };
 
-} // namespace Nimbel::internal
+}  // namespace Nimbel::internal

@@ -4,17 +4,18 @@
 
 #include <sys/mman.h>
 
+#include <bit>
 #include <cassert>
 #include <new>
 
 namespace Nimbel::internal {
 namespace {
 
-[[nodiscard]] size_t PageIndex(uintptr_t regionBase, uintptr_t page) noexcept {
-    return (page - regionBase) / PageSource::kPageBytes;
+[[nodiscard]] unsigned PageIndex(uintptr_t regionBase, uintptr_t page) noexcept {
+    return static_cast<unsigned>((page - regionBase) / PageSource::kPageBytes);
 }
 
-} // namespace
+}  // namespace
 
 PageSource& PageSource::Instance() {
     alignas(PageSource) static std::byte storage[sizeof(PageSource)];
@@ -24,29 +25,25 @@ PageSource& PageSource::Instance() {
 
 void* PageSource::AcquirePage() {
     std::lock_guard lock(mutex_);
-    if (freePages_ == nullptr) MapRegion();
-    FreePage* page = freePages_;
-    UnlinkFree(page);
-    const auto address = reinterpret_cast<uintptr_t>(page);
-    const auto region = RegionOf(address);
-    region->second &= static_cast<FreeMask>(~(1u << PageIndex(region->first, address)));
+    Region* region = withFree_ != nullptr ? withFree_ : &MapRegion()->second;
+    const auto index = static_cast<unsigned>(std::countr_zero(region->freePages));
+    region->freePages = static_cast<FreeMask>(region->freePages & ~(1u << index));
+    if (region->freePages == 0) UnlinkWithFree(*region);
     ++pagesInUse_;
-    return page;
+    return reinterpret_cast<void*>(region->base + index * kPageBytes);
 }
 
 void PageSource::ReleasePage(void* page) noexcept {
     std::lock_guard lock(mutex_);
     const auto address = reinterpret_cast<uintptr_t>(page);
     const auto region = RegionOf(address);
+    Region& record = region->second;
     const auto bit = static_cast<FreeMask>(1u << PageIndex(region->first, address));
-    assert((region->second & bit) == 0 && "page released twice");
-    region->second |= bit;
+    assert((record.freePages & bit) == 0 && "page released twice");
+    if (record.freePages == 0) LinkWithFree(record);
+    record.freePages = static_cast<FreeMask>(record.freePages | bit);
     --pagesInUse_;
-    if (region->second == kAllPagesFree) {
-        UnmapRegion(region, address);
-    } else {
-        PushFree(static_cast<FreePage*>(page));
-    }
+    if (record.freePages == kAllPagesFree) UnmapRegion(region);
 }
 
 PageSourceCounters PageSource::Counters() const {
@@ -54,29 +51,23 @@ PageSourceCounters PageSource::Counters() const {
     return PageSourceCounters{regions_.size(), pagesInUse_};
 }
 
-void PageSource::MapRegion() {
+PageSource::RegionMap::iterator PageSource::MapRegion() {
     void* memory =
         mmap(nullptr, kRegionBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (memory == MAP_FAILED) ThrowBadAlloc();
-    const auto base = reinterpret_cast<uintptr_t>(memory);
     try {
-        regions_.emplace(base, kAllPagesFree);
+        const auto region = regions_.emplace(reinterpret_cast<uintptr_t>(memory), Region{}).first;
+        region->second.base = region->first;
+        LinkWithFree(region->second);
+        return region;
     } catch (...) {
         munmap(memory, kRegionBytes);
         throw;
     }
-    // Pushed last to first, so pages are handed out in address order.
-    for (size_t i = kPagesPerRegion; i-- > 0;) {
-        PushFree(reinterpret_cast<FreePage*>(base + i * kPageBytes));
-    }
 }
 
-void PageSource::UnmapRegion(RegionMap::iterator region, uintptr_t releasedPage) noexcept {
-    // The page being released is not on the free list; the other fifteen are.
-    for (size_t i = 0; i < kPagesPerRegion; ++i) {
-        const uintptr_t page = region->first + i * kPageBytes;
-        if (page != releasedPage) UnlinkFree(reinterpret_cast<FreePage*>(page));
-    }
+void PageSource::UnmapRegion(RegionMap::iterator region) noexcept {
+    UnlinkWithFree(region->second);
     munmap(reinterpret_cast<void*>(region->first), kRegionBytes);
     regions_.erase(region);
 }
@@ -89,22 +80,23 @@ PageSource::RegionMap::iterator PageSource::RegionOf(uintptr_t page) noexcept {
     return region;
 }
 
-void PageSource::PushFree(FreePage* page) noexcept {
-    page->previous = nullptr;
-    page->next = freePages_;
-    if (freePages_ != nullptr) freePages_->previous = page;
-    freePages_ = page;
+void PageSource::LinkWithFree(Region& region) noexcept {
+    region.previousWithFree = nullptr;
+    region.nextWithFree = withFree_;
+    if (withFree_ != nullptr) withFree_->previousWithFree = &region;
+    withFree_ = &region;
 }
 
-void PageSource::UnlinkFree(FreePage* page) noexcept {
-    if (page->previous != nullptr) {
-        page->previous->next = page->next;
+void PageSource::UnlinkWithFree(Region& region) noexcept {
+    if (region.previousWithFree != nullptr) {
+        region.previousWithFree->nextWithFree = region.nextWithFree;
     } else {
-        freePages_ = page->next;
+        withFree_ = region.nextWithFree;
     }
-    if (page->next != nullptr) page->next->previous = page->previous;
-    page->next = nullptr;
-    page->previous = nullptr;
+    if (region.nextWithFree != nullptr)
+        region.nextWithFree->previousWithFree = region.previousWithFree;
+    region.nextWithFree = nullptr;
+    region.previousWithFree = nullptr;
 }
 
-} // namespace Nimbel::internal
+}  // namespace Nimbel::internal

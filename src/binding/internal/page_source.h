@@ -14,8 +14,8 @@ namespace Nimbel::internal {
 
 /// What the page source holds from the operating system at one moment.
 struct PageSourceCounters {
-    size_t regionsMapped = 0; ///< 64 KB regions currently mapped
-    size_t pagesInUse = 0;    ///< pages handed out and not yet released
+    size_t regionsMapped = 0;  ///< 64 KB regions currently mapped
+    size_t pagesInUse = 0;     ///< pages handed out and not yet released
 };
 
 /// Maps 64 KB read-write regions, hands out their sixteen 4096-aligned pages,
@@ -44,29 +44,33 @@ public:
     [[nodiscard]] PageSourceCounters Counters() const;
 
 private:
-    // Free pages are linked through their own first bytes.
-    struct FreePage {
-        FreePage* next;
-        FreePage* previous;
-    };
     // Bit i set: page i of the region is free.
     using FreeMask = uint16_t;
     static constexpr FreeMask kAllPagesFree = 0xFFFF;
-    using RegionMap = std::map<uintptr_t, FreeMask, std::less<>,
-                               CountingAllocator<std::pair<const uintptr_t, FreeMask>>>;
+
+    // Bookkeeping lives outside the pages, so mapping a region touches none of
+    // its memory. Regions with a free page form a list through their records.
+    struct Region {
+        uintptr_t base = 0;
+        FreeMask freePages = kAllPagesFree;
+        Region* nextWithFree = nullptr;
+        Region* previousWithFree = nullptr;
+    };
+    using RegionMap = std::map<uintptr_t, Region, std::less<>,
+                               CountingAllocator<std::pair<const uintptr_t, Region>>>;
 
     PageSource() = default;
 
-    void MapRegion();
-    void UnmapRegion(RegionMap::iterator region, uintptr_t releasedPage) noexcept;
+    [[nodiscard]] RegionMap::iterator MapRegion();
+    void UnmapRegion(RegionMap::iterator region) noexcept;
     [[nodiscard]] RegionMap::iterator RegionOf(uintptr_t page) noexcept;
-    void PushFree(FreePage* page) noexcept;
-    void UnlinkFree(FreePage* page) noexcept;
+    void LinkWithFree(Region& region) noexcept;
+    void UnlinkWithFree(Region& region) noexcept;
 
     mutable std::mutex mutex_;
     RegionMap regions_;
-    FreePage* freePages_ = nullptr;
+    Region* withFree_ = nullptr;
     size_t pagesInUse_ = 0;
 };
 
-} // namespace Nimbel::internal
+}  // namespace Nimbel::internal

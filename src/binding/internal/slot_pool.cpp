@@ -18,13 +18,15 @@ static_assert(sizeof(ChunkHeader) == 24, "header layout of a 64-bit build");
     return link;
 }
 
-void WriteLink(std::byte* slot, uint16_t link) noexcept { std::memcpy(slot, &link, sizeof link); }
+void WriteLink(std::byte* slot, uint16_t link) noexcept {
+    std::memcpy(slot, &link, sizeof link);
+}
 
 [[nodiscard]] std::byte* ChunkBytes(ChunkHeader* chunk) noexcept {
     return reinterpret_cast<std::byte*>(chunk);
 }
 
-} // namespace
+}  // namespace
 
 SlotPool::~SlotPool() {
     assert(pagesHeld_ == 0 && "an arena was destroyed while values still used its pages");
@@ -110,4 +112,4 @@ void SlotPool::Unlink(ChunkHeader* chunk) noexcept {
     chunk->previous = nullptr;
 }
 
-} // namespace Nimbel::internal
+}  // namespace Nimbel::internal

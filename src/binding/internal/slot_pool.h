@@ -10,11 +10,11 @@ namespace Nimbel::internal {
 /// Starts every chunk and page. Two pointers do not fit the 16 bytes that the
 /// 32-bit layout had, so on 64-bit builds the header takes 24.
 struct ChunkHeader {
-    ChunkHeader* next;     ///< next chunk of the pool's list of chunks with free slots
-    ChunkHeader* previous; ///< previous chunk of that list
-    uint16_t length;       ///< bytes in the chunk: 144 inline, 4096 for a page
-    uint16_t usedCount;    ///< slots handed out
-    uint16_t firstFree;    ///< index of the first free slot; 0 when none is free
+    ChunkHeader* next;      ///< next chunk of the pool's list of chunks with free slots
+    ChunkHeader* previous;  ///< previous chunk of that list
+    uint16_t length;        ///< bytes in the chunk: 144 inline, 4096 for a page
+    uint16_t usedCount;     ///< slots handed out
+    uint16_t firstFree;     ///< index of the first free slot; 0 when none is free
 };
 
 /// Slots of one size. A chunk's header occupies its first ceil(header / size)
@@ -59,4 +59,4 @@ private:
     uint16_t slotSize_ = 0;
 };
 
-} // namespace Nimbel::internal
+}  // namespace Nimbel::internal
