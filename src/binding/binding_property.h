@@ -94,7 +94,7 @@ public:
     BindingProperty(BindingProperty&& source);
     ~BindingProperty();
 
-    // Sources of each kind; implicit so that `tree["id"] = 5` reads naturally.
+    // Sources of each kind; implicit, so a value can be written `BindingProperty id = 5`.
     BindingProperty(bool value) noexcept;
     template <BindingSignedInteger T>
     BindingProperty(T value) noexcept : BindingProperty(SignedTag{}, static_cast<int64_t>(value)) {}
@@ -172,6 +172,10 @@ public:
     /// Empty 0; string bytes; blob bytes; collection elements; structure
     /// members; bool, numbers and enum 1.
     [[nodiscard]] size_t Size() const noexcept;
+
+    // Reading access. On a value that is not const, the writing forms of
+    // operator[] below are the ones chosen: read through a const reference,
+    // FindMember, Elements or Members to leave the value as it is.
 
     /// The element, or the shared empty value when this is not a collection or
     /// the index is out of range.

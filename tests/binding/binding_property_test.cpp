@@ -594,6 +594,7 @@ TEST(BindingPropertyTest, ATreeCostsFarFewerHeapAllocationsThanNodes) {
 // Run under ThreadSanitizer as well as in the normal build.
 TEST(BindingPropertyTest, TreesOnTwoThreadsShareOnlyThePageSource) {
     const internal::PageSourceCounters before = internal::PageSource::Instance().Counters();
+    const MemoryStats heapBefore = ReadMemoryStats();
     const auto work = [] {
         for (int round = 0; round < 20; ++round) {
             BindingProperty tree = BigTree();
@@ -609,6 +610,8 @@ TEST(BindingPropertyTest, TreesOnTwoThreadsShareOnlyThePageSource) {
     const internal::PageSourceCounters after = internal::PageSource::Instance().Counters();
     EXPECT_EQ(after.pagesInUse, before.pagesInUse);
     EXPECT_EQ(after.regionsMapped, before.regionsMapped);
+    const MemoryStats heapAfter = ReadMemoryStats();
+    EXPECT_EQ(heapAfter.allocations - heapBefore.allocations, heapAfter.frees - heapBefore.frees);
 }
 
 }  // namespace
