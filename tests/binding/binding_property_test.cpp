@@ -1,3 +1,5 @@
+// The generic value: kinds, getters, coercions, walking, copy and move rules,
+// aliasing within a tree, limits, memory returned, and use from two threads.
 #include "binding/binding_property.h"
 
 #include <gtest/gtest.h>

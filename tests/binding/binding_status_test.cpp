@@ -1,3 +1,4 @@
+// BindingStatus: ok and failed states, the error message, copies and moves.
 #include "binding/binding_status.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The process-wide page source: aligned distinct pages, regions unmapped when all free.
 #include "binding/internal/page_source.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The arena: slot reuse, page return, heap blocks, and the string intern table.
 #include "binding/property_arena.h"
 
 #include <gtest/gtest.h>

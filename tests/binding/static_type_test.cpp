@@ -1,3 +1,4 @@
+// Native type identities: one per type, stable hashes, the reserved no-type identity.
 #include "binding/static_type.h"
 
 #include <gtest/gtest.h>
