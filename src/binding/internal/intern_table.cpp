@@ -1,0 +1,116 @@
+// Interning: entries live in arena blocks holding the entry and its text.
+#include "binding/internal/intern_table.h"
+
+#include <cassert>
+#include <cstring>
+#include <new>
+
+#include "binding/property_arena.h"
+#include "diagnostics/allocator.h"
+#include "diagnostics/fnv1a.h"
+
+namespace Nimbel::internal {
+namespace {
+
+[[nodiscard]] std::string_view UpToFirstNul(std::string_view text) noexcept {
+    return text.substr(0, text.find('\0'));
+}
+
+// Rounded to the entry's alignment so the block lands in an 8-aligned slot.
+[[nodiscard]] size_t EntryBlockBytes(size_t textLength) noexcept {
+    const size_t bytes = sizeof(InternedString) + textLength + 1;
+    return (bytes + alignof(InternedString) - 1) & ~(alignof(InternedString) - 1);
+}
+
+}  // namespace
+
+InternTable::InternTable() noexcept = default;
+
+InternTable::~InternTable() {
+    assert(count_ == 0 && "an arena was destroyed while values still held its strings");
+    if (buckets_ != inlineBuckets_) Free(buckets_);
+}
+
+const InternedString& InternTable::Intern(PropertyArena& arena, std::string_view text) {
+    const std::string_view key = UpToFirstNul(text);
+    if (key.empty()) return InternedString::Empty();
+    return InternHashed(arena, key, Fnv1a(key));
+}
+
+const InternedString& InternTable::Intern(PropertyArena& arena, const InternedString& entry) {
+    if (&entry == &InternedString::Empty()) return entry;
+    return InternHashed(arena, entry.View(), entry.Hash());
+}
+
+const InternedString& InternTable::InternHashed(PropertyArena& arena, std::string_view text,
+                                                uint32_t hash) {
+    for (InternedString* entry = BucketOf(hash); entry != nullptr; entry = entry->next_) {
+        if (entry->hash_ == hash && entry->View() == text) {
+            ++entry->references_;
+            return *entry;
+        }
+    }
+    GrowIfFull();
+    InternedString* entry = Create(arena, text, hash);
+    InternedString*& bucket = BucketOf(hash);
+    entry->next_ = bucket;
+    bucket = entry;
+    ++count_;
+    return *entry;
+}
+
+void InternTable::Release(PropertyArena& arena, const InternedString& entry) noexcept {
+    if (&entry == &InternedString::Empty()) return;
+    for (InternedString** link = &BucketOf(entry.hash_); *link != nullptr; link = &(*link)->next_) {
+        InternedString* candidate = *link;
+        if (candidate != &entry) continue;
+        if (--candidate->references_ == 0) {
+            *link = candidate->next_;
+            --count_;
+            const size_t bytes = EntryBlockBytes(candidate->length_);
+            candidate->~InternedString();
+            arena.FreeBlock(candidate, bytes);
+        }
+        return;
+    }
+    assert(false && "released a string that this arena does not hold");
+}
+
+InternedString* InternTable::Create(PropertyArena& arena, std::string_view text, uint32_t hash) {
+    // A length that the entry cannot record is memory this design cannot hold.
+    if (text.size() >= UINT32_MAX) ThrowBadAlloc();
+    void* block = arena.AllocateBlock(EntryBlockBytes(text.size()));
+    auto* entry = new (block) InternedString(hash, static_cast<uint32_t>(text.size()));
+    auto* storage = reinterpret_cast<char*>(entry + 1);
+    std::memcpy(storage, text.data(), text.size());
+    storage[text.size()] = '\0';
+    entry->references_ = 1;
+    return entry;
+}
+
+void InternTable::GrowIfFull() {
+    if (count_ < bucketCount_) return;
+    const uint32_t grownCount = bucketCount_ * 2;
+    auto** grown = static_cast<InternedString**>(Allocate(sizeof(InternedString*) * grownCount));
+    if (grown == nullptr) ThrowBadAlloc();
+    std::memset(grown, 0, sizeof(InternedString*) * grownCount);
+    for (uint32_t i = 0; i < bucketCount_; ++i) {
+        InternedString* entry = buckets_[i];
+        while (entry != nullptr) {
+            InternedString* next = entry->next_;
+            InternedString*& bucket = grown[entry->hash_ & (grownCount - 1)];
+            entry->next_ = bucket;
+            bucket = entry;
+            entry = next;
+        }
+    }
+    if (buckets_ != inlineBuckets_) Free(buckets_);
+    buckets_ = grown;
+    bucketCount_ = grownCount;
+}
+
+InternedString*& InternTable::BucketOf(uint32_t hash) noexcept {
+    return buckets_[hash & (bucketCount_ - 1)];
+}
+
+}  // namespace Nimbel::internal

@@ -1,0 +1,57 @@
+// The string intern table of one PropertyArena.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "binding/interned_string.h"
+
+namespace Nimbel {
+class PropertyArena;
+}  // namespace Nimbel
+
+namespace Nimbel::internal {
+
+/// A chained hash set of reference-counted entries keyed by FNV-1a hash and
+/// text. Keys are NUL-terminated texts: a key is cut at its first NUL before it
+/// is hashed, compared or stored. Starts with 8 buckets and doubles whenever
+/// the load factor would pass 1.0. Entry blocks come from the owning arena.
+class InternTable {
+public:
+    InternTable() noexcept;
+    InternTable(const InternTable&) = delete;
+    InternTable& operator=(const InternTable&) = delete;
+    /// Every entry must have been released by then.
+    ~InternTable();
+
+    /// The entry for `text` (cut at its first NUL) with one more reference; the
+    /// shared empty entry, unreferenced, for the empty text. Throws
+    /// std::bad_alloc when a new entry or a larger bucket array cannot be had.
+    [[nodiscard]] const InternedString& Intern(PropertyArena& arena, std::string_view text);
+    /// The same for an entry of another table, whose hash is reused.
+    [[nodiscard]] const InternedString& Intern(PropertyArena& arena, const InternedString& entry);
+    /// Drops one reference; the entry leaves the table at zero. The shared
+    /// empty entry is ignored.
+    void Release(PropertyArena& arena, const InternedString& entry) noexcept;
+
+    [[nodiscard]] size_t Count() const noexcept { return count_; }
+    [[nodiscard]] size_t BucketCount() const noexcept { return bucketCount_; }
+
+private:
+    static constexpr uint32_t kInitialBuckets = 8;
+
+    [[nodiscard]] const InternedString& InternHashed(PropertyArena& arena, std::string_view text,
+                                                     uint32_t hash);
+    [[nodiscard]] InternedString* Create(PropertyArena& arena, std::string_view text,
+                                         uint32_t hash);
+    void GrowIfFull();
+    [[nodiscard]] InternedString*& BucketOf(uint32_t hash) noexcept;
+
+    InternedString* inlineBuckets_[kInitialBuckets] = {};
+    InternedString** buckets_ = inlineBuckets_;
+    uint32_t bucketCount_ = kInitialBuckets;
+    uint32_t count_ = 0;
+};
+
+}  // namespace Nimbel::internal

@@ -1,0 +1,97 @@
+// The allocation arena shared by every node of one BindingProperty tree: it
+// interns strings and hands out small fixed-size blocks, so that a large
+// document costs far fewer heap allocations than it has nodes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <string_view>
+#include <utility>
+
+#include "binding/internal/intern_table.h"
+#include "binding/internal/slot_pool.h"
+#include "binding/interned_string.h"
+
+namespace Nimbel {
+
+/// Invariant: every block and interned entry handed out is freed or released
+/// into this same arena before it is destroyed, by one thread at a time.
+///
+/// Blocks of up to 72 bytes come from 18 slot pools (sizes 4 to 72 in steps of
+/// 4, each with a 144-byte chunk inside the arena and then pages of the
+/// process-wide page source); larger blocks come from the library's allocator.
+/// The arena is created by the root value that first needs storage and
+/// destroyed with it; it is never copied or moved, because its inline chunks
+/// are linked from the pages.
+class PropertyArena {
+public:
+    static constexpr size_t kSizeClasses = 18;
+    static constexpr size_t kLargestSlot = 72;
+
+    /// A new, empty arena. Throws std::bad_alloc.
+    [[nodiscard]] static PropertyArena* Create();
+    /// Destroys an arena from Create (null does nothing).
+    static void Destroy(PropertyArena* arena) noexcept;
+
+    PropertyArena(const PropertyArena&) = delete;
+    PropertyArena& operator=(const PropertyArena&) = delete;
+
+    /// See internal::InternTable: `text` is cut at its first NUL; the empty text
+    /// gives the shared empty entry. Throws std::bad_alloc.
+    [[nodiscard]] const InternedString& Intern(std::string_view text) {
+        return strings_.Intern(*this, text);
+    }
+    /// Interns the text of an entry of any arena (this one included).
+    [[nodiscard]] const InternedString& Intern(const InternedString& entry) {
+        return strings_.Intern(*this, entry);
+    }
+    void Release(const InternedString& entry) noexcept { strings_.Release(*this, entry); }
+
+    /// A block of `bytes` (at least 1), aligned to 8 when `bytes` is a multiple
+    /// of 8, else to 4. Throws std::bad_alloc.
+    [[nodiscard]] void* AllocateBlock(size_t bytes);
+    /// Frees a block from AllocateBlock; `bytes` must be the size it was asked with.
+    void FreeBlock(void* block, size_t bytes) noexcept;
+
+    /// Constructs a T (at most 72 bytes, alignment at most 8) in a slot.
+    template <class T, class... Args>
+    [[nodiscard]] T* New(Args&&... arguments);
+    /// Destroys and frees a T from New.
+    template <class T>
+    void Delete(T* object) noexcept;
+
+    /// Entries now in the intern table (the shared empty entry never is).
+    [[nodiscard]] size_t InternedCount() const noexcept { return strings_.Count(); }
+    /// Pages now taken from the page source by all size classes.
+    [[nodiscard]] size_t PagesHeld() const noexcept;
+
+private:
+    PropertyArena() noexcept;
+    ~PropertyArena() = default;
+
+    [[nodiscard]] internal::SlotPool& PoolFor(size_t bytes) noexcept;
+
+    internal::SlotPool pools_[kSizeClasses];
+    internal::InternTable strings_;
+};
+
+template <class T, class... Args>
+T* PropertyArena::New(Args&&... arguments) {
+    static_assert(sizeof(T) <= kLargestSlot && alignof(T) <= 8);
+    void* block = AllocateBlock(sizeof(T));
+    try {
+        return new (block) T(std::forward<Args>(arguments)...);
+    } catch (...) {
+        FreeBlock(block, sizeof(T));
+        throw;
+    }
+}
+
+template <class T>
+void PropertyArena::Delete(T* object) noexcept {
+    object->~T();
+    FreeBlock(object, sizeof(T));
+}
+
+}  // namespace Nimbel

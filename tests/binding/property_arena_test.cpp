@@ -1,0 +1,210 @@
+// The arena: slot reuse, page return, heap blocks, and the string intern table.
+#include "binding/property_arena.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "binding/internal/page_source.h"
+#include "diagnostics/allocator.h"
+#include "diagnostics/fnv1a.h"
+
+namespace Nimbel {
+namespace {
+
+struct ArenaDeleter {
+    void operator()(PropertyArena* arena) const noexcept { PropertyArena::Destroy(arena); }
+};
+using ArenaPointer = std::unique_ptr<PropertyArena, ArenaDeleter>;
+
+ArenaPointer MakeArena() {
+    return ArenaPointer(PropertyArena::Create());
+}
+
+constexpr size_t kSlotSizes[] = {4,  8,  12, 16, 20, 24, 28, 32, 36,
+                                 40, 44, 48, 52, 56, 60, 64, 68, 72};
+
+TEST(PropertyArenaTest, FreedSlotIsTheNextOneHandedOutInEverySizeClass) {
+    ArenaPointer arena = MakeArena();
+    for (const size_t size : kSlotSizes) {
+        void* first = arena->AllocateBlock(size);
+        void* second = arena->AllocateBlock(size);
+        arena->FreeBlock(first, size);
+        void* again = arena->AllocateBlock(size);
+        EXPECT_EQ(again, first) << "slot size " << size;
+        arena->FreeBlock(again, size);
+        arena->FreeBlock(second, size);
+    }
+}
+
+TEST(PropertyArenaTest, SizesShareTheClassOfTheNextMultipleOfFour) {
+    ArenaPointer arena = MakeArena();
+    void* slot = arena->AllocateBlock(21);
+    arena->FreeBlock(slot, 21);
+    EXPECT_EQ(arena->AllocateBlock(24), slot) << "21 bytes are served from the 24-byte class";
+    arena->FreeBlock(slot, 24);
+}
+
+TEST(PropertyArenaTest, SlotsAreAlignedToEightWhenTheirSizeIsAMultipleOfEight) {
+    ArenaPointer arena = MakeArena();
+    for (const size_t size : kSlotSizes) {
+        if (size % 8 != 0) continue;
+        std::vector<void*> slots;
+        // Enough to leave the inline chunk and use a page.
+        for (int i = 0; i < 80; ++i) slots.push_back(arena->AllocateBlock(size));
+        for (void* slot : slots) {
+            EXPECT_EQ(reinterpret_cast<uintptr_t>(slot) % 8, 0u) << "slot size " << size;
+        }
+        for (void* slot : slots) arena->FreeBlock(slot, size);
+    }
+}
+
+TEST(PropertyArenaTest, InlineChunkServesFirstThenPagesThatGoBackWhenEmpty) {
+    struct Case {
+        size_t slotSize;
+        size_t inlineSlots;  // (144 / size) slots, less those under the 24-byte header
+    };
+    const Case cases[] = {{4, 30}, {8, 15}, {24, 5}, {48, 2}, {72, 1}};
+    for (const Case& c : cases) {
+        ArenaPointer arena = MakeArena();
+        std::vector<void*> slots;
+        for (size_t i = 0; i < c.inlineSlots; ++i)
+            slots.push_back(arena->AllocateBlock(c.slotSize));
+        EXPECT_EQ(arena->PagesHeld(), 0u) << "slot size " << c.slotSize;
+
+        const size_t perPage = 4096 / c.slotSize - (24 + c.slotSize - 1) / c.slotSize;
+        for (size_t i = 0; i < perPage + 1; ++i) slots.push_back(arena->AllocateBlock(c.slotSize));
+        EXPECT_EQ(arena->PagesHeld(), 2u) << "slot size " << c.slotSize;
+
+        std::set<void*> distinct(slots.begin(), slots.end());
+        EXPECT_EQ(distinct.size(), slots.size()) << "slot size " << c.slotSize;
+
+        for (void* slot : slots) arena->FreeBlock(slot, c.slotSize);
+        EXPECT_EQ(arena->PagesHeld(), 0u) << "slot size " << c.slotSize;
+    }
+}
+
+TEST(PropertyArenaTest, PageComesBackForReuseAfterItsLastSlotIsFreed) {
+    ArenaPointer arena = MakeArena();
+    const internal::PageSourceCounters start = internal::PageSource::Instance().Counters();
+    std::vector<void*> slots;
+    for (int i = 0; i < 3000; ++i) slots.push_back(arena->AllocateBlock(16));
+    EXPECT_GT(internal::PageSource::Instance().Counters().pagesInUse, start.pagesInUse);
+    for (void* slot : slots) arena->FreeBlock(slot, 16);
+    const internal::PageSourceCounters end = internal::PageSource::Instance().Counters();
+    EXPECT_EQ(end.pagesInUse, start.pagesInUse);
+    EXPECT_EQ(end.regionsMapped, start.regionsMapped);
+}
+
+TEST(PropertyArenaTest, BlocksAboveTheLargestSlotComeFromTheCountedHeap) {
+    ArenaPointer arena = MakeArena();
+    const MemoryStats before = ReadMemoryStats();
+    void* slot = arena->AllocateBlock(72);
+    EXPECT_EQ(ReadMemoryStats().allocations, before.allocations) << "72 bytes fit a slot";
+    void* block = arena->AllocateBlock(73);
+    EXPECT_EQ(ReadMemoryStats().allocations, before.allocations + 1);
+    arena->FreeBlock(block, 73);
+    arena->FreeBlock(slot, 72);
+    EXPECT_EQ(ReadMemoryStats().frees, before.frees + 1);
+}
+
+TEST(PropertyArenaTest, EqualTextsShareOneEntryWhateverTheirLength) {
+    struct Case {
+        const char* description;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"one byte", "a"},
+        {"longest text that fits a slot", std::string(47, 'x')},
+        {"shortest text on the heap", std::string(48, 'y')},
+        {"long text", std::string(5000, 'z')},
+        {"bytes above 0x7F", "\xC3\xA9t\xC3\xA9"},
+    };
+    for (const Case& c : cases) {
+        ArenaPointer arena = MakeArena();
+        const InternedString& first = arena->Intern(c.text);
+        const InternedString& second = arena->Intern(std::string(c.text));
+        EXPECT_EQ(&first, &second) << c.description;
+        EXPECT_EQ(first.References(), 2u) << c.description;
+        EXPECT_EQ(first.View(), c.text) << c.description;
+        EXPECT_EQ(first.CStr()[c.text.size()], '\0') << c.description;
+        EXPECT_EQ(first.Hash(), Fnv1a(std::string_view(c.text))) << c.description;
+        EXPECT_EQ(arena->InternedCount(), 1u) << c.description;
+        arena->Release(first);
+        EXPECT_EQ(arena->InternedCount(), 1u) << c.description << ": one reference is left";
+        arena->Release(second);
+        EXPECT_EQ(arena->InternedCount(), 0u) << c.description;
+    }
+}
+
+TEST(PropertyArenaTest, KeysStopAtTheirFirstNul) {
+    struct Case {
+        const char* description;
+        std::string_view key;
+        std::string_view stored;
+    };
+    const Case cases[] = {
+        {"NUL inside", std::string_view("ab\0cd", 5), "ab"},
+        {"NUL at the end", std::string_view("ab\0", 3), "ab"},
+        {"plain", "ab", "ab"},
+    };
+    ArenaPointer arena = MakeArena();
+    const InternedString& reference = arena->Intern("ab");
+    for (const Case& c : cases) {
+        const InternedString& entry = arena->Intern(c.key);
+        EXPECT_EQ(&entry, &reference) << c.description;
+        EXPECT_EQ(entry.View(), c.stored) << c.description;
+        arena->Release(entry);
+    }
+    arena->Release(reference);
+    EXPECT_EQ(arena->InternedCount(), 0u);
+}
+
+TEST(PropertyArenaTest, EmptyTextIsNeverInterned) {
+    ArenaPointer arena = MakeArena();
+    const std::string_view emptyKeys[] = {"", std::string_view("\0abc", 4)};
+    for (const std::string_view key : emptyKeys) {
+        const InternedString& entry = arena->Intern(key);
+        EXPECT_EQ(&entry, &InternedString::Empty());
+        EXPECT_EQ(entry.References(), 0u);
+        arena->Release(entry);
+    }
+    EXPECT_EQ(arena->InternedCount(), 0u);
+    EXPECT_EQ(InternedString::Empty().View(), "");
+}
+
+TEST(PropertyArenaTest, TableGrowsPastEightBucketsWithoutLosingEntries) {
+    ArenaPointer arena = MakeArena();
+    std::vector<const InternedString*> entries;
+    for (int i = 0; i < 1000; ++i) entries.push_back(&arena->Intern("name" + std::to_string(i)));
+    EXPECT_EQ(arena->InternedCount(), 1000u);
+    for (int i = 0; i < 1000; ++i) {
+        const InternedString& again = arena->Intern("name" + std::to_string(i));
+        EXPECT_EQ(&again, entries[static_cast<size_t>(i)]) << "name" << i;
+        arena->Release(again);
+    }
+    for (const InternedString* entry : entries) arena->Release(*entry);
+    EXPECT_EQ(arena->InternedCount(), 0u);
+}
+
+TEST(PropertyArenaTest, InterningAnotherArenasEntryReusesItsTextAndHash) {
+    ArenaPointer source = MakeArena();
+    ArenaPointer destination = MakeArena();
+    const InternedString& original = source->Intern("championId");
+    const InternedString& copy = destination->Intern(original);
+    EXPECT_NE(&copy, &original);
+    EXPECT_EQ(copy.View(), "championId");
+    EXPECT_EQ(&destination->Intern("championId"), &copy);
+    destination->Release(copy);
+    destination->Release(copy);
+    source->Release(original);
+    EXPECT_EQ(destination->InternedCount(), 0u);
+    EXPECT_EQ(source->InternedCount(), 0u);
+}
+
+}  // namespace
+}  // namespace Nimbel
