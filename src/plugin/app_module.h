@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "abi/core_abi.h"
+#include "binding/static_type.h"
 #include "diagnostics/logger.h"
+#include "diagnostics/text_format.h"
 #include "plugin/api_version.h"
 #include "plugin/plugin_name.h"
 
@@ -146,5 +148,30 @@ private:
     const CoreContext* m_coreContext = nullptr;
     PluginCallbacks m_callbacks;
 };
+
+template <class T>
+std::string AppModule::AwaitLabel() {
+    return FormatMessage("Wait: future<%1>", StaticType::Name<T>().name);
+}
+
+template <class T>
+T AppModule::Await(std::future<T> future) {
+    try {
+        if (!future.valid()) throw std::future_error(std::future_errc::no_state);
+        bool waiting = false;
+        // A deferred future is ready for the taking: get() runs it.
+        while (future.wait_for(std::chrono::seconds(0)) == std::future_status::timeout) {
+            if (!waiting) {
+                waiting = true;
+                BeginWait(AwaitLabel<T>().c_str(), 0);
+            }
+            YieldToCore();
+        }
+        if (waiting) EndWait();
+        return future.get();
+    } catch (const std::future_error& error) {
+        FailAwait(error);
+    }
+}
 
 } // namespace Nimbel
