@@ -618,4 +618,41 @@ const BindingBytes& BindingProperty::EmptyBytes() noexcept {
     return kEmpty.value;
 }
 
+bool operator==(const BindingProperty& left, const BindingProperty& right) noexcept {
+    if (left.Kind() != right.Kind()) return false;
+    switch (left.Kind()) {
+        case BindingPropertyKind::Empty: return true;
+        case BindingPropertyKind::Bool: return left.GetBool() == right.GetBool();
+        case BindingPropertyKind::Signed: return left.GetSigned() == right.GetSigned();
+        case BindingPropertyKind::Unsigned: return left.GetUnsigned() == right.GetUnsigned();
+        case BindingPropertyKind::Float: {
+            const double a = left.GetDouble();
+            const double b = right.GetDouble();
+            return a == b || (a != a && b != b);
+        }
+        case BindingPropertyKind::String: return left.GetString() == right.GetString();
+        case BindingPropertyKind::Blob: return left.GetBytes() == right.GetBytes();
+        case BindingPropertyKind::Enum: return left.GetEnum() == right.GetEnum();
+        case BindingPropertyKind::Collection: {
+            const auto a = left.Elements();
+            const auto b = right.Elements();
+            if (a.size() != b.size()) return false;
+            for (size_t i = 0; i < a.size(); ++i) {
+                if (!(a[i] == b[i])) return false;
+            }
+            return true;
+        }
+        case BindingPropertyKind::Structure: {
+            const auto a = left.Members();
+            const auto b = right.Members();
+            if (a.size() != b.size()) return false;
+            for (size_t i = 0; i < a.size(); ++i) {
+                if (a[i].Name() != b[i].Name() || !(a[i].Value() == b[i].Value())) return false;
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace Nimbel

@@ -207,6 +207,12 @@ public:
     /// in name order. The visitor's results do not stop the walk.
     void Visit(BindingVisitor& visitor) const;
 
+    /// Deep equality: the same kind and the same content, members compared by
+    /// name and elements in order. Floats compare numerically, except that two
+    /// NaNs are equal, so that every value equals its copy.
+    friend bool operator==(const BindingProperty& left,
+                           const BindingProperty& right) noexcept;
+
     /// bool: itself; numbers: not zero (NaN is true); string: exactly "true" or
     /// "1"; blob, collection, structure: not empty; enum: value not zero;
     /// empty: false.
