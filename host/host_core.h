@@ -9,10 +9,14 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "abi/core_abi.h"
+#include "binding/binding_property.h"
+#include "host/peer.h"
 
 namespace KzoHost {
 
@@ -41,6 +45,38 @@ public:
     [[nodiscard]] const std::vector<WaitCall>& WaitCalls() const noexcept { return m_waitCalls; }
     void ClearWaitCalls() { m_waitCalls.clear(); }
 
+    // ---- Peers ----
+
+    /// Serves requests for `pathPattern`: an exact path, or a prefix followed
+    /// by "*". An exact path wins over prefixes, a longer prefix over a
+    /// shorter one; a later registration of the same pattern replaces it.
+    void AddPeer(std::string pathPattern, PeerHandler handler);
+    /// Every request the plug-in sent, in order.
+    [[nodiscard]] const std::vector<PeerRequest>& SentRequests() const noexcept { return m_sent; }
+    void ClearSentRequests() { m_sent.clear(); }
+    /// Stream reads made by the plug-in so far, over all streamed answers.
+    [[nodiscard]] size_t StreamReads() const noexcept { return m_streamReads; }
+
+    // ---- Events ----
+
+    struct Subscription {
+        KzoWord handle;
+        CoreEventCallback callback;
+        void* context;
+        KzoWord flags;
+    };
+
+    enum class ResourceEventType { Create, Update, Delete };
+
+    /// Delivers an OnJsonApiEvent payload {uri, eventType, data} to the
+    /// subscribers of the event name of `uri`'s path (with `uri` as given).
+    void PublishResourceEvent(std::string_view uri, ResourceEventType type,
+                              const Nimbel::BindingProperty& data);
+    /// Delivers `payload` to the subscribers of `eventName`.
+    void PublishEvent(const std::string& eventName, const Nimbel::BindingProperty& payload);
+    /// The subscriptions of an event name, in subscription order.
+    [[nodiscard]] std::vector<Subscription> Subscriptions(const std::string& eventName) const;
+
     /// "  OKAY", "  WARN", " ERROR", "ALWAYS"; "   ???" for other levels.
     [[nodiscard]] static const char* LevelName(KzoWord level) noexcept;
 
@@ -63,12 +99,18 @@ private:
     static KzoWord OnLog(const CoreFunctions* table, KzoWord level, const char* text);
 
     void RunPendingWork();
+    [[nodiscard]] const PeerHandler* FindPeer(std::string_view path) const;
+    void Answer(CoreResponse& response, const CoreRequest& request);
 
     Table m_table;
     CoreContext m_context;
     LogSink m_logSink;
     std::deque<std::function<void()>> m_pending;
     std::vector<WaitCall> m_waitCalls;
+    std::map<std::string, PeerHandler, std::less<>> m_peers;
+    std::vector<PeerRequest> m_sent;
+    size_t m_streamReads = 0;
+    std::map<std::string, std::vector<Subscription>, std::less<>> m_subscriptions;
 };
 
 } // namespace KzoHost
