@@ -53,7 +53,7 @@ private:
     void* m_handle;
     PluginLoadFn m_entry;
     std::string m_exportName;
-    PluginLoadRecord m_record{};
+    alignas(KzoWord) PluginLoadRecord m_record{}; // packed: aligned here so its words are
     bool m_loaded = false;
     bool m_started = false;
 };

@@ -26,6 +26,11 @@ extern "C" {
 
 typedef uintptr_t KzoWord;
 
+/* The records below are packed, so their own alignment is 1. Whoever owns one
+ * should place it on a word boundary (C++: alignas(KzoWord)); code that binds
+ * a reference or pointer to one of its pointer fields otherwise reads through
+ * a misaligned address. */
+
 #pragma pack(push, 1)
 
 /* ---- Values ------------------------------------------------------------ */

@@ -134,7 +134,7 @@ TEST(CoreValueTest, AnUnknownKindFailsInTheResultRecordAfterEarlierElements) {
     elements[2].kind = 11;
     const CoreValue collection{kCoreValueCollection, reinterpret_cast<KzoWord>(elements), 3};
 
-    CoreResponse result{};
+    alignas(KzoWord) CoreResponse result{};
     CoreValueSetBool(result.value, true);
     BindingProperty target;
     EXPECT_FALSE(CoreValueToProperty(&result, target, collection, "<result>"));
@@ -204,7 +204,7 @@ TEST(CoreValueTest, NestingBeyondTheLimitIsRefusedWithoutExhaustingTheStack) {
         chain[i] = CoreValue{kCoreValueCollection, reinterpret_cast<KzoWord>(&chain[i + 1]), 1};
     }
     BindingProperty target;
-    CoreResponse result{};
+    alignas(KzoWord) CoreResponse result{};
     EXPECT_FALSE(CoreValueToProperty(&result, target, chain[0], "<result>"));
     ASSERT_NE(result.errorText, nullptr);
     EXPECT_STREQ(result.errorText,

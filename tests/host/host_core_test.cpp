@@ -12,7 +12,7 @@ namespace KzoHost {
 namespace {
 
 struct Sent {
-    CoreResponse response{};
+    alignas(KzoWord) CoreResponse response{};
     ~Sent() {
         if (response.release != nullptr) response.release(&response);
     }

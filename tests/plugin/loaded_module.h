@@ -31,7 +31,7 @@ public:
 inline std::unique_ptr<AppModule> MakeTestModule() { return std::make_unique<TestModule>(); }
 
 struct LoadedModule {
-    PluginLoadRecord record{};
+    alignas(KzoWord) PluginLoadRecord record{};
     AppModule& Module() const { return *static_cast<AppModule*>(record.module); }
     bool Start(const CoreContext* context) const {
         return record.callbacks->start(record.module, context);
