@@ -26,10 +26,10 @@ extern "C" {
 
 typedef uintptr_t KzoWord;
 
-/* The records below are packed, so their own alignment is 1. Whoever owns one
- * should place it on a word boundary (C++: alignas(KzoWord)); code that binds
- * a reference or pointer to one of its pointer fields otherwise reads through
- * a misaligned address. */
+/* The records below are packed, so their own alignment is 1 and fields after a
+ * single byte sit off word boundaries. Read and write fields by value; never
+ * bind a C++ reference or pointer to a field (a misaligned access). Whoever
+ * owns a record should still place it on a word boundary (alignas(KzoWord)). */
 
 #pragma pack(push, 1)
 

@@ -53,7 +53,7 @@ TEST(HostCoreTest, RoutesRequestsToTheMostSpecificPeer) {
     for (const Case& c : cases) {
         Sent sent;
         Send(core, sent, c.path);
-        EXPECT_EQ(sent.response.status, c.status) << c.path;
+        EXPECT_EQ(KzoWord{sent.response.status}, c.status) << c.path;
         if (c.error != nullptr) {
             ASSERT_NE(sent.response.errorText, nullptr) << c.path;
             EXPECT_STREQ(sent.response.errorText, c.error);
@@ -71,8 +71,8 @@ TEST(HostCoreTest, StreamsDeliverTheirChunksAndReportTheEnd) {
     core.AddPeer("/s", [&](const PeerRequest&) { return PeerAnswer::WithStream(body, {4096, 4096, 10}); });
     Sent sent;
     Send(core, sent, "/s");
-    ASSERT_NE(sent.response.streamRead, nullptr);
-    EXPECT_EQ(sent.response.expectedSize, body.size());
+    ASSERT_NE(CoreStreamReadFn{sent.response.streamRead}, nullptr);
+    EXPECT_EQ(KzoWord{sent.response.expectedSize}, body.size());
     std::string read;
     uint8_t more = 1;
     std::vector<uint32_t> sizes;
