@@ -1,0 +1,179 @@
+// The native-to-value rules of every built-in kind, enumerations, records and
+// the field dispatch.
+#include "binding/native_to_value.h"
+
+#include <cstring>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+
+#include "binding/internal/builtin_type_switch.h"
+#include "binding/internal/conversion_messages.h"
+
+namespace Nimbel {
+namespace {
+
+using Kind = BindingPropertyKind;
+
+[[nodiscard]] bool IsEnumWidth(size_t width) noexcept {
+    return width == 1 || width == 2 || width == 4 || width == 8;
+}
+
+template <class Int>
+[[nodiscard]] int32_t LoadAs(const void* source) noexcept {
+    Int stored{};
+    std::memcpy(&stored, source, sizeof stored);
+    return static_cast<int32_t>(stored);
+}
+
+// 1 and 2 bytes sign-extend; 4 and 8 bytes keep their low 32 bits.
+[[nodiscard]] int32_t LoadEnumerator(const void* source, size_t width) noexcept {
+    switch (width) {
+        case 1: return LoadAs<int8_t>(source);
+        case 2: return LoadAs<int16_t>(source);
+        case 4: return LoadAs<int32_t>(source);
+        case 8: return LoadAs<int64_t>(source);
+        default: return 0;
+    }
+}
+
+void ConverterNativeToValue(BindingStatus& status, BindingProperty& output,
+                            const BindingFieldDescription& field, const void* source,
+                            const BindingTypeRegistry& registry) {
+    if (field.converter == nullptr) {
+        internal::FailUnregisteredSource(status);
+        return;
+    }
+    field.converter->ToValue(status, output, source, field.type.description, registry);
+}
+
+// Vectors and maps of built-in elements; false for other element kinds.
+[[nodiscard]] bool ContainerNativeToValue(BindingStatus& status, BindingProperty& output,
+                                          const BindingFieldDescription& field,
+                                          const void* source,
+                                          const BindingTypeRegistry& registry) {
+    const bool isVector = field.type.kind == BindingTypeKind::Vector;
+    return internal::VisitBuiltinType(field.type.elementKind, [&](auto element) {
+        using Element = typename decltype(element)::type;
+        if (isVector) {
+            internal::VectorNativeToValue(status, output,
+                                          *static_cast<const std::vector<Element>*>(source),
+                                          nullptr, registry);
+        } else {
+            internal::MapNativeToValue(
+                status, output,
+                *static_cast<const std::unordered_map<std::string, Element>*>(source), nullptr,
+                registry);
+        }
+    });
+}
+
+// A FieldSkipEmpty field is converted on its own first, so that an empty or
+// zero result never becomes a member.
+void SkippableFieldNativeToValue(BindingStatus& status, BindingProperty& output,
+                                 const BindingFieldDescription& field, const void* source,
+                                 const BindingTypeRegistry& registry) {
+    BindingStatus fieldStatus;
+    FieldNativeToValue(fieldStatus, fieldStatus.Value(), field, source, registry);
+    if (!fieldStatus.Ok()) {
+        status.SetError(fieldStatus.ErrorMessage());
+        return;
+    }
+    if (IsEmptyOrZero(fieldStatus.Value())) return;
+    output[field.name] = std::move(fieldStatus.Value());
+}
+
+}  // namespace
+
+void BuiltinNativeToValue(BindingProperty& output, BindingTypeKind kind, const void* source) {
+    internal::VisitBuiltinType(kind, [&](auto type) {
+        using T = typename decltype(type)::type;
+        const T& native = *static_cast<const T*>(source);
+        if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, BindingProperty> ||
+                      std::is_same_v<T, BindingBytes>) {
+            output = native;
+        } else if constexpr (std::is_integral_v<T> && std::is_signed_v<T>) {
+            output = int64_t{native};
+        } else if constexpr (std::is_integral_v<T>) {
+            output = uint64_t{native};
+        } else if constexpr (std::is_floating_point_v<T>) {
+            output = double{native};
+        } else {
+            output = std::string_view(native);
+        }
+    });
+}
+
+void EnumNativeToValue(BindingProperty& output, const void* source, size_t width,
+                       const StaticTypeId& enumeration) {
+    output = BindingEnum{LoadEnumerator(source, width), &enumeration};
+}
+
+void RecordNativeToValue(BindingStatus& status, BindingProperty& output, const void* record,
+                         const BindingTypeDescription* description,
+                         const BindingTypeRegistry& registry) {
+    if (!status.Ok()) return;
+    if (description == nullptr) {
+        internal::FailUnregisteredSource(status);
+        return;
+    }
+    output.MakeStructure();
+    const auto* const base = static_cast<const std::byte*>(record);
+    for (const BindingFieldDescription& field : description->fields) {
+        const void* source = base + field.position;
+        if (field.Has(FieldSkipEmpty)) {
+            SkippableFieldNativeToValue(status, output, field, source, registry);
+        } else {
+            // Written in place: the member's reference stays valid because
+            // only the member's own content grows while it is converted.
+            BindingProperty& member = output[field.name];
+            member.Clear();
+            FieldNativeToValue(status, member, field, source, registry);
+        }
+        if (!status.Ok()) return;
+    }
+}
+
+void FieldNativeToValue(BindingStatus& status, BindingProperty& output,
+                        const BindingFieldDescription& field, const void* source,
+                        const BindingTypeRegistry& registry) {
+    const BindingTypeRef& type = field.type;
+    if (!field.optional) {
+        switch (type.kind) {
+            case BindingTypeKind::Callback: break;
+            case BindingTypeKind::Vector:
+            case BindingTypeKind::Map:
+                if (ContainerNativeToValue(status, output, field, source, registry)) return;
+                break;
+            case BindingTypeKind::Enum:
+                if (type.description == nullptr || !IsEnumWidth(type.description->nativeSize)) {
+                    break;
+                }
+                EnumNativeToValue(output, source, type.description->nativeSize,
+                                  *type.description->identity);
+                return;
+            case BindingTypeKind::Struct:
+                RecordNativeToValue(status, output, source, type.description, registry);
+                return;
+            default:
+                if (!IsBuiltinKind(type.kind)) break;
+                BuiltinNativeToValue(output, type.kind, source);
+                return;
+        }
+    }
+    ConverterNativeToValue(status, output, field, source, registry);
+}
+
+bool IsEmptyOrZero(const BindingProperty& value) noexcept {
+    switch (value.Kind()) {
+        case Kind::Empty: return true;
+        case Kind::Bool: return !value.GetBool();
+        case Kind::Signed: return value.GetSigned() == 0;
+        case Kind::Unsigned: return value.GetUnsigned() == 0;
+        case Kind::Float: return value.GetDouble() == 0.0;
+        case Kind::Enum: return value.GetEnum().value == 0;
+        default: return value.Size() == 0;
+    }
+}
+
+}  // namespace Nimbel
