@@ -254,7 +254,7 @@ TEST(TextFormatTest, StopRulesKeepTheTextSoFar) {
         {"star sequence beyond the count", "x%*dy", {1}, "x"},
         {"star precision position beyond the count", "x%.*9$dy", {1, 2}, "x"},
         {"text ends after %", "x%", {1}, "x"},
-        {"text ends inside the specification", "x%-0", {1}, "x"},
+        {"text ends inside the conversion specification", "x%-0", {1}, "x"},
         {"text ends after a length", "x%ll", {1}, "x"},
         {"text ends after %N$", "x%1$", {1}, "x"},
     });
@@ -332,10 +332,10 @@ TEST(TextFormatTest, NullFormatAndArgumentsAreEmpty) {
     EXPECT_STREQ(buffer, "a");
 }
 
-// A kind that records the specification its writer receives.
+// A kind that records the conversion specification its writer receives.
 char g_seenSpec[FormatSpec::kMaxTextLength + 1];
-int SpyWrite(char* out, size_t room, const FormatSpec& spec, const FormatValue&) noexcept {
-    std::memcpy(g_seenSpec, spec.text, sizeof g_seenSpec);
+int SpyWrite(char* out, size_t room, const FormatSpec& specifier, const FormatValue&) noexcept {
+    std::memcpy(g_seenSpec, specifier.text, sizeof g_seenSpec);
     return std::snprintf(out, room, "#");
 }
 int32_t SpyRead(const FormatValue&) noexcept { return 3; }

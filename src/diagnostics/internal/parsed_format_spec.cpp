@@ -10,7 +10,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsPositionStart(char c) { return c >= '1' && c <= '9'; }
 
 // The text being read. Reading past its end yields NUL, which no rule of the
-// grammar accepts, so the end of the text ends a specification as a NUL does.
+// grammar accepts, so the end of the text ends a conversion specification as a NUL does.
 struct Cursor {
     std::string_view text;
     size_t at;
@@ -72,7 +72,7 @@ bool IsFlag(char c) noexcept {
 
 bool ParsedFormatSpec::Append(char c) noexcept {
     if (textLength == FormatSpec::kMaxTextLength) return false;
-    spec.text[textLength++] = c;
+    specifier.text[textLength++] = c;
     return true;
 }
 
@@ -97,25 +97,25 @@ bool ParseFormatSpec(std::string_view text, size_t start, size_t count, size_t& 
         // A number greater than the count is not a position: reading starts
         // again after the "%", so the digits become a width.
     }
-    FormatSpec& spec = parsed.spec;
+    FormatSpec& specifier = parsed.specifier;
     while (IsFlag(cursor.Peek())) {
         const char flag = cursor.Peek();
         if (!parsed.Append(flag)) return false;
-        spec.leftAlign |= flag == '-';
-        spec.forceSign |= flag == '+';
-        spec.spaceSign |= flag == ' ';
-        spec.alternate |= flag == '#';
-        spec.zeroPad |= flag == '0';
+        specifier.leftAlign |= flag == '-';
+        specifier.forceSign |= flag == '+';
+        specifier.spaceSign |= flag == ' ';
+        specifier.alternate |= flag == '#';
+        specifier.zeroPad |= flag == '0';
         ++cursor.at;
     }
     const size_t widthStart = cursor.at;
-    if (!ReadWidthLike(cursor, parsed, sequence, parsed.widthArg, spec.width)) return false;
-    spec.hasWidth = cursor.at != widthStart;
+    if (!ReadWidthLike(cursor, parsed, sequence, parsed.widthArg, specifier.width)) return false;
+    specifier.hasWidth = cursor.at != widthStart;
     if (cursor.Peek() == '.') {
         ++cursor.at;
         if (!parsed.Append('.')) return false;
-        spec.hasPrecision = true;
-        if (!ReadWidthLike(cursor, parsed, sequence, parsed.precisionArg, spec.precision)) {
+        specifier.hasPrecision = true;
+        if (!ReadWidthLike(cursor, parsed, sequence, parsed.precisionArg, specifier.precision)) {
             return false;
         }
     }
@@ -128,13 +128,13 @@ bool ParseFormatSpec(std::string_view text, size_t start, size_t count, size_t& 
     }
     for (size_t i = 0; i < lengthSize; ++i) {
         if (!parsed.Append(cursor.Peek())) return false;
-        spec.length[i] = cursor.Peek();
+        specifier.length[i] = cursor.Peek();
         ++cursor.at;
     }
     const char conversion = cursor.Peek();
-    if (conversion == '\0') return false; // the text ends inside the specification
+    if (conversion == '\0') return false; // the text ends inside the conversion specification
     if (!parsed.Append(conversion)) return false;
-    spec.conversion = conversion;
+    specifier.conversion = conversion;
     ++cursor.at;
     if (!positioned) parsed.valueArg = sequence++;
     parsed.end = cursor.at;
