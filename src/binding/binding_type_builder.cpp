@@ -1,6 +1,7 @@
 // The untyped registration steps.
 #include "binding/binding_type_builder.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "diagnostics/fnv1a.h"
@@ -22,6 +23,12 @@ void BindingTypeBuilderBase::AddField(BindingFieldDescription field) {
     if (alreadyRegistered_) return;
     field.nameHash = Fnv1a(std::string_view(field.name));
     if (field.secondType.kind == BindingTypeKind::None) field.secondType = {};
+    const std::vector<BindingFieldDescription>& fields = description_->fields;
+    std::vector<uint32_t>& byName = description_->fieldsByName;
+    const auto position = std::upper_bound(
+        byName.begin(), byName.end(), std::string_view(field.name),
+        [&](std::string_view name, uint32_t index) { return name < fields[index].name; });
+    byName.insert(position, static_cast<uint32_t>(fields.size()));
     description_->fields.push_back(std::move(field));
 }
 

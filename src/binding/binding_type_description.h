@@ -87,6 +87,11 @@ struct BindingTypeDescription {
     BindingTagList tags;
     /// Records: fields in the order they were added.
     std::vector<BindingFieldDescription> fields;
+    /// Records: indices into `fields` ordered by field name (bytes compared
+    /// as unsigned; fields of one name in the order they were added), kept by
+    /// the builder. Writing members in this order appends each to its
+    /// structure instead of inserting it among the others.
+    std::vector<uint32_t> fieldsByName;
     /// Enumerations: enumerators by name, in byte order of the names.
     std::map<std::string, BindingEnumValue, std::less<>> enumerators;
     /// The registry that owns this description.

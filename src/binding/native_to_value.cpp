@@ -2,6 +2,7 @@
 // the field dispatch.
 #include "binding/native_to_value.h"
 
+#include <cstddef>
 #include <cstring>
 #include <string_view>
 #include <type_traits>
@@ -83,6 +84,38 @@ void SkippableFieldNativeToValue(BindingStatus& status, BindingProperty& output,
     output[field.name] = std::move(fieldStatus.Value());
 }
 
+// Writes one field's member: in place, or for FieldSkipEmpty fields only
+// when the converted value is not empty or zero.
+void WriteMember(BindingStatus& status, BindingProperty& output,
+                 const BindingFieldDescription& field, const void* source,
+                 const BindingTypeRegistry& registry) {
+    if (field.Has(FieldSkipEmpty)) {
+        SkippableFieldNativeToValue(status, output, field, source, registry);
+        return;
+    }
+    // The member's reference stays valid while it is converted: only the
+    // member's own content grows meanwhile.
+    BindingProperty& member = output[field.name];
+    member.Clear();
+    FieldNativeToValue(status, member, field, source, registry);
+}
+
+// Replaces a failed status's message with that of the first field, in
+// registration order, whose conversion fails.
+void ReportFirstFailingField(BindingStatus& status, const std::byte* base,
+                             const BindingTypeDescription& description,
+                             const BindingTypeRegistry& registry) {
+    for (const BindingFieldDescription& field : description.fields) {
+        BindingStatus fieldStatus;
+        FieldNativeToValue(fieldStatus, fieldStatus.Value(), field, base + field.position,
+                           registry);
+        if (!fieldStatus.Ok()) {
+            status.SetError(fieldStatus.ErrorMessage());
+            return;
+        }
+    }
+}
+
 }  // namespace
 
 void BuiltinNativeToValue(BindingProperty& output, BindingTypeKind kind, const void* source) {
@@ -119,18 +152,23 @@ void RecordNativeToValue(BindingStatus& status, BindingProperty& output, const v
     }
     output.MakeStructure();
     const auto* const base = static_cast<const std::byte*>(record);
-    for (const BindingFieldDescription& field : description->fields) {
-        const void* source = base + field.position;
-        if (field.Has(FieldSkipEmpty)) {
-            SkippableFieldNativeToValue(status, output, field, source, registry);
-        } else {
-            // Written in place: the member's reference stays valid because
-            // only the member's own content grows while it is converted.
-            BindingProperty& member = output[field.name];
-            member.Clear();
-            FieldNativeToValue(status, member, field, source, registry);
+    if (description->fieldsByName.size() != description->fields.size()) {
+        for (const BindingFieldDescription& field : description->fields) {
+            WriteMember(status, output, field, base + field.position, registry);
+            if (!status.Ok()) return;
         }
-        if (!status.Ok()) return;
+        return;
+    }
+    // Members written in name order are appended, not inserted among the
+    // others. Only the message of a failure depends on the order of the
+    // fields, so a failure is told again in registration order.
+    for (const uint32_t index : description->fieldsByName) {
+        const BindingFieldDescription& field = description->fields[index];
+        WriteMember(status, output, field, base + field.position, registry);
+        if (!status.Ok()) {
+            ReportFirstFailingField(status, base, *description, registry);
+            return;
+        }
     }
 }
 

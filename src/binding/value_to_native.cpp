@@ -2,11 +2,14 @@
 // the field dispatch.
 #include "binding/value_to_native.h"
 
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "binding/internal/base64.h"
 #include "binding/internal/builtin_type_switch.h"
@@ -304,6 +307,54 @@ void ConverterValueToNative(BindingStatus& status, const BindingFieldDescription
     });
 }
 
+// ---- Records --------------------------------------------------------------------
+
+// Records of up to this many fields find their members in one walk, with the
+// matches kept on the stack; larger ones search the structure per field.
+constexpr size_t kMatchedOnStack = 128;
+
+[[nodiscard]] bool CanMatchMembersOnStack(const BindingTypeDescription& description) noexcept {
+    return description.fields.size() <= kMatchedOnStack &&
+           description.fieldsByName.size() == description.fields.size();
+}
+
+// Member names are cut at their first NUL; so is a field name looking for one.
+[[nodiscard]] std::string_view AsMemberName(std::string_view name) noexcept {
+    return name.substr(0, name.find('\0'));
+}
+
+// Sets matched[i] to the member named like field i, or null: fields in name
+// order against members in name order, one comparison per step, where a
+// search per field would compare names about log2(members) times each.
+void MatchMembers(std::span<const BindingMember> members,
+                  const BindingTypeDescription& description,
+                  std::array<const BindingProperty*, kMatchedOnStack>& matched) noexcept {
+    size_t next = 0;
+    for (const uint32_t index : description.fieldsByName) {
+        if (index >= description.fields.size()) continue;
+        const std::string_view fieldName = AsMemberName(description.fields[index].name);
+        while (next < members.size() && members[next].Name() < fieldName) ++next;
+        const bool found = next < members.size() && members[next].Name() == fieldName;
+        matched[index] = found ? &members[next].Value() : nullptr;
+    }
+}
+
+// Converts one field from its member (null when missing); false when the
+// conversion failed and the record must stop.
+[[nodiscard]] bool ConvertMember(BindingStatus& status, const BindingFieldDescription& field,
+                                 std::byte* base, const BindingProperty* member,
+                                 std::string_view recordName,
+                                 const BindingTypeDescription& description,
+                                 const BindingTypeRegistry& registry) {
+    if (member == nullptr || member->IsEmpty()) {
+        if (!field.Has(FieldRequired)) return true;
+        internal::FailRequiredField(status, recordName, description.name, field.name);
+        return false;
+    }
+    FieldValueToNative(status, field, base + field.position, *member, registry);
+    return status.Ok();
+}
+
 }  // namespace
 
 void BuiltinValueToNative(BindingStatus& status, BindingTypeKind kind, void* target,
@@ -367,15 +418,22 @@ void RecordValueToNative(BindingStatus& status, void* record, const BindingPrope
         return;
     }
     auto* const base = static_cast<std::byte*>(record);
-    for (const BindingFieldDescription& field : description->fields) {
-        const BindingProperty* member = input.FindMember(field.name);
-        if (member == nullptr || member->IsEmpty()) {
-            if (!field.Has(FieldRequired)) continue;
-            internal::FailRequiredField(status, name, description->name, field.name);
+    const std::vector<BindingFieldDescription>& fields = description->fields;
+    if (!CanMatchMembersOnStack(*description)) {
+        for (const BindingFieldDescription& field : fields) {
+            if (!ConvertMember(status, field, base, input.FindMember(field.name), name,
+                               *description, registry)) {
+                return;
+            }
+        }
+        return;
+    }
+    std::array<const BindingProperty*, kMatchedOnStack> members{};
+    MatchMembers(input.Members(), *description, members);
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (!ConvertMember(status, fields[i], base, members[i], name, *description, registry)) {
             return;
         }
-        FieldValueToNative(status, field, base + field.position, *member, registry);
-        if (!status.Ok()) return;
     }
 }
 

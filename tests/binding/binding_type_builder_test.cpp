@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string>
 
+#include "binding/native_to_value.h"
 #include "conversion_test_support.h"
 
 namespace Nimbel {
@@ -100,6 +101,28 @@ TEST(BindingTypeBuilderTest, NestedTypesRegisteredLaterStayUnknownToTheField) {
     EXPECT_EQ(outer.fields[0].type.description, nullptr);
     EXPECT_EQ(outer.fields[1].type.elementKind, K::Struct);
     EXPECT_EQ(outer.fields[1].type.description, nullptr);
+}
+
+TEST(BindingTypeBuilderTest, FieldsAreAlsoIndexedInNameOrder) {
+    struct Four {
+        int32_t b = 0;
+        int32_t a = 0;
+        int32_t c = 0;
+        int32_t second = 0;
+    };
+    BindingTypeRegistry registry;
+    BindingTypeBuilder<Four>(registry, "Four")
+        .Field("b", &Four::b)
+        .Field("a", &Four::a)
+        .Field("c", &Four::c)
+        .Field("a", &Four::second)
+        .Finish();
+    EXPECT_EQ(registry.FindType("Four")->fieldsByName, (std::vector<uint32_t>{1, 3, 0, 2}));
+    // Written out, the later of two fields of one name gives the member.
+    Four four{1, 2, 3, 4};
+    BindingStatus status;
+    NativeToValue(status, four, registry);
+    EXPECT_EQ(Describe(status.Value()), "{a:4,b:1,c:3}");
 }
 
 TEST(BindingTypeBuilderTest, OptionsReachTheField) {

@@ -11,6 +11,7 @@
 #include <limits>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "binding/value_to_native.h"
@@ -250,15 +251,20 @@ TEST(NativeToValueTest, UnregisteredRecordsFailWithoutPartialMembers) {
 // Fails for every value, as a converter of a foreign kind may.
 class FailingConverter final : public BindingFieldConverter {
 public:
+    explicit FailingConverter(std::string message = "cannot write")
+        : message_(std::move(message)) {}
     void FromValue(BindingStatus& status, void*, const BindingProperty&, std::string_view name,
                    const BindingTypeDescription*, const BindingTypeRegistry&) const override {
         status.SetError("cannot read " + std::string(name));
     }
     void ToValue(BindingStatus& status, BindingProperty&, const void*,
                  const BindingTypeDescription*, const BindingTypeRegistry&) const override {
-        status.SetError("cannot write");
+        status.SetError(message_);
     }
     void Destroy() noexcept override {}
+
+private:
+    std::string message_;
 };
 
 struct Handle {
@@ -303,6 +309,30 @@ TEST(NativeToValueTest, ConverterFailuresEndTheConversionInBothDirections) {
         EXPECT_EQ(read.before, 7) << "flags " << flags;
         EXPECT_EQ(read.after, 4) << "flags " << flags;
     }
+}
+
+TEST(NativeToValueTest, TheFirstFailingFieldInRegistrationOrderIsReported) {
+    static FailingConverter zeta("zeta fails");
+    static FailingConverter alpha("alpha fails");
+    struct Pair {
+        uint64_t zeta = 0;
+        uint64_t alpha = 0;
+    };
+    BindingTypeRegistry registry;
+    BindingTypeBuilderBase builder(registry, "Pair", sizeof(Pair), StaticType::Name<Pair>(),
+                                   K::Struct);
+    for (auto [name, converter] : {std::pair{"zeta", &zeta}, std::pair{"alpha", &alpha}}) {
+        BindingFieldDescription field;
+        field.name = name;
+        field.type.kind = K::Callback;
+        field.converter = BindingFieldConverterPtr(converter);
+        builder.AddField(std::move(field));
+    }
+    builder.Finish();
+    BindingStatus status;
+    NativeToValue(status, std::vector<Pair>(2), registry);
+    EXPECT_EQ(status.ErrorMessage(), "zeta fails");
+    EXPECT_EQ(status.Value().Size(), 1u);
 }
 
 TEST(NativeToValueTest, FieldsWithoutAConverterFailInsteadOfCrashing) {

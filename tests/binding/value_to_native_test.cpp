@@ -7,11 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <string>
 #include <type_traits>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "binding/internal/builtin_type_switch.h"
@@ -745,6 +747,62 @@ TEST(ValueToNativeTest, NestedRecordsRegisteredTooLateAreUnregistered) {
     Unregistered unknown;
     ValueToNative(status, unknown, Struct({}), "n", registry);
     EXPECT_EQ(status.ErrorMessage(), "Couldn't assign value to 'n' " + unregistered);
+}
+
+// Fields named f0, f1, ... plus two named "dup", each an int32 slot of Wide.
+struct Wide {
+    std::array<int32_t, 140> slots{};
+};
+
+void RegisterWide(BindingTypeRegistry& registry, size_t fieldCount) {
+    BindingTypeBuilderBase builder(registry, "Wide", sizeof(Wide), StaticType::Name<Wide>(),
+                                   K::Struct);
+    for (size_t i = 0; i < fieldCount; ++i) {
+        BindingFieldDescription field;
+        field.name = i + 2 < fieldCount ? "f" + std::to_string(i) : "dup";
+        field.position = i * sizeof(int32_t);
+        field.type.kind = K::Int32;
+        field.flags = i == 1 ? FieldRequired : 0;
+        builder.AddField(std::move(field));
+    }
+    builder.Finish();
+}
+
+TEST(ValueToNativeTest, SmallAndLargeRecordsFindTheirMembersAlike) {
+    // Up to 128 fields the members are matched in one walk; beyond, one by one.
+    for (const size_t fieldCount : {size_t{20}, size_t{140}}) {
+        BindingTypeRegistry registry;
+        RegisterWide(registry, fieldCount);
+        struct Case {
+            const char* description;
+            BindingProperty input;
+            std::string error;
+            std::vector<std::pair<size_t, int32_t>> expected;  // slot, value
+        };
+        const Case cases[] = {
+            {"members in and out of name order",
+             Struct({{"f1", Signed(1)}, {"f10", Signed(10)}, {"f0", Signed(7)},
+                     {"aaa", Signed(5)}, {"zzz", Signed(5)}}),
+             "", {{0, 7}, {1, 1}, {10, 10}, {11, 3}}},
+            {"a member serves every field of its name",
+             Struct({{"f1", Signed(1)}, {"dup", Signed(4)}}), "",
+             {{fieldCount - 2, 4}, {fieldCount - 1, 4}}},
+            {"required member missing", Struct({{"f0", Signed(2)}}),
+             "Couldn't assign value to 'wide' of type Wide because the input structure doesn't "
+             "have required field 'f1'.",
+             {{0, 2}}},
+        };
+        for (const Case& c : cases) {
+            Wide wide;
+            wide.slots[11] = 3;
+            BindingStatus status;
+            ValueToNative(status, wide, c.input, "wide", registry);
+            EXPECT_EQ(status.ErrorMessage(), c.error) << fieldCount << ": " << c.description;
+            for (const auto& [slot, value] : c.expected) {
+                EXPECT_EQ(wide.slots[slot], value) << fieldCount << ": " << c.description;
+            }
+        }
+    }
 }
 
 TEST(ValueToNativeTest, AFailedStatusZeroesTargetsAndLeavesRecordsAlone) {
