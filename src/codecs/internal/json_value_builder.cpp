@@ -11,14 +11,14 @@ JsonValueBuilder::JsonValueBuilder(BindingProperty& root) : target_(&root) {
 }
 
 BindingProperty* JsonValueBuilder::Place() {
-    if (open_.empty()) return target_;
-    BindingProperty& top = *open_.back();
-    if (top.Kind() != BindingPropertyKind::Collection) return target_;
-    if (top.Size() >= BindingProperty::kMaxCount) {
+    if (open_.empty() || !open_.back().isCollection) return target_;
+    OpenContainer& collection = open_.back();
+    if (collection.count >= BindingProperty::kMaxCount) {
         static_cast<void>(Refuse(Refusal::TooManyNodes));
         return nullptr;
     }
-    return &top.Append();
+    ++collection.count;
+    return &collection.node->Append();
 }
 
 bool JsonValueBuilder::Double(double value) {
@@ -29,12 +29,18 @@ bool JsonValueBuilder::Double(double value) {
 }
 
 bool JsonValueBuilder::Key(const Ch* text, rapidjson::SizeType length, bool) {
-    BindingProperty& structure = *open_.back();
+    OpenContainer& structure = open_.back();
     const std::string_view name(text, length);
-    if (structure.Size() >= BindingProperty::kMaxCount && structure.FindMember(name) == nullptr) {
-        return Refuse(Refusal::TooManyNodes);
+    if (structure.count >= BindingProperty::kMaxCount) {
+        // Keys may repeat: only the structure knows how many members it has.
+        structure.count = structure.node->Size();
+        if (structure.count >= BindingProperty::kMaxCount &&
+            structure.node->FindMember(name) == nullptr) {
+            return Refuse(Refusal::TooManyNodes);
+        }
     }
-    target_ = &structure[name];
+    ++structure.count;
+    target_ = &(*structure.node)[name];
     return true;
 }
 
@@ -42,12 +48,14 @@ bool JsonValueBuilder::Open(BindingPropertyKind kind) {
     if (open_.size() >= kMaxDepth) return Refuse(Refusal::TooDeep);
     BindingProperty* target = Place();
     if (target == nullptr) return false;
-    if (kind == BindingPropertyKind::Collection) {
+    const bool isCollection = kind == BindingPropertyKind::Collection;
+    if (isCollection) {
         target->MakeCollection();
     } else {
         target->MakeStructure();
     }
-    open_.push_back(target);
+    // A repeated key reopens a container that may already hold nodes.
+    open_.push_back(OpenContainer{target, target->Size(), isCollection});
     return true;
 }
 

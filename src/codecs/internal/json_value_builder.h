@@ -85,7 +85,16 @@ private:
     [[nodiscard]] bool Close();
     [[nodiscard]] bool Refuse(Refusal refusal) noexcept;
 
-    std::vector<BindingProperty*, CountingAllocator<BindingProperty*>> open_;
+    /// An open container, with a count that spares asking it for its size at
+    /// every node: elements held, or for a structure members held plus keys
+    /// seen since (at least its member count).
+    struct OpenContainer {
+        BindingProperty* node;
+        size_t count;
+        bool isCollection;
+    };
+
+    std::vector<OpenContainer, CountingAllocator<OpenContainer>> open_;
     BindingProperty* target_;
     Refusal refusal_ = Refusal::None;
 };
