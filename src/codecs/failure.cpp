@@ -2,6 +2,7 @@
 #include "codecs/failure.h"
 
 #include "codecs/internal/counted_json_allocator.h"
+#include "codecs/internal/json_text_buffer.h"
 #include "codecs/internal/json_value_writer.h"
 #include "diagnostics/text_format.h"
 
@@ -37,7 +38,7 @@ void WriteField(internal::CompactJsonWriter& writer, const NamedValue& value) {
 
 [[nodiscard]] std::string FailureAsJson(const Failure& failure) {
     internal::CountedJsonAllocator allocator;
-    internal::JsonOutputBuffer buffer(&allocator);
+    internal::JsonTextBuffer buffer;
     internal::CompactJsonWriter writer(buffer, &allocator);
     writer.StartObject();
     writer.Key("message");
@@ -47,7 +48,7 @@ void WriteField(internal::CompactJsonWriter& writer, const NamedValue& value) {
         WriteField(writer, field.value);
     }
     writer.EndObject();
-    return std::string(buffer.GetString(), buffer.GetSize());
+    return std::string(buffer.Text());
 }
 
 }  // namespace

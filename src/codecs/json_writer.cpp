@@ -1,11 +1,12 @@
 // ValueToJson: a walk of the value through RapidJSON's Writer or PrettyWriter
-// into one growable buffer, copied out once.
+// into one growing buffer, copied out once.
 #include "codecs/json_writer.h"
 
 #include <algorithm>
 #include <string_view>
 
 #include "codecs/internal/counted_json_allocator.h"
+#include "codecs/internal/json_text_buffer.h"
 #include "codecs/internal/json_value_writer.h"
 
 namespace Nimbel {
@@ -13,11 +14,12 @@ namespace {
 
 using internal::CompactJsonWriter;
 using internal::IndentedJsonWriter;
-using internal::JsonOutputBuffer;
+using internal::JsonTextBuffer;
 
 template <class Writer>
 void WriteValue(const BindingProperty& value, const EnumNameLookup* typeContext,
-                JsonOutputBuffer& buffer, internal::CountedJsonAllocator& allocator) {
+                JsonTextBuffer& buffer) {
+    internal::CountedJsonAllocator allocator;
     Writer writer(buffer, &allocator);
     internal::JsonValueWriter<Writer> visitor(writer, typeContext);
     value.Visit(visitor);
@@ -26,7 +28,6 @@ void WriteValue(const BindingProperty& value, const EnumNameLookup* typeContext,
 // PrettyWriter ends lines with a line feed and escapes every line feed inside
 // strings, so each one in its output is a line end.
 [[nodiscard]] std::string WithLineBreaks(std::string_view text, std::string_view lineBreak) {
-    if (lineBreak == "\n") return std::string(text);
     const auto lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
     std::string out;
     out.reserve(text.size() + lines * lineBreak.size() - lines);
@@ -45,15 +46,15 @@ void WriteValue(const BindingProperty& value, const EnumNameLookup* typeContext,
 std::string ValueToJson(const BindingProperty& value, const EnumNameLookup* typeContext,
                         const char* lineBreak) {
     if (value.IsEmpty()) return std::string();
-    internal::CountedJsonAllocator allocator;
-    JsonOutputBuffer buffer(&allocator);
+    JsonTextBuffer buffer;
     const std::string_view lineEnd = lineBreak != nullptr ? lineBreak : "";
     if (lineEnd.empty()) {
-        WriteValue<CompactJsonWriter>(value, typeContext, buffer, allocator);
-        return std::string(buffer.GetString(), buffer.GetSize());
+        WriteValue<CompactJsonWriter>(value, typeContext, buffer);
+        return std::string(buffer.Text());
     }
-    WriteValue<IndentedJsonWriter>(value, typeContext, buffer, allocator);
-    return WithLineBreaks(std::string_view(buffer.GetString(), buffer.GetSize()), lineEnd);
+    WriteValue<IndentedJsonWriter>(value, typeContext, buffer);
+    if (lineEnd == "\n") return std::string(buffer.Text());
+    return WithLineBreaks(buffer.Text(), lineEnd);
 }
 
 }  // namespace Nimbel

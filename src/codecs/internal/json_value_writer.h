@@ -4,7 +4,6 @@
 
 #include <rapidjson/encodings.h>
 #include <rapidjson/prettywriter.h>
-#include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
 #include <cmath>
@@ -16,17 +15,16 @@
 #include "binding/binding_visitor.h"
 #include "binding/enum_name_lookup.h"
 #include "codecs/internal/counted_json_allocator.h"
+#include "codecs/internal/json_text_buffer.h"
 
 namespace Nimbel::internal {
 
-/// The output buffer: one growable block from the counted heap.
-using JsonOutputBuffer = rapidjson::GenericStringBuffer<rapidjson::UTF8<>, CountedJsonAllocator>;
 /// No whitespace at all.
 using CompactJsonWriter =
-    rapidjson::Writer<JsonOutputBuffer, rapidjson::UTF8<>, rapidjson::UTF8<>, CountedJsonAllocator>;
+    rapidjson::Writer<JsonTextBuffer, rapidjson::UTF8<>, rapidjson::UTF8<>, CountedJsonAllocator>;
 /// Four spaces per level, a line feed after each opening bracket and between
 /// elements, ": " after each key.
-using IndentedJsonWriter = rapidjson::PrettyWriter<JsonOutputBuffer, rapidjson::UTF8<>,
+using IndentedJsonWriter = rapidjson::PrettyWriter<JsonTextBuffer, rapidjson::UTF8<>,
                                                    rapidjson::UTF8<>, CountedJsonAllocator>;
 
 /// Writes `value`, or null when it is NaN or infinite. RapidJSON's writers
