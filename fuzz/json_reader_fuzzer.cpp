@@ -1,7 +1,8 @@
 // Fuzz target for the JSON reader and writer: any input must read without a
 // crash; a document that reads must give the same value through the
-// length-bounded form, and its written JSON, compact and indented, must read
-// back as the same value up to what JSON cannot carry.
+// length-bounded form and through the plain reference reader, and its written
+// JSON, compact and indented, must read back as the same value up to what
+// JSON cannot carry.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +12,7 @@
 
 #include "codecs/json_reader.h"
 #include "codecs/json_writer.h"
+#include "support/reference_json_reader.h"
 #include "support/value_equivalence.h"
 
 namespace {
@@ -50,6 +52,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!first.Ok()) {
         CheckFailureMessage(first, input);
         return 0;
+    }
+    Nimbel::BindingProperty reference;
+    if (!Nimbel::fuzz::ReadJsonForReference(input.c_str(), reference) ||
+        !Nimbel::fuzz::SameValue(first.Value(), reference)) {
+        Fail("the reader and the reference reader disagree", input, "");
     }
     CheckRoundTrip(first, input, nullptr);
     CheckRoundTrip(first, input, "\r\n");
