@@ -272,22 +272,25 @@ TEST(JsonReaderTest, ReadingEndsAtTheFirstNul) {
 }
 
 TEST(JsonReaderTest, LengthFormNeverReadsPastItsEnd) {
-    // Heap copies without a terminator, so the sanitizer build catches a read
-    // past the end.
-    const std::string texts[] = {"[1,2]", "\"abc\"", "123", "{\"a\":tru"};
-    const std::string expected[] = {
-        Message(kMissCommaOrSquare, 4),
-        Message(kMissQuote, 4),
-        "unsigned:12",
-        Message(kInvalidValue, 8),
+    struct Case {
+        const char* description;
+        std::string text;
+        size_t length;  // of `text` handed over, in an unterminated heap copy
+        std::string expected;  // Describe() or the error message
     };
-    for (size_t i = 0; i < std::size(texts); ++i) {
-        const size_t length = texts[i].size() - (i < 3 ? 1 : 0);
-        const std::vector<char> bytes(texts[i].begin(), texts[i].begin() + length);
+    const Case cases[] = {
+        {"array cut before its bracket", "[1,2]", 4, Message(kMissCommaOrSquare, 4)},
+        {"string cut before its quote", "\"abc\"", 4, Message(kMissQuote, 4)},
+        {"number cut short", "123", 2, "unsigned:12"},
+        {"literal at the very end", "{\"a\":tru", 8, Message(kInvalidValue, 8)},
+    };
+    for (const Case& c : cases) {
+        // The sanitizer build catches any read past the copy's end.
+        const std::vector<char> bytes(c.text.begin(), c.text.begin() + c.length);
         const BindingStatus status = JsonToValue(bytes.data(), bytes.size());
         EXPECT_EQ(status.Ok() ? Describe(status.Value()) : std::string(status.ErrorMessage()),
-                  expected[i])
-            << texts[i];
+                  c.expected)
+            << c.description;
     }
 }
 
