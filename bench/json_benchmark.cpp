@@ -174,9 +174,8 @@ public:
     }
     static void Free(void* block) { Nimbel::Free(block); }
 };
-using CountedDocument =
-    rapidjson::GenericDocument<rapidjson::UTF8<>, rapidjson::MemoryPoolAllocator<CountedBaseAllocator>,
-                               CountedBaseAllocator>;
+using CountedDocument = rapidjson::GenericDocument<
+    rapidjson::UTF8<>, rapidjson::MemoryPoolAllocator<CountedBaseAllocator>, CountedBaseAllocator>;
 
 // ---- Reading ----------------------------------------------------------------
 

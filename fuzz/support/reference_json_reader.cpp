@@ -74,7 +74,8 @@ bool ReadJsonForReference(const char* text, BindingProperty& out) {
     ImmediateBuilder builder(out);
     rapidjson::Reader reader;
     rapidjson::StringStream stream(text);
-    const rapidjson::ParseResult result = reader.Parse<rapidjson::kParseDefaultFlags>(stream, builder);
+    const rapidjson::ParseResult result =
+        reader.Parse<rapidjson::kParseDefaultFlags>(stream, builder);
     // A body of blanks only is an empty value, not an error.
     return !result.IsError() || result.Code() == rapidjson::kParseErrorDocumentEmpty;
 }

@@ -50,7 +50,8 @@ constexpr uint64_t kMaxUlps = 16;
                    reread.GetString() == original.ToString();
         case BindingPropertyKind::Enum: {
             const int32_t value = original.GetEnum().value;
-            if (value < 0) return reread.Kind() == BindingPropertyKind::Signed && reread.GetSigned() == value;
+            if (value < 0)
+                return reread.Kind() == BindingPropertyKind::Signed && reread.GetSigned() == value;
             return reread.Kind() == BindingPropertyKind::Unsigned &&
                    reread.GetUnsigned() == static_cast<uint64_t>(value);
         }

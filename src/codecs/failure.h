@@ -36,8 +36,7 @@ public:
     /// has the message "Error response for GET /x: gone" and the fields
     /// method, url, error and errorCode_int, in that order.
     template <class... Args>
-    [[nodiscard]] static Failure FromTemplate(int32_t code, const char* tmpl,
-                                              const Args&... args) {
+    [[nodiscard]] static Failure FromTemplate(int32_t code, const char* tmpl, const Args&... args) {
         return FromFilledTemplate(code, FormatTemplate(tmpl, args...));
     }
 

@@ -16,8 +16,8 @@ namespace Nimbel {
 namespace {
 
 using internal::JsonValueBuilder;
-using JsonReader = rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>,
-                                            internal::CountedJsonAllocator>;
+using JsonReader =
+    rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, internal::CountedJsonAllocator>;
 
 [[nodiscard]] bool IsBlank(char c) noexcept {
     return c == ' ' || c == '\n' || c == '\r' || c == '\t';
@@ -57,8 +57,8 @@ template <class Stream>
         reader.Parse<rapidjson::kParseDefaultFlags>(stream, builder);
     if (result.IsError()) {
         const unsigned code = ReportedCode(result.Code(), builder.Refused());
-        status.SetError(FormatMessage("Error: %s at offset %u.",
-                                      internal::JsonParseErrorText(code), result.Offset()));
+        status.SetError(FormatMessage("Error: %s at offset %u.", internal::JsonParseErrorText(code),
+                                      result.Offset()));
     }
     return status;
 }

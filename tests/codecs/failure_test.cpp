@@ -35,13 +35,15 @@ TEST(FailureTest, TextForms) {
          "Stream read error"},
         {"owned, code 0, no fields", [] { return Failure::WithMessage(0, "Not logged in"); },
          "Not logged in"},
-        {"code without fields", [] {
+        {"code without fields",
+         [] {
              Failure failure = Failure::WithMessage(503, "Service unavailable");
              failure.ClearFields();
              return failure;
          },
          "Service unavailable (503)"},
-        {"negative code without fields", [] {
+        {"negative code without fields",
+         [] {
              Failure failure = Failure::WithLiteral(-2, "Broken");
              failure.ClearFields();
              return failure;
@@ -49,19 +51,22 @@ TEST(FailureTest, TextForms) {
          "Broken (-2)"},
         {"a code alone makes the JSON form", [] { return Failure::WithMessage(404, "Not here"); },
          R"({"message":"Not here","errorCode_int":404})"},
-        {"template fields, then the code's", [] {
-             return Failure::FromTemplate(404, "Error response for {method} {url}: {error}",
-                                          "GET", "/kzo-acs/v1/games/1", "gone");
+        {"template fields, then the code's",
+         [] {
+             return Failure::FromTemplate(404, "Error response for {method} {url}: {error}", "GET",
+                                          "/kzo-acs/v1/games/1", "gone");
          },
          R"({"message":"Error response for GET /kzo-acs/v1/games/1: gone","method":"GET",)"
          R"("url":"/kzo-acs/v1/games/1","error":"gone","errorCode_int":404})"},
-        {"template with code 0 has no code field", [] {
-             return Failure::FromTemplate(0, "Error converting response for {method} {url}: {error}",
-                                          "GET", "/x", "bad");
+        {"template with code 0 has no code field",
+         [] {
+             return Failure::FromTemplate(
+                 0, "Error converting response for {method} {url}: {error}", "GET", "/x", "bad");
          },
          R"({"message":"Error converting response for GET /x: bad","method":"GET","url":"/x",)"
          R"("error":"bad"})"},
-        {"every field kind", [] {
+        {"every field kind",
+         [] {
              Failure failure = Failure::WithLiteral(0, "m");
              failure.SetField("flag", true);
              failure.SetField("delta", int64_t{-5});
@@ -72,7 +77,8 @@ TEST(FailureTest, TextForms) {
          },
          R"({"message":"m","flag":true,"delta":-5,"size":18446744073709551615,"ratio":0.1,)"
          R"("note":"q\"\n\u0001"})"},
-        {"non-finite doubles as null", [] {
+        {"non-finite doubles as null",
+         [] {
              Failure failure = Failure::WithLiteral(0, "m");
              failure.SetField("nan", std::numeric_limits<double>::quiet_NaN());
              failure.SetField("inf", std::numeric_limits<double>::infinity());
@@ -80,9 +86,8 @@ TEST(FailureTest, TextForms) {
              return failure;
          },
          R"({"message":"m","nan":null,"inf":null,"after":1})"},
-        {"message with quotes and line feed escaped", [] {
-             return Failure::WithMessage(500, "said \"no\"\nthen left");
-         },
+        {"message with quotes and line feed escaped",
+         [] { return Failure::WithMessage(500, "said \"no\"\nthen left"); },
          R"({"message":"said \"no\"\nthen left","errorCode_int":500})"},
     };
     for (const TextCase& c : cases) {
@@ -136,8 +141,7 @@ TEST(FailureTest, MessagesFormatAFailureAsItsText) {
 
     const Failure wrapped =
         Failure::FromTemplate(0, "Call failed: {cause}", Failure::WithLiteral(0, "Timeout"));
-    EXPECT_EQ(FailureToText(wrapped),
-              R"({"message":"Call failed: Timeout","cause":"Timeout"})");
+    EXPECT_EQ(FailureToText(wrapped), R"({"message":"Call failed: Timeout","cause":"Timeout"})");
 }
 
 }  // namespace

@@ -125,7 +125,8 @@ TEST(JsonReaderTest, ScalarsStringsAndContainers) {
         {"empty object", "{}", "{}"},
         {"null element stays as an empty element", "[null]", "[empty]"},
         {"nulls between values", "[1,null,2]", "[unsigned:1,empty,unsigned:2]"},
-        {"members sorted by name", R"({"b":1,"a":2,"B":3})", "{B=unsigned:3,a=unsigned:2,b=unsigned:1}"},
+        {"members sorted by name", R"({"b":1,"a":2,"B":3})",
+         "{B=unsigned:3,a=unsigned:2,b=unsigned:1}"},
         {"nested", R"({"games":[{"id":1},{"id":2}]})", "{games=[{id=unsigned:1},{id=unsigned:2}]}"},
         {"blanks around and between", " \r\n[ 1 ,\t2 ]\n ", "[unsigned:1,unsigned:2]"},
     });
@@ -134,7 +135,8 @@ TEST(JsonReaderTest, ScalarsStringsAndContainers) {
 TEST(JsonReaderTest, RepeatedKeysReuseTheirMember) {
     ExpectReads({
         {"later scalar replaces", R"({"a":1,"a":2})", "{a=unsigned:2}"},
-        {"later array extends the collection", R"({"a":[1],"a":[2]})", "{a=[unsigned:1,unsigned:2]}"},
+        {"later array extends the collection", R"({"a":[1],"a":[2]})",
+         "{a=[unsigned:1,unsigned:2]}"},
         {"later object extends the structure", R"({"a":{"x":1},"a":{"y":2}})",
          "{a={x=unsigned:1,y=unsigned:2}}"},
         {"inner repeated key inside a reused structure", R"({"a":{"x":1},"a":{"x":[3]}})",
@@ -275,7 +277,7 @@ TEST(JsonReaderTest, LengthFormNeverReadsPastItsEnd) {
     struct Case {
         const char* description;
         std::string text;
-        size_t length;  // of `text` handed over, in an unterminated heap copy
+        size_t length;         // of `text` handed over, in an unterminated heap copy
         std::string expected;  // Describe() or the error message
     };
     const Case cases[] = {
@@ -303,8 +305,7 @@ void RunOnStack(size_t stackBytes, const std::function<void()>& work) {
         (*static_cast<const std::function<void()>*>(argument))();
         return nullptr;
     };
-    ASSERT_EQ(pthread_create(&thread, &attributes, body,
-                             const_cast<std::function<void()>*>(&work)),
+    ASSERT_EQ(pthread_create(&thread, &attributes, body, const_cast<std::function<void()>*>(&work)),
               0);
     pthread_join(thread, nullptr);
     pthread_attr_destroy(&attributes);
@@ -353,8 +354,8 @@ TEST(JsonReaderTest, NestingStopsPastAThousandLevelsEvenOnASmallStack) {
     std::vector<std::string> outcomes;
     std::vector<size_t> depths;
     RunOnStack(kSmallStackBytes, [&] {
-        for (const std::string* text : {&thousandArrays, &thousandMixed, &millionArrays,
-                                        &objectPastTheLimit}) {
+        for (const std::string* text :
+             {&thousandArrays, &thousandMixed, &millionArrays, &objectPastTheLimit}) {
             const BindingStatus status = JsonToValue(text->c_str());
             outcomes.push_back(status.Ok() ? "ok" : std::string(status.ErrorMessage()));
             depths.push_back(status.Ok() ? Depth(status.Value()) : 0);

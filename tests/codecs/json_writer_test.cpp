@@ -85,29 +85,36 @@ TEST(JsonWriterTest, EachKindWritesItsJson) {
         {"UTF-8 and invalid UTF-8 bytes as they are",
          [] { return BindingProperty("caf\xC3\xA9 \xFF\xC0\xAF"); },
          "\"caf\xC3\xA9 \xFF\xC0\xAF\""},
-        {"blob as base64 with fill", [] { return Bytes({0x00, 0x10, 0x83, 0xFF}); },
+        {"blob as base64 with fill",
+         [] {
+             return Bytes({0x00, 0x10, 0x83, 0xFF});
+         },
          "\"ABCD/w==\""},
         {"empty blob", [] { return Bytes({}); }, "\"\""},
-        {"empty collection", [] {
+        {"empty collection",
+         [] {
              BindingProperty value;
              value.MakeCollection();
              return value;
          },
          "[]"},
-        {"empty structure", [] {
+        {"empty structure",
+         [] {
              BindingProperty value;
              value.MakeStructure();
              return value;
          },
          "{}"},
-        {"nested empty values as null", [] {
+        {"nested empty values as null",
+         [] {
              BindingProperty value;
              value["a"].Clear();
              value["b"][2] = int64_t{1};
              return value;
          },
          R"({"a":null,"b":[null,null,1]})"},
-        {"members in byte order of their names", [] {
+        {"members in byte order of their names",
+         [] {
              BindingProperty value;
              value["b"] = 1u;
              value["a"] = 2u;
@@ -116,13 +123,15 @@ TEST(JsonWriterTest, EachKindWritesItsJson) {
              return value;
          },
          "{\"B\":3,\"a\":2,\"b\":1,\"\xC3\xA9\":4}"},
-        {"escaped member names", [] {
+        {"escaped member names",
+         [] {
              BindingProperty value;
              value["line\nbreak"] = true;
              return value;
          },
          R"({"line\nbreak":true})"},
-        {"non-finite floats among elements keep the array valid", [nan, infinity] {
+        {"non-finite floats among elements keep the array valid",
+         [nan, infinity] {
              BindingProperty value;
              value.Append() = 1.5;
              value.Append() = nan;
@@ -131,7 +140,8 @@ TEST(JsonWriterTest, EachKindWritesItsJson) {
              return value;
          },
          "[1.5,null,null,2.5]"},
-        {"non-finite float as a member", [nan] {
+        {"non-finite float as a member",
+         [nan] {
              BindingProperty value;
              value["a"] = nan;
              value["b"] = 1u;
