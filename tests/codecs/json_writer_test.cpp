@@ -243,7 +243,9 @@ TEST(JsonWriterTest, WindowsLineBreaksLeaveNoBareLineFeed) {
     const std::string text = ValueToJson(SmallGame(), nullptr, "\r\n");
     ASSERT_NE(text.find("\r\n"), std::string::npos);
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n') EXPECT_TRUE(i > 0 && text[i - 1] == '\r') << "bare line feed at " << i;
+        if (text[i] == '\n') {
+            EXPECT_TRUE(i > 0 && text[i - 1] == '\r') << "bare line feed at " << i;
+        }
     }
 }
 
