@@ -34,7 +34,6 @@ namespace Nimbel {
 /// container opening more than 1000 levels deep, or a container growing past
 /// BindingProperty::kMaxCount items. Memory exhaustion still throws
 /// std::bad_alloc.
-[[nodiscard]] BindingStatus MessagePackToValue(const uint8_t* bytes, size_t size,
-                                               size_t& consumed);
+[[nodiscard]] BindingStatus MessagePackToValue(const uint8_t* bytes, size_t size, size_t& consumed);
 
 }  // namespace Nimbel

@@ -136,7 +136,8 @@ private:
     void TakeKey(const yaml_event_t& event, const internal::YamlScalar& scalar,
                  std::string_view anchor) {
         if (!internal::IsStringKeyTag(scalar.tag)) {
-            Fail(event, "Invalid mapping key. Only string scalar keys are allowed. At line: %1 col: %2");
+            Fail(event,
+                 "Invalid mapping key. Only string scalar keys are allowed. At line: %1 col: %2");
             return;
         }
         pendingKey_.assign(scalar.text);
@@ -188,7 +189,9 @@ private:
         const std::string_view name = TextOf(event.data.alias.anchor);
         switch (ChooseTarget(event)) {
             case NodePlace::Key:
-                Fail(event, "Invalid mapping key. Aliases are not allowed as keys. Alias \"%1\". At line: %2 col: %3",
+                Fail(event,
+                     "Invalid mapping key. Aliases are not allowed as keys. Alias \"%1\". At line: "
+                     "%2 col: %3",
                      name);
                 return;
             case NodePlace::Refused:

@@ -31,9 +31,9 @@ const yaml_event_t* YamlEventStream::Next() noexcept {
 
 std::string YamlEventStream::ErrorMessage() const {
     // A failed allocation inside libyaml leaves no problem text of its own.
-    const char* problem = parser_.problem != nullptr ? parser_.problem
+    const char* problem = parser_.problem != nullptr           ? parser_.problem
                           : parser_.error == YAML_MEMORY_ERROR ? "out of memory"
-                                                                : "";
+                                                               : "";
     return FormatMessage("YAML parser error: %1. At line: %2 col: %3", problem,
                          parser_.problem_mark.line, parser_.problem_mark.column);
 }

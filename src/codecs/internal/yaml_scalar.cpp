@@ -23,8 +23,8 @@ constexpr const char* kFloatTag = "tag:yaml.org,2002:float";
 constexpr const char* kBoolTag = "tag:yaml.org,2002:bool";
 
 constexpr std::array<std::string_view, 5> kNullWords = {"", "~", "null", "Null", "NULL"};
-constexpr std::array<std::string_view, 11> kTrueWords = {
-    "true", "True", "TRUE", "y", "Y", "yes", "Yes", "YES", "on", "On", "ON"};
+constexpr std::array<std::string_view, 11> kTrueWords = {"true", "True", "TRUE", "y",  "Y", "yes",
+                                                         "Yes",  "YES",  "on",   "On", "ON"};
 constexpr std::array<std::string_view, 11> kFalseWords = {
     "false", "False", "FALSE", "n", "N", "no", "No", "NO", "off", "Off", "OFF"};
 
@@ -132,9 +132,9 @@ void ResolvePlain(std::string_view text, BindingProperty& target) {
 
 void ResolveIntegerTag(std::string_view text, BindingProperty& target, BindingStatus& status) {
     if (!text.empty() && text.front() == '-') {
-        const int64_t value = TextToSigned(status, text, {"yaml", "int64_t"},
-                                           std::numeric_limits<int64_t>::min(),
-                                           std::numeric_limits<int64_t>::max());
+        const int64_t value =
+            TextToSigned(status, text, {"yaml", "int64_t"}, std::numeric_limits<int64_t>::min(),
+                         std::numeric_limits<int64_t>::max());
         if (status.Ok()) target = value;
     } else {
         const uint64_t value = TextToUnsigned(status, text, {"yaml", "uint64_t"},
@@ -144,9 +144,9 @@ void ResolveIntegerTag(std::string_view text, BindingProperty& target, BindingSt
 }
 
 void ResolveFloatTag(std::string_view text, BindingProperty& target, BindingStatus& status) {
-    const double value = TextToDouble(status, text, {"yaml", "double"},
-                                      -std::numeric_limits<double>::max(),
-                                      std::numeric_limits<double>::max());
+    const double value =
+        TextToDouble(status, text, {"yaml", "double"}, -std::numeric_limits<double>::max(),
+                     std::numeric_limits<double>::max());
     if (status.Ok()) target = value;
 }
 
