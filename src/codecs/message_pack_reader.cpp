@@ -259,8 +259,19 @@ private:
     void OpenArray(uint64_t count) {
         Frame& slot = frames_.back();
         slot.value->MakeCollection();
+        ReserveElements(*slot.value, count);
         slot.kind = FrameKind::Array;
         slot.count = count;
+    }
+
+    // Room for the elements an array announces, so that it does not regrow
+    // while it fills. Every element takes at least one byte of input, so all
+    // reservations together stay within the input's size: a header claiming
+    // more than the input holds costs nothing.
+    void ReserveElements(BindingProperty& collection, uint64_t count) {
+        if (count > size_ - reservedElements_) return;
+        reservedElements_ += static_cast<size_t>(count);
+        collection.Reserve(static_cast<size_t>(count));
     }
 
     void OpenMap(uint64_t pairs) {
@@ -316,6 +327,7 @@ private:
     const uint8_t* bytes_;
     size_t size_;
     size_t position_ = 0;
+    size_t reservedElements_ = 0;  // elements reserved so far, at most size_
     BindingStatus& status_;
     std::vector<Frame> frames_;
 };

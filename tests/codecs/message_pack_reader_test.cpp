@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "diagnostics/allocator.h"
 #include "tests/codecs/small_stack.h"
 #include "tests/codecs/value_text.h"
 
@@ -316,6 +317,17 @@ TEST(MessagePackReaderTest, AcceptsExactlyAThousandLevelsOfNesting) {
             EXPECT_EQ(result.consumed, position) << c.description;
         }
     }
+}
+
+TEST(MessagePackReaderTest, CountsAnnouncedByHeadersReserveNoMoreThanTheInputCanFill) {
+    // 1000 nested array 16 headers, each announcing 3000 elements: each count
+    // alone fits the 3001-byte input, all of them together would reserve 72 MB.
+    const Bytes bytes = Nested(1000, {0xDC, 0x0B, 0xB8});
+    const MemoryStats before = ReadMemoryStats();
+    const ReadResult result = Read(bytes);
+    const MemoryStats after = ReadMemoryStats();
+    ASSERT_TRUE(result.status.Ok()) << result.status.ErrorMessage();
+    EXPECT_LT(after.bytesAllocated - before.bytesAllocated, 1024u * 1024u);
 }
 
 TEST(MessagePackReaderTest, RefusesAMillionLevelsOnASmallStack) {
