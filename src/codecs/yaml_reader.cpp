@@ -38,6 +38,8 @@ struct Entry {
     BindingProperty* value = nullptr;
     EntryKind kind = EntryKind::Slot;
     PathStep step;                // how the parent entry reaches this node (not for the root)
+    internal::ValuePath path;     // the node's path, once an anchor needed it
+    bool pathMade = false;        // `path` is set (the root's is null)
     size_t openAnchorsBegin = 0;  // the open anchors this entry holds start here
 };
 
@@ -59,6 +61,11 @@ struct EventPlace {
                            : std::string_view();
 }
 
+[[nodiscard]] bool IsContainer(const BindingProperty& node) noexcept {
+    return node.Kind() == BindingPropertyKind::Collection ||
+           node.Kind() == BindingPropertyKind::Structure;
+}
+
 [[nodiscard]] bool IsQuoted(yaml_scalar_style_t style) noexcept {
     return style == YAML_SINGLE_QUOTED_SCALAR_STYLE || style == YAML_DOUBLE_QUOTED_SCALAR_STYLE;
 }
@@ -68,6 +75,7 @@ public:
     explicit YamlValueBuilder(BindingStatus& status) : status_(status) {
         entries_.resize(1);
         entries_[0].value = &status.Value();
+        entries_[0].pathMade = true;
         depth_ = 1;
     }
 
@@ -145,9 +153,9 @@ private:
         if (anchor.empty()) return;
         // The key's anchor also counts as open until its mapping closes, so an
         // alias to it inside that mapping is refused as cyclic.
-        const std::string* name =
+        YamlAnchor* defined =
             DefineAnchor(event, anchor, YamlAnchor{YamlAnchor::Kind::KeyText, pendingKey_, {}});
-        if (name != nullptr) openAnchors_.push_back(*name);
+        if (defined != nullptr) MarkOpen(*defined);
     }
 
     void OpenContainer(const yaml_event_t& event, EntryKind kind) {
@@ -175,8 +183,8 @@ private:
         const std::string_view anchor =
             TextOf(sequence ? event.data.sequence_start.anchor : event.data.mapping_start.anchor);
         if (anchor.empty()) return;
-        const std::string* name = DefineNodeAnchor(event, anchor);
-        if (name != nullptr) openAnchors_.push_back(*name);
+        YamlAnchor* defined = DefineNodeAnchor(event, anchor);
+        if (defined != nullptr) MarkOpen(*defined);
     }
 
     void CloseContainer() {
@@ -199,11 +207,11 @@ private:
             case NodePlace::Value:
                 break;
         }
-        if (IsAnchorOpen(name)) {
+        const YamlAnchor* anchor = anchors_.Find(name);
+        if (anchor != nullptr && anchor->open) {
             FailCyclic(event, name);
             return;
         }
-        const YamlAnchor* anchor = anchors_.Find(name);
         if (anchor == nullptr) {
             Fail(event, "Undefined alias encountered: \"%1\". At line: %2 col: %3", name);
             return;
@@ -222,7 +230,7 @@ private:
         const BindingProperty& source = internal::FindByPath(status_.Value(), path);
         // A path can lead to an open node when its anchored node was replaced
         // by a repeated key: copying a node into its own child would never end.
-        if (IsAncestorOfTop(source)) {
+        if (IsContainer(source) && IsAncestorOfTop(source)) {
             FailCyclic(event, name);
             return false;
         }
@@ -282,43 +290,56 @@ private:
         Entry& entry = entries_[depth_++];
         entry.value = &value;
         entry.kind = EntryKind::Slot;
+        entry.path.reset();
+        entry.pathMade = false;
         entry.openAnchorsBegin = openAnchors_.size();
         return entry;
     }
 
     void PopEntry() {
         const Entry& entry = entries_[--depth_];
+        for (size_t i = entry.openAnchorsBegin; i < openAnchors_.size(); ++i) {
+            openAnchors_[i]->open = false;
+        }
         openAnchors_.resize(entry.openAnchorsBegin);
+    }
+
+    // Open until the top entry is popped.
+    void MarkOpen(YamlAnchor& anchor) {
+        anchor.open = true;
+        openAnchors_.push_back(&anchor);
     }
 
     [[nodiscard]] BindingProperty& Top() { return *entries_[depth_ - 1].value; }
 
     // Records the path of the top entry's node under `name`.
-    const std::string* DefineNodeAnchor(const yaml_event_t& event, std::string_view name) {
-        YamlAnchor anchor{YamlAnchor::Kind::Node, {}, {}};
-        anchor.path.reserve(depth_ - 1);
-        for (size_t i = 1; i < depth_; ++i) {
-            const PathStep& step = entries_[i].step;
-            if (step.kind == PathStep::Kind::Element) {
-                anchor.path.push_back(PathStep{PathStep::Kind::Element, step.index, {}});
-            } else {
-                anchor.path.push_back(PathStep{PathStep::Kind::Member, 0, step.name});
-            }
-        }
-        return DefineAnchor(event, name, std::move(anchor));
+    YamlAnchor* DefineNodeAnchor(const yaml_event_t& event, std::string_view name) {
+        return DefineAnchor(event, name, YamlAnchor{YamlAnchor::Kind::Node, {}, PathOfTop()});
     }
 
-    const std::string* DefineAnchor(const yaml_event_t& event, std::string_view name,
-                                    YamlAnchor&& anchor) {
-        const std::string* stored = anchors_.Define(name, std::move(anchor));
+    // Each entry's path is made once, from its parent's, when an anchor at or
+    // below it first needs it; so the anchors of a document cost one link per
+    // node, however deep they sit.
+    [[nodiscard]] internal::ValuePath PathOfTop() {
+        size_t made = depth_ - 1;
+        while (!entries_[made].pathMade) --made;
+        for (size_t i = made + 1; i < depth_; ++i) {
+            Entry& entry = entries_[i];
+            PathStep step{entry.step.kind, entry.step.index, {}};
+            if (step.kind == PathStep::Kind::Member) step.name = entry.step.name;
+            entry.path = internal::ExtendPath(entries_[i - 1].path, std::move(step));
+            entry.pathMade = true;
+        }
+        return entries_[depth_ - 1].path;
+    }
+
+    YamlAnchor* DefineAnchor(const yaml_event_t& event, std::string_view name,
+                             YamlAnchor&& anchor) {
+        YamlAnchor* stored = anchors_.Define(name, std::move(anchor));
         if (stored == nullptr) {
             Fail(event, "Duplicate occurrence of anchor \"%1\". At line: %2 col: %3", name);
         }
         return stored;
-    }
-
-    [[nodiscard]] bool IsAnchorOpen(std::string_view name) const noexcept {
-        return std::find(openAnchors_.begin(), openAnchors_.end(), name) != openAnchors_.end();
     }
 
     [[nodiscard]] bool IsAncestorOfTop(const BindingProperty& node) const noexcept {
@@ -365,9 +386,9 @@ private:
     std::vector<Entry> entries_;  // [0, depth_) are open; the root's entry is first
     size_t depth_ = 0;
     size_t openContainers_ = 0;
-    // Names of anchored nodes that are still open, and of anchored keys whose
-    // mapping is still open; views of the anchor table's names.
-    std::vector<std::string_view> openAnchors_;
+    // Anchors of nodes that are still open, and of keys whose mapping is
+    // still open, in the table; each entry holds those from its openAnchorsBegin.
+    std::vector<YamlAnchor*> openAnchors_;
     internal::YamlAnchorTable anchors_;
     std::string pendingKey_;
     bool hasPendingKey_ = false;

@@ -2,13 +2,16 @@
 //
 // References into a tree move when a sibling is inserted or a collection
 // grows, so a node that must be found again later (an anchored YAML node) is
-// remembered by its path and looked up afresh.
+// remembered by its path and looked up afresh. Paths are chains of links from
+// the node back to the root, shared by every path that passes through the
+// same node: remembering the path of a deep node costs one link, not a copy of
+// every step above it.
 #pragma once
 
 #include <cstddef>
-#include <span>
+#include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "binding/binding_property.h"
 
@@ -23,13 +26,25 @@ struct PathStep {
     std::string name;  ///< the member's name (Member steps)
 };
 
-/// Steps from the root; the empty path names the root itself.
-using ValuePath = std::vector<PathStep>;
+struct PathLink;
+
+/// A path from the root; null names the root itself. Immutable once made, so
+/// it can be shared freely.
+using ValuePath = std::shared_ptr<const PathLink>;
+
+/// The last step of a path and the path to the node it starts from.
+struct PathLink {
+    ValuePath parent;
+    PathStep step;
+};
+
+/// The path one `step` below `parent`. Throws std::bad_alloc.
+[[nodiscard]] ValuePath ExtendPath(ValuePath parent, PathStep step);
 
 /// The node at `path` below `root`. A step that finds nothing (the tree has
 /// changed since the path was taken) gives the shared empty value. The result
 /// is valid as BindingProperty's references are: until the tree changes.
-[[nodiscard]] const BindingProperty& FindByPath(const BindingProperty& root,
-                                                std::span<const PathStep> path) noexcept;
+/// Throws std::bad_alloc.
+[[nodiscard]] const BindingProperty& FindByPath(const BindingProperty& root, const ValuePath& path);
 
 }  // namespace Nimbel::internal

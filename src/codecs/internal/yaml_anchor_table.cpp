@@ -1,5 +1,4 @@
-// The anchor table over a standard hash map: its nodes never move, so the
-// stored names can be handed out as views.
+// The anchor table over a standard hash map, whose nodes never move.
 #include "codecs/internal/yaml_anchor_table.h"
 
 #include <utility>
@@ -16,9 +15,9 @@ YamlAnchorTable::YamlAnchorTable() : anchors_(8) {
     anchors_.max_load_factor(1.0f);
 }
 
-const std::string* YamlAnchorTable::Define(std::string_view name, YamlAnchor&& anchor) {
+YamlAnchor* YamlAnchorTable::Define(std::string_view name, YamlAnchor&& anchor) {
     if (anchors_.find(name) != anchors_.end()) return nullptr;
-    return &anchors_.emplace(std::string(name), std::move(anchor)).first->first;
+    return &anchors_.emplace(std::string(name), std::move(anchor)).first->second;
 }
 
 const YamlAnchor* YamlAnchorTable::Find(std::string_view name) const {

@@ -20,20 +20,23 @@ struct YamlAnchor {
     Kind kind = Kind::Node;
     std::string keyText;  ///< the key's text (KeyText)
     ValuePath path;       ///< where the node is (Node)
+    /// The anchored node, or the mapping of an anchored key, is still being
+    /// built; set and cleared by the reader.
+    bool open = false;
 };
 
 /// Anchor names to anchors, hashed with FNV-1a, starting with 8 buckets and a
-/// maximum load factor of 1. A name is defined at most once. Names and anchors
-/// are owned by the table and never move: the name returned by Define stays
-/// valid for the table's lifetime.
+/// maximum load factor of 1. A name is defined at most once. Anchors are owned
+/// by the table and never move: the anchor returned by Define stays valid for
+/// the table's lifetime.
 class YamlAnchorTable {
 public:
     YamlAnchorTable();
 
-    /// Stores `anchor` under `name` and returns the table's copy of the name;
-    /// null, storing nothing, when the name is already defined. Throws
+    /// Stores `anchor` under `name` and returns the stored anchor; null,
+    /// storing nothing, when the name is already defined. Throws
     /// std::bad_alloc.
-    [[nodiscard]] const std::string* Define(std::string_view name, YamlAnchor&& anchor);
+    [[nodiscard]] YamlAnchor* Define(std::string_view name, YamlAnchor&& anchor);
     /// The anchor of that name, or null.
     [[nodiscard]] const YamlAnchor* Find(std::string_view name) const;
 
