@@ -4,9 +4,13 @@
 // the consumed bytes again gives the same value.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "codecs/message_pack_reader.h"
-#include "value_checks.h"
+#include "codecs/json_reader.h"
+#include "codecs/json_writer.h"
+#include "support/reader_invariants.h"
+#include "support/value_equivalence.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace Nimbel;
@@ -22,7 +26,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t again = 0;
     const BindingStatus prefix = MessagePackToValue(data, consumed, again);
     fuzzing::Require(prefix.Ok() && again == consumed, "the consumed bytes read alone");
-    fuzzing::Require(fuzzing::SameValue(prefix.Value(), status.Value()),
+    fuzzing::Require(fuzz::SameValue(prefix.Value(), status.Value()),
                      "the consumed bytes give the same value");
+
+    // What was read survives writing JSON and reading it back, up to what
+    // JSON cannot carry (blobs as base64 texts, non-finite floats as null).
+    const std::string json = ValueToJson(status.Value(), nullptr, nullptr);
+    const BindingStatus reread = JsonToValue(json.c_str());
+    fuzzing::Require(reread.Ok() && fuzz::SameAfterJsonRoundTrip(status.Value(), reread.Value()),
+                     "the value survives a JSON round trip");
     return 0;
 }
