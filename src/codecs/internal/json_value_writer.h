@@ -1,0 +1,77 @@
+// The visitor that writes a BindingProperty walk as JSON through a RapidJSON
+// writer, and the writer types the codecs write JSON with.
+#pragma once
+
+#include <rapidjson/encodings.h>
+#include <rapidjson/prettywriter.h>
+#include <rapidjson/writer.h>
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "binding/binding_visitor.h"
+#include "binding/enum_name_lookup.h"
+#include "codecs/internal/counted_json_allocator.h"
+#include "codecs/internal/json_text_buffer.h"
+
+namespace Nimbel::internal {
+
+/// No whitespace at all.
+using CompactJsonWriter =
+    rapidjson::Writer<JsonTextBuffer, rapidjson::UTF8<>, rapidjson::UTF8<>, CountedJsonAllocator>;
+/// Four spaces per level, a line feed after each opening bracket and between
+/// elements, ": " after each key.
+using IndentedJsonWriter = rapidjson::PrettyWriter<JsonTextBuffer, rapidjson::UTF8<>,
+                                                   rapidjson::UTF8<>, CountedJsonAllocator>;
+
+/// Writes `value`, or null when it is NaN or infinite. RapidJSON's writers
+/// refuse such a double only after writing the separator before it, which
+/// would leave broken JSON behind; null keeps the output valid, as
+/// JavaScript's JSON.stringify does.
+template <class Writer>
+bool WriteDoubleOrNull(Writer& writer, double value) {
+    return std::isfinite(value) ? writer.Double(value) : writer.Null();
+}
+
+/// Writes each node of a walk: empty as null, bool, signed and unsigned
+/// integers, floats (non-finite ones as null), strings with RapidJSON's
+/// escaping and other bytes as they are, blobs as base64 strings, enums as the
+/// enumerator's name when the type context knows it and otherwise as a signed
+/// integer, collections as arrays and structures as objects in member order.
+/// Writer is CompactJsonWriter or IndentedJsonWriter; it and the type context
+/// (which may be null) must outlive the visitor.
+template <class Writer>
+class JsonValueWriter final : public BindingVisitor {
+public:
+    JsonValueWriter(Writer& writer, const EnumNameLookup* typeContext) noexcept
+        : writer_(writer), typeContext_(typeContext) {}
+
+    bool Empty() override;
+    bool Bool(bool value) override;
+    bool Signed(int64_t value) override;
+    bool Unsigned(uint64_t value) override;
+    bool Float(double value) override;
+    bool String(std::string_view text) override;
+    bool Blob(std::span<const uint8_t> bytes) override;
+    bool Enum(const BindingEnum& pair) override;
+    bool BeginCollection(size_t count) override;
+    bool BeginElement(size_t index) override;
+    bool EndElement(size_t index) override;
+    bool EndCollection() override;
+    bool BeginStructure(size_t count) override;
+    bool MemberName(std::string_view name) override;
+    bool EndMember() override;
+    bool EndStructure() override;
+
+private:
+    Writer& writer_;
+    const EnumNameLookup* typeContext_;
+};
+
+extern template class JsonValueWriter<CompactJsonWriter>;
+extern template class JsonValueWriter<IndentedJsonWriter>;
+
+}  // namespace Nimbel::internal

@@ -1,0 +1,85 @@
+// JsonToValue: RapidJSON's reader with default flags driving the value builder.
+#include "codecs/json_reader.h"
+
+#include <rapidjson/memorystream.h>
+#include <rapidjson/reader.h>
+
+#include <cstring>
+#include <string_view>
+
+#include "codecs/internal/counted_json_allocator.h"
+#include "codecs/internal/json_parse_error_text.h"
+#include "codecs/internal/json_value_builder.h"
+#include "diagnostics/text_format.h"
+
+namespace Nimbel {
+namespace {
+
+using internal::JsonValueBuilder;
+using JsonReader =
+    rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, internal::CountedJsonAllocator>;
+
+[[nodiscard]] bool IsBlank(char c) noexcept {
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
+}
+
+[[nodiscard]] bool IsBlankOnly(std::string_view text) noexcept {
+    for (const char c : text) {
+        if (!IsBlank(c)) return false;
+    }
+    return true;
+}
+
+[[nodiscard]] bool IsBlankOnly(const char* text) noexcept {
+    while (IsBlank(*text)) ++text;
+    return *text == '\0';
+}
+
+// The builder reports an overflowed number by stopping the reader, which
+// RapidJSON then calls a handler error at the number's start; the document is
+// reported as RapidJSON reports the numbers it rejects itself.
+[[nodiscard]] unsigned ReportedCode(rapidjson::ParseErrorCode code,
+                                    JsonValueBuilder::Refusal refusal) noexcept {
+    if (code == rapidjson::kParseErrorTermination &&
+        refusal == JsonValueBuilder::Refusal::NumberNotFinite) {
+        return rapidjson::kParseErrorNumberTooBig;
+    }
+    return code;
+}
+
+template <class Stream>
+[[nodiscard]] BindingStatus ReadDocument(Stream& stream) {
+    BindingStatus status;
+    JsonValueBuilder builder(status.Value());
+    internal::CountedJsonAllocator allocator;
+    JsonReader reader(&allocator);
+    const rapidjson::ParseResult result =
+        reader.Parse<rapidjson::kParseDefaultFlags>(stream, builder);
+    if (result.IsError()) {
+        const unsigned code = ReportedCode(result.Code(), builder.Refused());
+        status.SetError(FormatMessage("Error: %s at offset %u.", internal::JsonParseErrorText(code),
+                                      result.Offset()));
+    }
+    return status;
+}
+
+}  // namespace
+
+BindingStatus JsonToValue(const char* text) {
+    if (text == nullptr || IsBlankOnly(text)) return BindingStatus();
+    rapidjson::StringStream stream(text);
+    return ReadDocument(stream);
+}
+
+BindingStatus JsonToValue(const char* text, size_t length) {
+    if (text == nullptr) return BindingStatus();
+    const void* nul = std::memchr(text, '\0', length);
+    if (nul != nullptr) length = static_cast<size_t>(static_cast<const char*>(nul) - text);
+    if (IsBlankOnly(std::string_view(text, length))) return BindingStatus();
+    // The stream reads a NUL at its end, so the reader ends there as it would
+    // at the NUL of a C string.
+    rapidjson::MemoryStream stream(text, length);
+    return ReadDocument(stream);
+}
+
+}  // namespace Nimbel
