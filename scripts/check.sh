@@ -22,3 +22,6 @@ run_suite build/release
 echo "== sanitizer build and tests (address, undefined)"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite build/sanitize -DKZO_SANITIZE=ON
+
+echo "== fuzz targets, 30 seconds each from their seed corpora (clang, libFuzzer)"
+bash scripts/fuzz.sh 30

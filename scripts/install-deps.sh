@@ -10,6 +10,7 @@ packages=(
   rapidjson-dev libyaml-dev             # the codecs
   libgtest-dev libgmock-dev             # tests
   libbenchmark-dev                      # benchmarks in bench/
+  libmsgpack-cxx-dev libyaml-cpp-dev    # what the codec benchmarks compare against
   clang libclang-rt-14-dev              # fuzz targets in fuzz/
 )
 

@@ -156,14 +156,14 @@ private:
         BindingTypeRef type{kBindingKindOf<Member>, BindingTypeKind::None, nullptr};
         if constexpr (kBindingKindOf<Member> == BindingTypeKind::Enum ||
                       kBindingKindOf<Member> == BindingTypeKind::Struct) {
-            type.description = Registry().FindNativeType<Member>();
+            type.description = Registry().template FindNativeType<Member>();
         } else if constexpr (kBindingKindOf<Member> == BindingTypeKind::Vector ||
                              kBindingKindOf<Member> == BindingTypeKind::Map) {
             using Element = BindingElementOf<Member>;
             type.elementKind = kBindingKindOf<Element>;
             if constexpr (kBindingKindOf<Element> == BindingTypeKind::Enum ||
                           kBindingKindOf<Element> == BindingTypeKind::Struct) {
-                type.description = Registry().FindNativeType<Element>();
+                type.description = Registry().template FindNativeType<Element>();
             }
         }
         return type;

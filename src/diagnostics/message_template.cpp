@@ -151,7 +151,8 @@ public:
     void Append(char c) { Append(std::string_view(&c, 1)); }
 
     void AppendBare(size_t index, NamedValue::Kind kind) {
-        Append("%" + std::to_string(index));
+        Append("%");
+        Append(std::to_string(index));
         bareEnd_ = out_.size();
         bareConversion_ = ExplicitConversion(kind);
     }
@@ -218,7 +219,10 @@ void Resolve(Placeholder& placeholder, size_t index, const NamedValue& arg, Prep
         return;
     }
     if (!placeholder.conversion.empty()) {
-        text.Append("%" + std::to_string(index) + "$" + placeholder.conversion);
+        text.Append("%");
+        text.Append(std::to_string(index));
+        text.Append("$");
+        text.Append(placeholder.conversion);
     } else {
         text.AppendBare(index, arg.kind());
     }

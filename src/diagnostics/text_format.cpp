@@ -123,9 +123,10 @@ int WriteInteger(char* out, size_t room, const FormatSpec& specifier, uint64_t b
     const char* flags = isSigned ? "-+ 0" : "-+ #0";
     const CFormat format(specifier, flags, specifier.hasPrecision, length, conversion);
     const auto [width, precision] = ClampNumberFields(specifier, room, /*precisionSetsLength=*/true);
-    const auto print = [&](auto value) {
+    // Structured bindings are copied in by name: clang 14 cannot capture them.
+    const auto print = [&, width = width, precision = precision](auto value) {
         return specifier.hasPrecision ? Print(out, room, format, width, precision, value)
-                                 : Print(out, room, format, width, value);
+                                      : Print(out, room, format, width, value);
     };
     if (wide) {
         return isSigned ? print(static_cast<long long>(bits))

@@ -1,0 +1,293 @@
+// JSON reading and writing on the host's sample data (a game, a timeline, a
+// match list, and every timeline in one array) beside RapidJSON's own DOM:
+// JsonToValue against Document::Parse and ValueToJson against RapidJSON's
+// Writer over a Document, in MB/s of JSON text; and the memory a read value
+// holds, against what a Document holds for the same text.
+#include <benchmark/benchmark.h>
+#include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "binding/binding_property.h"
+#include "binding/binding_visitor.h"
+#include "binding/internal/page_source.h"
+#include "codecs/json_reader.h"
+#include "codecs/json_writer.h"
+#include "diagnostics/allocator.h"
+
+namespace Nimbel {
+namespace {
+
+// ---- Inputs -----------------------------------------------------------------
+
+std::filesystem::path SampleData() {
+    return std::filesystem::path(__FILE__).parent_path().parent_path() / "host" / "sample_data";
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::string AllTimelines() {
+    std::vector<std::filesystem::path> paths;
+    for (const auto& entry : std::filesystem::directory_iterator(SampleData() / "gametimelines")) {
+        paths.push_back(entry.path());
+    }
+    std::sort(paths.begin(), paths.end());
+    std::string text = "[";
+    for (const auto& path : paths) {
+        if (text.size() > 1) text += ",";
+        text += ReadFile(path);
+    }
+    return text + "]";
+}
+
+enum Input : int64_t { kGame, kTimeline, kMatchList, kAllTimelines };
+
+const std::string& InputText(int64_t input) {
+    static const std::string texts[] = {
+        ReadFile(SampleData() / "games" / "3037071829.json"),
+        ReadFile(SampleData() / "gametimelines" / "3037071829.json"),
+        ReadFile(SampleData() / "matchlists" / "0.json"),
+        AllTimelines(),
+    };
+    return texts[input];
+}
+
+void NameInputs(benchmark::internal::Benchmark* benchmark) {
+    benchmark->ArgName("input");
+    for (const int64_t input : {kGame, kTimeline, kMatchList, kAllTimelines}) {
+        benchmark->Arg(input);
+    }
+}
+
+void Label(benchmark::State& state) {
+    static const char* names[] = {"game", "timeline", "match list", "all timelines"};
+    const std::string& text = InputText(state.range(0));
+    state.SetLabel(std::string(names[state.range(0)]) + ", " + std::to_string(text.size()) +
+                   " bytes");
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(text.size()));
+}
+
+// ---- Measuring --------------------------------------------------------------
+
+class NodeCounter final : public BindingVisitor {
+public:
+    size_t nodes = 0;
+    bool Empty() override { return Count(); }
+    bool Bool(bool) override { return Count(); }
+    bool Signed(int64_t) override { return Count(); }
+    bool Unsigned(uint64_t) override { return Count(); }
+    bool Float(double) override { return Count(); }
+    bool String(std::string_view) override { return Count(); }
+    bool Blob(std::span<const uint8_t>) override { return Count(); }
+    bool Enum(const BindingEnum&) override { return Count(); }
+    bool BeginCollection(size_t) override { return Count(); }
+    bool BeginElement(size_t) override { return true; }
+    bool EndElement(size_t) override { return true; }
+    bool EndCollection() override { return true; }
+    bool BeginStructure(size_t) override { return Count(); }
+    bool MemberName(std::string_view) override { return true; }
+    bool EndMember() override { return true; }
+    bool EndStructure() override { return true; }
+
+private:
+    bool Count() {
+        ++nodes;
+        return true;
+    }
+};
+
+// Bytes held from the counted heap and the page source since construction.
+class HeldMemory {
+public:
+    HeldMemory() : heap_(ReadMemoryStats()), regions_(Regions()) {}
+
+    [[nodiscard]] int64_t HeapBytes() const {
+        const MemoryStats now = ReadMemoryStats();
+        return static_cast<int64_t>(now.bytesAllocated - heap_.bytesAllocated) -
+               static_cast<int64_t>(now.bytesFreed - heap_.bytesFreed);
+    }
+    [[nodiscard]] int64_t PageBytes() const {
+        return (static_cast<int64_t>(Regions()) - static_cast<int64_t>(regions_)) *
+               static_cast<int64_t>(internal::PageSource::kRegionBytes);
+    }
+    [[nodiscard]] uint64_t Allocations() const {
+        return ReadMemoryStats().allocations - heap_.allocations;
+    }
+
+private:
+    static size_t Regions() { return internal::PageSource::Instance().Counters().regionsMapped; }
+
+    MemoryStats heap_;
+    size_t regions_;
+};
+
+// Keeps four regions of the page source mapped, as the long-lived values of a
+// running plug-in do, so that reading draws on pages already mapped.
+class WarmPageSource {
+public:
+    WarmPageSource() {
+        internal::PageSource& source = internal::PageSource::Instance();
+        constexpr size_t kPages = internal::PageSource::kPagesPerRegion;
+        std::vector<void*> pages;
+        for (size_t i = 0; i < 4 * kPages; ++i) pages.push_back(source.AcquirePage());
+        for (size_t i = 0; i < pages.size(); ++i) {
+            if (i % kPages == 0) {
+                held_.push_back(pages[i]);
+            } else {
+                source.ReleasePage(pages[i]);
+            }
+        }
+    }
+    WarmPageSource(const WarmPageSource&) = delete;
+    WarmPageSource& operator=(const WarmPageSource&) = delete;
+    ~WarmPageSource() {
+        for (void* page : held_) internal::PageSource::Instance().ReleasePage(page);
+    }
+
+private:
+    std::vector<void*> held_;
+};
+
+// RapidJSON's document over the counted heap, so its bytes show in the counters.
+class CountedBaseAllocator {
+public:
+    static const bool kNeedFree = true;
+    void* Malloc(size_t size) { return size != 0 ? Allocate(size) : nullptr; }
+    void* Realloc(void* block, size_t, size_t newSize) {
+        if (newSize == 0) {
+            Free(block);
+            return nullptr;
+        }
+        return Reallocate(block, newSize);
+    }
+    static void Free(void* block) { Nimbel::Free(block); }
+};
+using CountedDocument = rapidjson::GenericDocument<
+    rapidjson::UTF8<>, rapidjson::MemoryPoolAllocator<CountedBaseAllocator>, CountedBaseAllocator>;
+
+// ---- Reading ----------------------------------------------------------------
+
+void BM_JsonToValue(benchmark::State& state) {
+    const std::string& text = InputText(state.range(0));
+    const WarmPageSource warm;
+    for (auto _ : state) {
+        BindingStatus status = JsonToValue(text.c_str());
+        benchmark::DoNotOptimize(status);
+    }
+    Label(state);
+}
+BENCHMARK(BM_JsonToValue)->Apply(NameInputs);
+
+// Each iteration also maps, touches and unmaps the page-source regions it needs.
+void BM_JsonToValue_ColdPages(benchmark::State& state) {
+    const std::string& text = InputText(state.range(0));
+    for (auto _ : state) {
+        BindingStatus status = JsonToValue(text.c_str());
+        benchmark::DoNotOptimize(status);
+    }
+    Label(state);
+}
+BENCHMARK(BM_JsonToValue_ColdPages)->Apply(NameInputs);
+
+void BM_RapidJsonDocumentParse(benchmark::State& state) {
+    const std::string& text = InputText(state.range(0));
+    for (auto _ : state) {
+        rapidjson::Document document;
+        document.Parse(text.c_str());
+        benchmark::DoNotOptimize(document);
+    }
+    Label(state);
+}
+BENCHMARK(BM_RapidJsonDocumentParse)->Apply(NameInputs);
+
+// ---- Writing ----------------------------------------------------------------
+
+void BM_ValueToJson(benchmark::State& state) {
+    const std::string& text = InputText(state.range(0));
+    const BindingStatus status = JsonToValue(text.c_str());
+    for (auto _ : state) {
+        std::string json = ValueToJson(status.Value(), nullptr, nullptr);
+        benchmark::DoNotOptimize(json);
+    }
+    Label(state);
+}
+BENCHMARK(BM_ValueToJson)->Apply(NameInputs);
+
+void BM_ValueToJson_Indented(benchmark::State& state) {
+    const std::string& text = InputText(state.range(0));
+    const BindingStatus status = JsonToValue(text.c_str());
+    for (auto _ : state) {
+        std::string json = ValueToJson(status.Value(), nullptr, "\r\n");
+        benchmark::DoNotOptimize(json);
+    }
+    Label(state);
+}
+BENCHMARK(BM_ValueToJson_Indented)->Apply(NameInputs);
+
+void BM_RapidJsonWriter(benchmark::State& state) {
+    const std::string& text = InputText(state.range(0));
+    rapidjson::Document document;
+    document.Parse(text.c_str());
+    for (auto _ : state) {
+        rapidjson::StringBuffer buffer;
+        rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+        document.Accept(writer);
+        benchmark::DoNotOptimize(buffer.GetString());
+    }
+    Label(state);
+}
+BENCHMARK(BM_RapidJsonWriter)->Apply(NameInputs);
+
+// ---- Memory -----------------------------------------------------------------
+
+// One read of every timeline in one array: what the value holds against what
+// a Document holds, and heap allocations per node of the value.
+void BM_HeldMemory_AllTimelines(benchmark::State& state) {
+    const std::string& text = InputText(kAllTimelines);
+    for (auto _ : state) {
+        int64_t valueBytes = 0;
+        uint64_t allocations = 0;
+        size_t nodes = 0;
+        {
+            const HeldMemory held;
+            const BindingStatus status = JsonToValue(text.c_str());
+            valueBytes = held.HeapBytes() + held.PageBytes();
+            allocations = held.Allocations();
+            NodeCounter counter;
+            status.Value().Visit(counter);
+            nodes = counter.nodes;
+            state.counters["value_heap_bytes"] = static_cast<double>(held.HeapBytes());
+            state.counters["value_page_bytes"] = static_cast<double>(held.PageBytes());
+        }
+        int64_t documentBytes = 0;
+        {
+            const HeldMemory held;
+            CountedDocument document;
+            document.Parse(text.c_str());
+            documentBytes = held.HeapBytes();
+        }
+        state.counters["value_bytes"] = static_cast<double>(valueBytes);
+        state.counters["document_bytes"] = static_cast<double>(documentBytes);
+        state.counters["value/document"] =
+            static_cast<double>(valueBytes) / static_cast<double>(documentBytes);
+        state.counters["nodes"] = static_cast<double>(nodes);
+        state.counters["allocs/node"] =
+            static_cast<double>(allocations) / static_cast<double>(nodes);
+    }
+}
+BENCHMARK(BM_HeldMemory_AllTimelines)->Iterations(1);
+
+}  // namespace
+}  // namespace Nimbel

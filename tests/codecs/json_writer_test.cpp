@@ -1,0 +1,253 @@
+// ValueToJson: the JSON of each kind, escaping, enum names from a type context,
+// non-finite floats as null, the indented layout and its line breaks. Reading
+// back what was written is the JSON fuzz target's part.
+#include "codecs/json_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "binding/static_type.h"
+
+namespace Nimbel {
+namespace {
+
+enum class GameState { Lobby = 1, InProgress = 2 };
+enum class Lane { Top };
+
+// Names GameState's enumerators 1 and 2; knows no other type or value.
+class FakeEnumNames final : public EnumNameLookup {
+public:
+    std::optional<std::string_view> EnumeratorName(const StaticTypeId& type,
+                                                   int32_t value) const override {
+        if (!(type == StaticType::Name<GameState>())) return std::nullopt;
+        const auto found = names_.find(value);
+        if (found == names_.end()) return std::nullopt;
+        return found->second;
+    }
+
+private:
+    std::map<int32_t, std::string_view> names_{{1, "LOBBY"}, {2, "IN_PROGRESS"}};
+};
+
+struct WriteCase {
+    const char* description;
+    std::function<BindingProperty()> make;
+    std::string expected;
+};
+
+void ExpectCompact(const WriteCase* begin, const WriteCase* end,
+                   const EnumNameLookup* typeContext) {
+    for (const WriteCase* c = begin; c != end; ++c) {
+        EXPECT_EQ(ValueToJson(c->make(), typeContext, nullptr), c->expected) << c->description;
+    }
+}
+
+BindingProperty Bytes(std::initializer_list<uint8_t> bytes) {
+    return BindingProperty(BindingBytes(bytes));
+}
+
+BindingProperty Enum(int32_t value, const StaticTypeId& type) {
+    return BindingProperty(BindingEnum{value, &type});
+}
+
+TEST(JsonWriterTest, EachKindWritesItsJson) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double infinity = std::numeric_limits<double>::infinity();
+    const WriteCase cases[] = {
+        {"empty value is the empty text, not null", [] { return BindingProperty(); }, ""},
+        {"true", [] { return BindingProperty(true); }, "true"},
+        {"false", [] { return BindingProperty(false); }, "false"},
+        {"smallest signed", [] { return BindingProperty(std::numeric_limits<int64_t>::min()); },
+         "-9223372036854775808"},
+        {"largest unsigned", [] { return BindingProperty(std::numeric_limits<uint64_t>::max()); },
+         "18446744073709551615"},
+        {"float keeps a fraction part", [] { return BindingProperty(1.0); }, "1.0"},
+        {"float in shortest form", [] { return BindingProperty(0.1); }, "0.1"},
+        {"negative zero", [] { return BindingProperty(-0.0); }, "-0.0"},
+        {"large float", [] { return BindingProperty(1e300); }, "1e300"},
+        {"largest double", [] { return BindingProperty(std::numeric_limits<double>::max()); },
+         "1.7976931348623157e308"},
+        {"NaN as null", [nan] { return BindingProperty(nan); }, "null"},
+        {"infinity as null", [infinity] { return BindingProperty(infinity); }, "null"},
+        {"string", [] { return BindingProperty("Summoner"); }, "\"Summoner\""},
+        {"empty string", [] { return BindingProperty(""); }, "\"\""},
+        {"escapes", [] { return BindingProperty("q\" r\\ s/ \b\f\n\r\t"); },
+         R"("q\" r\\ s/ \b\f\n\r\t")"},
+        {"other control characters in upper-case hex",
+         [] { return BindingProperty("\x01\x1F\x7F"); }, "\"\\u0001\\u001F\x7F\""},
+        {"UTF-8 and invalid UTF-8 bytes as they are",
+         [] { return BindingProperty("caf\xC3\xA9 \xFF\xC0\xAF"); },
+         "\"caf\xC3\xA9 \xFF\xC0\xAF\""},
+        {"blob as base64 with fill",
+         [] {
+             return Bytes({0x00, 0x10, 0x83, 0xFF});
+         },
+         "\"ABCD/w==\""},
+        {"empty blob", [] { return Bytes({}); }, "\"\""},
+        {"empty collection",
+         [] {
+             BindingProperty value;
+             value.MakeCollection();
+             return value;
+         },
+         "[]"},
+        {"empty structure",
+         [] {
+             BindingProperty value;
+             value.MakeStructure();
+             return value;
+         },
+         "{}"},
+        {"nested empty values as null",
+         [] {
+             BindingProperty value;
+             value["a"].Clear();
+             value["b"][2] = int64_t{1};
+             return value;
+         },
+         R"({"a":null,"b":[null,null,1]})"},
+        {"members in byte order of their names",
+         [] {
+             BindingProperty value;
+             value["b"] = 1u;
+             value["a"] = 2u;
+             value["B"] = 3u;
+             value["\xC3\xA9"] = 4u;
+             return value;
+         },
+         "{\"B\":3,\"a\":2,\"b\":1,\"\xC3\xA9\":4}"},
+        {"escaped member names",
+         [] {
+             BindingProperty value;
+             value["line\nbreak"] = true;
+             return value;
+         },
+         R"({"line\nbreak":true})"},
+        {"non-finite floats among elements keep the array valid",
+         [nan, infinity] {
+             BindingProperty value;
+             value.Append() = 1.5;
+             value.Append() = nan;
+             value.Append() = -infinity;
+             value.Append() = 2.5;
+             return value;
+         },
+         "[1.5,null,null,2.5]"},
+        {"non-finite float as a member",
+         [nan] {
+             BindingProperty value;
+             value["a"] = nan;
+             value["b"] = 1u;
+             return value;
+         },
+         R"({"a":null,"b":1})"},
+    };
+    ExpectCompact(std::begin(cases), std::end(cases), nullptr);
+}
+
+TEST(JsonWriterTest, EnumsAreNamedOnlyWhenTheTypeContextKnowsTheValue) {
+    const FakeEnumNames names;
+    const StaticTypeId& gameState = StaticType::Name<GameState>();
+    const StaticTypeId& lane = StaticType::Name<Lane>();
+    struct Case {
+        const char* description;
+        BindingEnum pair;
+        const EnumNameLookup* typeContext;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"known enumerator", {2, &gameState}, &names, "\"IN_PROGRESS\""},
+        {"unknown value of a known type", {7, &gameState}, &names, "7"},
+        {"type the context does not know", {1, &lane}, &names, "1"},
+        {"negative value without a name", {-3, &gameState}, &names, "-3"},
+        {"no type context", {2, &gameState}, nullptr, "2"},
+        {"the no-type pair", {}, &names, "0"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ValueToJson(BindingProperty(c.pair), c.typeContext, nullptr), c.expected)
+            << c.description;
+    }
+    BindingProperty record;
+    record["state"] = Enum(1, gameState);
+    record["states"].Append() = Enum(2, gameState);
+    EXPECT_EQ(ValueToJson(record, &names, "\n"),
+              "{\n    \"state\": \"LOBBY\",\n    \"states\": [\n        \"IN_PROGRESS\"\n    ]\n}");
+}
+
+BindingProperty SmallGame() {
+    BindingProperty game;
+    game["gameId"] = uint64_t{3037071829};
+    game["teams"].Append()["win"] = "Win";
+    game["teams"].Append()["win"] = "Fail";
+    game["bans"].MakeCollection();
+    game["mode"] = "line 1\nline 2";
+    game["empty"].Clear();
+    return game;
+}
+
+TEST(JsonWriterTest, IndentedLayoutUsesTheGivenLineBreak) {
+    const std::string withLineFeeds =
+        "{\n"
+        "    \"bans\": [],\n"
+        "    \"empty\": null,\n"
+        "    \"gameId\": 3037071829,\n"
+        "    \"mode\": \"line 1\\nline 2\",\n"
+        "    \"teams\": [\n"
+        "        {\n"
+        "            \"win\": \"Win\"\n"
+        "        },\n"
+        "        {\n"
+        "            \"win\": \"Fail\"\n"
+        "        }\n"
+        "    ]\n"
+        "}";
+    auto replaced = [&](const std::string& lineBreak) {
+        std::string text;
+        for (const char c : withLineFeeds) {
+            if (c == '\n') {
+                text += lineBreak;
+            } else {
+                text += c;
+            }
+        }
+        return text;
+    };
+    struct Case {
+        const char* description;
+        const char* lineBreak;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"null line break is compact", nullptr,
+         R"({"bans":[],"empty":null,"gameId":3037071829,"mode":"line 1\nline 2","teams":[{"win":"Win"},{"win":"Fail"}]})"},
+        {"empty line break is compact", "",
+         R"({"bans":[],"empty":null,"gameId":3037071829,"mode":"line 1\nline 2","teams":[{"win":"Win"},{"win":"Fail"}]})"},
+        {"line feed", "\n", withLineFeeds},
+        {"carriage return and line feed", "\r\n", replaced("\r\n")},
+        {"any other text", "<br/>", replaced("<br/>")},
+    };
+    const BindingProperty game = SmallGame();
+    for (const Case& c : cases) {
+        EXPECT_EQ(ValueToJson(game, nullptr, c.lineBreak), c.expected) << c.description;
+    }
+}
+
+TEST(JsonWriterTest, WindowsLineBreaksLeaveNoBareLineFeed) {
+    const std::string text = ValueToJson(SmallGame(), nullptr, "\r\n");
+    ASSERT_NE(text.find("\r\n"), std::string::npos);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            EXPECT_TRUE(i > 0 && text[i - 1] == '\r') << "bare line feed at " << i;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace Nimbel
