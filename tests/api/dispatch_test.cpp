@@ -250,9 +250,9 @@ TEST_F(DispatchTest, AFullAnswerCarriesStatusTextHeadersAndFlags) {
     const KzoHost::RequestRecord request(call, nullptr);
     alignas(KzoWord) CoreResponse response{};
     HandleEndpointRequest(raw, request.Record(), response);
-    EXPECT_EQ(response.status, 201u);
-    EXPECT_EQ(response.flag, 7);
-    EXPECT_EQ(response.kind, 0u) << "kinds beyond 3 reach the core as 0";
+    EXPECT_EQ(+response.status, 201u);
+    EXPECT_EQ(+response.flag, 7);
+    EXPECT_EQ(+response.kind, 0u) << "kinds beyond 3 reach the core as 0";
     EXPECT_STREQ(response.text, "created");
     const KzoHost::EndpointReply reply = KzoHost::ReadResponse(response);
     EXPECT_EQ(reply.json, R"("raw")");
