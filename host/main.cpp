@@ -1,10 +1,12 @@
 // plugin-host: the reference host. Loads a plug-in library the way the
 // platform core does, starts it with a core that prints its log lines, shows
-// what the plug-in answered and its memory counters, then stops and unloads it.
+// what the plug-in answered (its API description included) and its memory
+// counters, then stops and unloads it.
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "host/api_listing.h"
 #include "host/host_core.h"
 #include "host/plugin_library.h"
 
@@ -73,6 +75,8 @@ int main(int argc, char** argv) {
     std::printf("Plug-in \"%s\", plug-in API %u.%u.%u\n", record.shortName,
                 static_cast<unsigned>(record.major), static_cast<unsigned>(record.minor),
                 static_cast<unsigned>(record.patch));
+    std::fputs(KzoHost::FormatApiListing(KzoHost::ReadApiDescription(record.apiDescription)).c_str(),
+               stdout);
     PrintMemoryStats("after load", library->MemoryStats());
 
     KzoHost::HostCore core;

@@ -144,6 +144,19 @@ void AppModule::Stop() {
     Shutdown();
 }
 
+const ApiDescriptionRoot* AppModule::BuildApiDescription() {
+    m_apiDescription = m_api.BuildDescription();
+    return m_apiDescription;
+}
+
+void AppModule::ReportRefusedEndpoint(RequestMethod method, std::string_view path) {
+    const std::string description =
+        FormatMessage("The endpoint %1 %2 was not registered: its function exists already or "
+                      "its arguments do not name every parameter of its handler",
+                      MethodWord(method), path);
+    Report("RegisterEndpoint", description.c_str(), __FILE__, __LINE__, __func__);
+}
+
 // Once running inside the core, log lines go to the core alone: the console
 // targets are detached and the core's target takes every level (but XTR). A
 // target already attached under the plug-in target's name (another module of

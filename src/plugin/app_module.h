@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "abi/core_abi.h"
+#include "api/api_registry.h"
+#include "api/typed_endpoint_handler.h"
 #include "binding/static_type.h"
 #include "diagnostics/logger.h"
 #include "diagnostics/text_format.h"
@@ -108,6 +110,32 @@ public:
     /// Gives control to the core once inside the wait "Wait: yield".
     void Yield();
 
+    /// Registers `member` of the concrete module as the endpoint for `method`
+    /// and `path`, tagged with the module's API tags; `arguments` names each of
+    /// its parameters in order:
+    ///   RegisterEndpoint(RequestMethod::Get, "/kzo-match-history/v1/games/{gameId}",
+    ///                    &MatchHistoryModule::GetGame, {Arg("gameId", ArgLocation::Path)});
+    /// A registration that cannot be made (a function of that name exists, or
+    /// the arguments do not name every parameter) is a programming error: it
+    /// is reported as a failed assertion and nothing is registered.
+    template <class Method>
+    void RegisterEndpoint(RequestMethod method, std::string_view path, Method member,
+                          std::initializer_list<EndpointArgument> arguments = {},
+                          std::string_view description = {}) {
+        using Module = typename internal::MemberFunctionTraits<Method>::Object;
+        static_assert(std::is_base_of_v<AppModule, Module>, "register members of this module");
+        const Endpoint* endpoint =
+            m_api.AddTypedEndpoint(method, path, static_cast<Module&>(*this), member, arguments,
+                                   m_apiTags, description);
+        if (endpoint == nullptr) ReportRefusedEndpoint(method, path);
+    }
+
+    /// The module's API: its types, functions, events and endpoints.
+    [[nodiscard]] ApiRegistry& Api() noexcept { return m_api; }
+    [[nodiscard]] const ApiRegistry& Api() const noexcept { return m_api; }
+    /// The registry of the module's types (the API registry's).
+    [[nodiscard]] BindingTypeRegistry& Types() noexcept { return m_api.Types(); }
+
     /// Waits for `future` by yielding to the core until it is ready. An
     /// already-ready future makes no call to the core; otherwise exactly one
     /// labelled wait surrounds the yields. A future without a shared state or
@@ -124,6 +152,13 @@ public:
     [[nodiscard]] bool Start(const CoreContext* context);
     /// Sets the stopping flag and shuts down; the caller then destroys the module.
     void Stop();
+    /// Builds the API description from the registry; the root stays valid
+    /// until the next build or until the module is destroyed.
+    [[nodiscard]] const ApiDescriptionRoot* BuildApiDescription();
+    /// The description last built; null before the first build.
+    [[nodiscard]] const ApiDescriptionRoot* ApiDescription() const noexcept {
+        return m_apiDescription;
+    }
 
     [[nodiscard]] const ApiVersion& CoreVersion() const noexcept { return m_coreVersion; }
     [[nodiscard]] const PluginName& Name() const noexcept { return m_pluginName; }
@@ -134,6 +169,7 @@ public:
 
 private:
     void RouteLogToCore(const CoreFunctions* functions);
+    static void ReportRefusedEndpoint(RequestMethod method, std::string_view path);
     [[nodiscard]] const CoreFunctions* Functions() const noexcept;
     [[noreturn]] static void FailAwait(const std::future_error& error);
     template <class T>
@@ -145,8 +181,10 @@ private:
     PluginName m_pluginName;
     std::string m_typeNamePrefix;
     std::vector<std::string> m_apiTags;
+    ApiRegistry m_api;
     const CoreContext* m_coreContext = nullptr;
     PluginCallbacks m_callbacks;
+    const ApiDescriptionRoot* m_apiDescription = nullptr;
 };
 
 template <class T>

@@ -29,7 +29,7 @@ void AnswerRecord(PluginLoadRecord& record, const ApiVersion& plugin, AppModule&
     record.callbacks = module.Callbacks();
     record.module = &module;
     record.shortName = module.Name().shortName.c_str();
-    record.apiDescription = nullptr;
+    record.apiDescription = module.ApiDescription();
 }
 
 } // namespace
@@ -44,6 +44,7 @@ void LoadPlugin(PluginLoadRecord* record, const char* shortName, ModuleFactory f
         module->SetCoreVersion(core);
         module->SetPluginName(GetFullNameFromShortNameAndType(shortName, BackendPluginType()));
         module->RegisterEndpoints();
+        static_cast<void>(module->BuildApiDescription());
         AnswerRecord(*record, plugin, *module);
         static_cast<void>(module.release()); // owned through the record until Stop
     } catch (...) {

@@ -1,0 +1,103 @@
+#include "host/endpoint_client.h"
+
+#include <memory>
+#include <string_view>
+
+#include "api/route_template.h"
+#include "binding/binding_property.h"
+#include "binding/core_value.h"
+#include "codecs/json_writer.h"
+#include "host/api_listing.h"
+
+namespace KzoHost {
+namespace {
+
+[[nodiscard]] bool Fits(const ListedEndpoint& endpoint, const EndpointCall& call) {
+    if (endpoint.method != 0 &&
+        (endpoint.method != call.method || (call.method == 8 && endpoint.methodName != call.methodName))) {
+        return false;
+    }
+    const std::string_view path = std::string_view(call.path).substr(0, call.path.find('?'));
+    std::vector<std::string_view> captures;
+    return Nimbel::RouteMatcher(endpoint.pathTemplate).Match(path, captures);
+}
+
+} // namespace
+
+RequestRecord::RequestRecord(const EndpointCall& call, void* endpointContext) {
+    for (const auto& [name, value] : call.headers) {
+        m_headers.push_back(CoreHeaderPair{name.c_str(), value.c_str()});
+    }
+    for (const auto& [name, value] : call.arguments) {
+        CoreArgumentEntry& entry = m_arguments.emplace_back();
+        entry = CoreArgumentEntry{name.has_value() ? name->c_str() : nullptr, CoreValue{}};
+        CoreValue converted{};
+        Nimbel::PropertyToCoreValue(converted, value, nullptr);
+        entry.value = converted;
+    }
+    // Exactly the body's bytes: a reader that ran past them would leave the buffer.
+    if (call.body.has_value()) {
+        m_body = std::make_unique<uint8_t[]>(call.body->size());
+        std::copy(call.body->begin(), call.body->end(), m_body.get());
+    }
+    CoreRequest request{};
+    request.method = call.method;
+    request.path = call.path.c_str();
+    request.arguments = m_arguments.data();
+    request.argumentCount = m_arguments.size();
+    request.endpointContext = endpointContext;
+    request.headers = m_headers.data();
+    request.headerCount = m_headers.size();
+    request.contentType = call.contentType.c_str();
+    request.body = m_body.get();
+    request.bodySize = call.body.has_value() ? call.body->size() : 0;
+    request.handle = call.userContext;
+    request.methodName = call.methodName.c_str();
+    m_request = request;
+}
+
+RequestRecord::~RequestRecord() {
+    for (CoreArgumentEntry& entry : m_arguments) {
+        CoreValue value = entry.value;
+        Nimbel::CoreValueRelease(value);
+    }
+}
+
+EndpointReply ReadResponse(const CoreResponse& response) {
+    EndpointReply reply;
+    reply.delivered = true;
+    reply.status = response.status;
+    if (response.errorText != nullptr) reply.error = std::string(response.errorText);
+    if (response.text != nullptr) reply.text = response.text;
+    const CoreHeaderPair* pairs = response.headers;
+    for (KzoWord i = 0; pairs != nullptr && i < response.headerCount; ++i) {
+        const CoreHeaderPair pair = pairs[i];
+        reply.headers.emplace_back(pair.name, pair.value);
+    }
+    Nimbel::BindingProperty value;
+    if (Nimbel::CoreValueToProperty(nullptr, value, response.value, "<result>")) {
+        reply.json = Nimbel::ValueToJson(value, nullptr, nullptr);
+    }
+    return reply;
+}
+
+EndpointReply CallEndpoint(EndpointRequestFn onRequest, void* context, const EndpointCall& call) {
+    const RequestRecord request(call, context);
+    alignas(KzoWord) CoreResponse response{};
+    onRequest(&response, &request.Record());
+    EndpointReply reply = ReadResponse(response);
+    if (response.release != nullptr) response.release(&response);
+    return reply;
+}
+
+EndpointReply SendToEndpoint(const ApiDescriptionRoot* root, const EndpointCall& call) {
+    for (const ListedEndpoint& endpoint : ReadApiDescription(root).endpoints) {
+        if (!Fits(endpoint, call) || endpoint.onRequest == nullptr) continue;
+        EndpointReply reply = CallEndpoint(endpoint.onRequest, endpoint.context, call);
+        reply.functionName = endpoint.functionName;
+        return reply;
+    }
+    return EndpointReply{};
+}
+
+} // namespace KzoHost

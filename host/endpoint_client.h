@@ -1,0 +1,79 @@
+// Delivering a request to a plug-in's endpoint as the core does: find the
+// endpoint record whose method and path template fit the request, call that
+// record's own request callback with the record's context, read the answer
+// and release the response record.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "abi/core_abi.h"
+#include "binding/binding_property.h"
+
+namespace KzoHost {
+
+struct EndpointCall {
+    KzoWord method = 2;     ///< the boundary's method code; 2 is GET
+    std::string methodName; ///< method 8 only
+    std::string path;       ///< may carry a query after "?"
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string contentType;
+    /// Handed over as exactly these bytes, in a buffer of that size with no
+    /// terminator after it.
+    std::optional<std::string> body;
+    /// Typed arguments: a name (none for an argument given by position) and a value.
+    std::vector<std::pair<std::optional<std::string>, Nimbel::BindingProperty>> arguments;
+    KzoWord userContext = 0;
+};
+
+/// A request record made from a call, owning everything it points at.
+class RequestRecord {
+public:
+    RequestRecord(const EndpointCall& call, void* endpointContext);
+    ~RequestRecord();
+    RequestRecord(const RequestRecord&) = delete;
+    RequestRecord& operator=(const RequestRecord&) = delete;
+
+    [[nodiscard]] const CoreRequest& Record() const noexcept { return m_request; }
+
+private:
+    std::vector<CoreHeaderPair> m_headers;
+    std::vector<CoreArgumentEntry> m_arguments;
+    std::unique_ptr<uint8_t[]> m_body;
+    alignas(KzoWord) CoreRequest m_request{};
+};
+
+struct EndpointReply {
+    /// False when no endpoint record fits the call; nothing else is set then.
+    bool delivered = false;
+    /// The function name of the endpoint that received the call.
+    std::string functionName;
+    KzoWord status = 0;
+    /// The response's error text, when it has one.
+    std::optional<std::string> error;
+    /// The response's value as compact JSON; empty for an empty value.
+    std::string json;
+    std::string text;
+    std::vector<std::pair<std::string, std::string>> headers;
+};
+
+/// What a filled response record says; the record is only read.
+[[nodiscard]] EndpointReply ReadResponse(const CoreResponse& response);
+
+/// Delivers `call` to the first endpoint record of `root`, in chain order,
+/// whose method is 0 or the call's (and, for method 8, whose method name is
+/// the call's) and whose path template matches the call's path before any
+/// "?". The response record is released before this returns.
+[[nodiscard]] EndpointReply SendToEndpoint(const ApiDescriptionRoot* root,
+                                           const EndpointCall& call);
+
+/// Delivers `call` through `onRequest` with `context` as the request's word 4,
+/// as SendToEndpoint does once it has chosen the record.
+[[nodiscard]] EndpointReply CallEndpoint(EndpointRequestFn onRequest, void* context,
+                                         const EndpointCall& call);
+
+} // namespace KzoHost

@@ -1,0 +1,86 @@
+#include "api/api_registry.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "api/builtins.h"
+#include "api/endpoint_handler.h"
+#include "api/endpoint_records.h"
+#include "api/function_name.h"
+
+namespace Nimbel {
+namespace {
+
+constexpr const char* kBuiltinTag = "$builtin";
+
+// Dispatch answers "Help" itself when it has the registry; without it, the
+// function cannot be answered.
+class HelpWithoutRegistry final : public EndpointHandler {
+public:
+    OperationHandle Invoke(CallResult&, std::span<const BindingProperty>, KzoWord) override {
+        return nullptr;
+    }
+    void Complete(CallResult& result, const RequestDescription*, OperationHandle&,
+                  KzoWord) override {
+        result.status.SetError("Unsupported builtin function");
+        result.httpStatus = 400;
+    }
+    const StaticTypeId& ResultTypeId() const noexcept override {
+        return StaticType::Name<BindingProperty>();
+    }
+};
+
+void MarkPathArguments(std::vector<BindingArgumentDescription>& arguments,
+                       const RouteMatcher& matcher) {
+    for (const RouteParameter& parameter : matcher.Parameters()) {
+        for (BindingArgumentDescription& argument : arguments) {
+            if (argument.name == parameter.name) {
+                argument.location = static_cast<uint32_t>(ArgLocation::Path);
+            }
+        }
+    }
+}
+
+} // namespace
+
+ApiRegistry::ApiRegistry() {
+    RegisterBuiltins(m_types);
+    m_helpFunction = BindingTypeRegistry::CreateDetachedFunction("Help", 0);
+    m_helpFunction->tags.Add(kBuiltinTag);
+    m_helpFunction->description = "Describes the exposed native API.";
+    m_helpFunction->result = BindingTypeRef{BindingTypeKind::Struct, BindingTypeKind::None,
+                                            m_types.FindType("BindingFullApiHelp")};
+    m_helpEndpoint = std::make_unique<Endpoint>(m_types, *m_helpFunction, kHelpPath, RequestMethod::Any,
+                                                "", std::make_shared<HelpWithoutRegistry>());
+}
+
+ApiRegistry::~ApiRegistry() = default;
+
+const Endpoint* ApiRegistry::AddEndpoint(EndpointDefinition definition,
+                                         std::span<const std::string> tags) {
+    if (definition.handler == nullptr) return nullptr;
+    const std::string path = NormaliseEndpointPath(definition.path);
+    BindingFunctionDescription* function = m_types.CreateFunction(
+        MakeFunctionName(MethodWord(definition.method), path), definition.arguments.size());
+    if (function == nullptr) return nullptr;
+    function->arguments = std::move(definition.arguments);
+    function->result = definition.result;
+    function->description = std::move(definition.description);
+    function->tags.Append(tags);
+    function->handler = definition.handler;
+    auto endpoint = std::make_unique<Endpoint>(m_types, *function, path, definition.method,
+                                               definition.methodName, std::move(definition.handler));
+    MarkPathArguments(function->arguments, endpoint->Matcher());
+    return m_endpoints.emplace_back(std::move(endpoint)).get();
+}
+
+std::vector<Route> ApiRegistry::Routes() const {
+    std::vector<Route> routes;
+    routes.reserve(m_endpoints.size());
+    for (const auto& endpoint : m_endpoints) routes.push_back(RouteOf(*endpoint));
+    return routes;
+}
+
+const ApiDescriptionRoot* ApiRegistry::BuildDescription() { return &BuildEndpointRecords(*this); }
+
+} // namespace Nimbel

@@ -1,0 +1,32 @@
+// CallResult: what one run of an endpoint's handler produced, before dispatch
+// writes it into the core's response record.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "api/response_stream.h"
+#include "binding/binding_status.h"
+
+namespace Nimbel {
+
+/// Fresh: ok, empty, status 0, no text, headers or stream.
+struct CallResult {
+    /// The answer's value, or the failure whose "error" the caller receives.
+    BindingStatus status;
+    /// Passed on to the core unchanged.
+    uint8_t flag = 0;
+    /// 1 to 3 are passed on; anything else reaches the core as 0.
+    uint32_t kind = 0;
+    /// The HTTP status; 0 leaves the choice to the core.
+    uint32_t httpStatus = 0;
+    std::string text;
+    /// Response headers by name.
+    std::map<std::string, std::string> headers;
+    /// A streamed body; its ownership passes to the response record.
+    std::unique_ptr<ResponseStream> stream;
+};
+
+} // namespace Nimbel

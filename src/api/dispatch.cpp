@@ -1,0 +1,140 @@
+#include "api/dispatch.h"
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "api/api_registry.h"
+#include "api/argument_binding.h"
+#include "api/binding_help.h"
+#include "api/endpoint_handler.h"
+#include "api/internal/response_record.h"
+#include "binding/core_value.h"
+
+namespace Nimbel {
+namespace {
+
+constexpr const char* kBuiltinTag = "$builtin";
+
+[[nodiscard]] bool IsBuiltin(const BindingFunctionDescription& function) {
+    for (const std::string& tag : function.tags.Texts()) {
+        if (tag == kBuiltinTag) return true;
+    }
+    return false;
+}
+
+[[nodiscard]] RequestContext ContextOf(const CoreRequest& request) {
+    RequestContext context;
+    context.method = RequestMethodFromCode(request.method);
+    const char* path = request.path;
+    context.path = path != nullptr ? path : "";
+    const char* methodName = request.methodName;
+    if (context.method == RequestMethod::Other && methodName != nullptr) {
+        context.methodName = methodName;
+    }
+    return context;
+}
+
+[[nodiscard]] RequestDescription DescribeRequest(const CoreRequest& request,
+                                                 const RequestContext& context,
+                                                 NamedTexts headers) {
+    RequestDescription description;
+    description.userContext = request.handle;
+    description.takenUp = std::chrono::system_clock::now();
+    description.owner = &context.endpoint->Owner();
+    description.path = context.path;
+    description.method = context.method;
+    description.methodName = context.methodName;
+    description.headers = std::move(headers);
+    return description;
+}
+
+void AnswerBuiltin(const ApiRegistry& registry, CoreResponse& response,
+                   const BindingFunctionDescription& function) {
+    if (function.name != "Help") {
+        internal::AnswerError(response, 400, "Unsupported builtin function");
+        return;
+    }
+    const BindingStatus help = ApiHelpValue(registry.Types());
+    if (!help.Ok()) {
+        internal::AnswerError(response, 400, help.ErrorMessage());
+        return;
+    }
+    PropertyToCoreValue(response.value, help.Value(), &registry.Types());
+}
+
+// Everything but the final filling of the response, so that the caller fills
+// it on every path that reached the handler's result.
+void RunRequest(CallResult& result, const CoreRequest& request, const RequestContext& context) {
+    const Endpoint& endpoint = *context.endpoint;
+    const BindingFunctionDescription& function = endpoint.Function();
+    NamedTexts headers = HeaderMap(request);
+    const NamedTexts headerArguments = HeaderArguments(function, endpoint, headers);
+    const NamedTexts query = QueryMap(context.path);
+    std::vector<BindingProperty> arguments;
+    BindArguments(result.status, arguments, function, endpoint, query, context.parameters,
+                  headerArguments);
+    if (!result.status.Ok()) return;
+    BindTypedArguments(result.status, arguments, function, request, context.parameters.size());
+    if (!result.status.Ok()) return;
+    BindBody(result.status, arguments, endpoint, request);
+    if (!result.status.Ok()) return;
+
+    EndpointHandler& handler = endpoint.Handler();
+    OperationHandle operation = handler.Invoke(result, arguments, request.handle);
+    if (result.status.Ok()) {
+        if (ReceivesRequestDescription(handler.ResultTypeId())) {
+            const RequestDescription description =
+                DescribeRequest(request, context, std::move(headers));
+            handler.Complete(result, &description, operation, request.handle);
+        } else {
+            handler.Complete(result, nullptr, operation, request.handle);
+        }
+    }
+    if (operation != nullptr) handler.Release(std::move(operation));
+}
+
+} // namespace
+
+void ExecuteRequest(CallResult& result, const CoreRequest& request, const RequestContext& context,
+                    CoreResponse& response) {
+    RunRequest(result, request, context);
+    internal::FillResponse(response, result, &context.endpoint->Owner());
+}
+
+void AnswerInvalidFunction(CoreResponse& response) noexcept {
+    try {
+        internal::ResetResponse(response);
+        internal::AnswerError(response, 404, "Invalid function");
+    } catch (...) {
+        internal::AnswerInternalError(response);
+    }
+}
+
+void Dispatch(const ApiRegistry* registry, CoreResponse& response, const CoreRequest& request,
+              std::span<const Route> routes) noexcept {
+    internal::ResetResponse(response);
+    try {
+        RequestContext context = ContextOf(request);
+        if (!SelectRoute(context, routes)) {
+            internal::AnswerError(response, 404, "Invalid function");
+            return;
+        }
+        if (registry != nullptr && IsBuiltin(*context.function)) {
+            AnswerBuiltin(*registry, response, *context.function);
+            return;
+        }
+        CallResult result;
+        ExecuteRequest(result, request, context, response);
+    } catch (...) {
+        internal::AnswerInternalError(response);
+    }
+}
+
+void HandleEndpointRequest(const Endpoint& endpoint, const CoreRequest& request,
+                           CoreResponse& response) noexcept {
+    const Route route = RouteOf(endpoint);
+    Dispatch(nullptr, response, request, std::span<const Route>(&route, 1));
+}
+
+} // namespace Nimbel

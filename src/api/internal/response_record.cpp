@@ -1,0 +1,124 @@
+#include "api/internal/response_record.h"
+
+#include <memory>
+#include <string>
+
+#include "binding/core_value.h"
+#include "diagnostics/allocator.h"
+
+namespace Nimbel::internal {
+namespace {
+
+constexpr char kSharedEmptyText[] = "";
+constexpr char kInternalErrorText[] = "Internal server error";
+
+[[nodiscard]] char* CopyOrThrow(const std::string& text) {
+    char* copy = DuplicateText(text.c_str());
+    if (copy == nullptr) ThrowBadAlloc();
+    return copy;
+}
+
+[[nodiscard]] ResponseStream* StreamOf(KzoWord handle) noexcept {
+    return reinterpret_cast<ResponseStream*>(handle);
+}
+
+bool ReadStream(KzoWord handle, uint8_t* buffer, uint32_t* size, uint8_t* more) {
+    if (handle == 0 || size == nullptr || more == nullptr) return false;
+    try {
+        return StreamOf(handle)->Read(buffer, *size, *more);
+    } catch (...) {
+        return false;
+    }
+}
+
+void CloseStream(KzoWord handle) { std::unique_ptr<ResponseStream> closed(StreamOf(handle)); }
+
+[[nodiscard]] KzoWord PassedOnKind(uint32_t kind) noexcept {
+    return kind >= 1 && kind <= 3 ? kind : 0;
+}
+
+void FreeHeaders(CoreResponse& response) noexcept {
+    const CoreHeaderPair* pairs = response.headers;
+    const KzoWord count = response.headerCount;
+    for (KzoWord i = 0; pairs != nullptr && i < count; ++i) {
+        const CoreHeaderPair pair = pairs[i];
+        Free(const_cast<char*>(pair.name));
+        Free(const_cast<char*>(pair.value));
+    }
+    Free(const_cast<CoreHeaderPair*>(pairs));
+}
+
+// The pairs are published in the record before they are filled, so that a
+// copy failing half-way leaves everything made so far to ReleaseResponse.
+void CopyHeaders(CoreResponse& response, const std::map<std::string, std::string>& headers) {
+    if (headers.empty()) return;
+    void* block = Allocate(headers.size() * sizeof(CoreHeaderPair));
+    if (block == nullptr) ThrowBadAlloc();
+    auto* pairs = static_cast<CoreHeaderPair*>(block);
+    for (size_t i = 0; i < headers.size(); ++i) pairs[i] = CoreHeaderPair{nullptr, nullptr};
+    response.headers = pairs;
+    response.headerCount = headers.size();
+    size_t i = 0;
+    for (const auto& [name, value] : headers) {
+        pairs[i].name = CopyOrThrow(name);
+        pairs[i].value = CopyOrThrow(value);
+        ++i;
+    }
+}
+
+void HandOverStream(CoreResponse& response, std::unique_ptr<ResponseStream> stream) {
+    if (stream == nullptr) return;
+    response.expectedSize = static_cast<KzoWord>(stream->ExpectedSize());
+    response.streamRead = &ReadStream;
+    response.streamClose = &CloseStream;
+    response.stream = reinterpret_cast<KzoWord>(stream.release());
+}
+
+} // namespace
+
+void ReleaseResponse(CoreResponse* response) noexcept {
+    if (response == nullptr) return;
+    CoreValueRelease(response->value);
+    CoreResultReleaseError(*response);
+    const char* text = response->text;
+    if (text != kSharedEmptyText) Free(const_cast<char*>(text));
+    FreeHeaders(*response);
+    *response = CoreResponse{};
+}
+
+void ResetResponse(CoreResponse& response) noexcept {
+    response = CoreResponse{};
+    response.text = kSharedEmptyText;
+    response.release = &ReleaseResponse;
+}
+
+void AnswerError(CoreResponse& response, uint32_t status, std::string_view message) {
+    CoreResultSetFailure(response, message);
+    response.status = status;
+}
+
+void AnswerInternalError(CoreResponse& response) noexcept {
+    const KzoWord stream = response.stream;
+    if (stream != 0) CloseStream(stream);
+    ReleaseResponse(&response);
+    ResetResponse(response);
+    response.errorText = kInternalErrorText;
+    response.ownsErrorText = 0;
+    response.status = 500;
+}
+
+void FillResponse(CoreResponse& response, CallResult& result, const EnumNameLookup* enumNames) {
+    if (result.status.Ok()) {
+        PropertyToCoreValue(response.value, result.status.Value(), enumNames);
+    } else {
+        CoreResultSetFailure(response, result.status.ErrorMessage());
+    }
+    response.flag = result.flag;
+    response.kind = PassedOnKind(result.kind);
+    response.status = result.httpStatus;
+    if (!result.text.empty()) response.text = CopyOrThrow(result.text);
+    CopyHeaders(response, result.headers);
+    HandOverStream(response, std::move(result.stream));
+}
+
+} // namespace Nimbel::internal

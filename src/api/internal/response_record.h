@@ -1,0 +1,44 @@
+// Filling the core's response record from a request's outcome, and the
+// release function the core calls when it has read the record.
+//
+// Ownership: the texts, header pairs and value the record points at are
+// copies from the library's counting allocator, owned by the record and freed
+// by ReleaseResponse; a stream handle belongs to the record until the core
+// closes it through the record's close function.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "abi/core_abi.h"
+#include "api/call_result.h"
+#include "binding/enum_name_lookup.h"
+
+namespace Nimbel::internal {
+
+/// The record's release function: frees the value, the owned error text, the
+/// text unless it is the shared empty one, and the header pairs, then zeroes
+/// all of the record.
+void ReleaseResponse(CoreResponse* response) noexcept;
+
+/// Zeroes the record (dropping whatever it held without freeing it), makes its
+/// text the shared empty text and its release function ReleaseResponse.
+void ResetResponse(CoreResponse& response) noexcept;
+
+/// An error answer: an owned copy of `message` as the error text, `status`.
+/// Exhausted memory throws std::bad_alloc with the record still releasable.
+void AnswerError(CoreResponse& response, uint32_t status, std::string_view message);
+
+/// Frees what the record holds (closing a stream it was given) and answers
+/// status 500 "Internal server error" without allocating. For failures
+/// nothing else may be done about: a handler that threw, exhausted memory.
+void AnswerInternalError(CoreResponse& response) noexcept;
+
+/// Writes `result` into the record: its failure as the error text, or its
+/// value as a CoreValue (enumerators by name where `enumNames` knows them);
+/// then the flag byte, the kind (1 to 3, else 0), the status, the text, the
+/// headers and the stream, whose ownership passes to the record. Exhausted
+/// memory throws std::bad_alloc with the record still releasable.
+void FillResponse(CoreResponse& response, CallResult& result, const EnumNameLookup* enumNames);
+
+} // namespace Nimbel::internal

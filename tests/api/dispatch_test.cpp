@@ -1,0 +1,315 @@
+// Dispatch through the endpoint records: argument sources and locations,
+// dotted keys and indices, texts of every argument kind, typed arguments,
+// bodies of every content type, handler answers and failures, and the
+// response record's ownership.
+#include "api/dispatch.h"
+
+#include <cstring>
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "api/endpoint_records.h"
+#include "diagnostics/allocator.h"
+#include "tests/api/endpoint_fixture.h"
+
+namespace Nimbel {
+namespace {
+
+using testing::EndpointFixture;
+using testing::Shown;
+
+struct Case {
+    const char* description;
+    const char* path;
+    std::string expected; // the JSON answer, or "error: " and the error text
+};
+
+void ExpectAnswers(const EndpointFixture& fixture, std::initializer_list<Case> cases,
+                   const std::function<KzoHost::EndpointReply(const char*)>& send) {
+    for (const Case& c : cases) {
+        const KzoHost::EndpointReply reply = send(c.path);
+        EXPECT_TRUE(reply.delivered) << c.description;
+        EXPECT_EQ(Shown(reply), c.expected) << c.description << " (" << c.path << ")";
+    }
+    static_cast<void>(fixture);
+}
+
+class DispatchTest : public EndpointFixture {
+protected:
+    void ExpectGets(std::initializer_list<Case> cases) {
+        ExpectAnswers(*this, cases, [this](const char* path) { return Get(path); });
+    }
+};
+
+TEST_F(DispatchTest, PathQueryAndLocations) {
+    ExpectGets({
+        {"path parameter", "/t/v1/games/123",
+         R"({"id":123,"mode":"Aram","name":"game 123","scores":[1,2]})"},
+        {"a path argument given in the query", "/t/v1/games/123?gameId=5",
+         "error: Argument 'gameId' for 'GetTV1GamesByGameId' was specified in an invalid "
+         "location."},
+        {"an unknown query name", "/t/v1/games/1?nope=1",
+         "error: Unknown argument 'nope' for 'GetTV1GamesByGameId'."},
+        {"decoded after matching: an encoded slash stays in the parameter", "/t/v1/echo-text/a%2Fb",
+         R"("a/b")"},
+        {"plus is a space", "/t/v1/echo-text/x+y", R"("x y")"},
+        {"percent and two hex digits", "/t/v1/echo-text/%41%6a", R"("Aj")"},
+        {"a percent without two characters after it is dropped", "/t/v1/echo-text/%4", R"("4")"},
+        {"a vector answer", "/t/v1/games",
+         R"([{"id":1,"mode":"Classic","name":"a","scores":[]},{"id":2,"mode":"Classic","name":"b","scores":[]}])"},
+        {"a string answer", "/t/v1/web-url", R"("https://example.test/")"},
+    });
+}
+
+TEST_F(DispatchTest, DottedKeysAndIndices) {
+    ExpectGets({
+        {"a member of the argument", "/t/v1/echo?value.b=1", R"({"b":"1"})"},
+        {"nested members", "/t/v1/echo?value.a.b=x&value.a.c=y", R"({"a":{"b":"x","c":"y"}})"},
+        {"an index grows a collection", "/t/v1/echo?value.2=x", R"([null,null,"x"])"},
+        {"a hexadecimal index", "/t/v1/echo?value.0x3=x", R"([null,null,null,"x"])"},
+        {"an octal index", "/t/v1/echo?value.010=x",
+         R"([null,null,null,null,null,null,null,null,"x"])"},
+        {"an index and a member", "/t/v1/echo?value.1.k=v", R"([null,{"k":"v"}])"},
+        {"trailing characters", "/t/v1/echo?value.1z=x", "error: Index 1z is in an incorrect format"},
+        {"an octal index with a digit 8", "/t/v1/echo?value.08=x",
+         "error: Index 08 is in an incorrect format"},
+        {"2^31", "/t/v1/echo?value.2147483648=x", "error: Index 2147483648 is out of range"},
+        {"2^31 in hexadecimal", "/t/v1/echo?value.0x80000000=x",
+         "error: Index 0x80000000 is out of range"},
+        {"beyond 64 bits", "/t/v1/echo?value.99999999999999999999=x",
+         "error: Index 99999999999999999999 is out of range"},
+        {"beyond what a collection holds", "/t/v1/echo?value.268435455=x",
+         "error: Index 268435455 is out of range"},
+    });
+}
+
+TEST_F(DispatchTest, EmptyTextsForEachArgumentKind) {
+    ExpectGets({
+        {"a flag without a value is true", "/t/v1/flags?flag&name=n", R"({"flag":true,"name":"n"})"},
+        {"a bool not given is false", "/t/v1/flags?name=n", R"({"flag":false,"name":"n"})"},
+        {"a string needs a value", "/t/v1/flags?name", "error: Expected value for argument 'name'."},
+        {"a number needs a value", "/t/v1/account?accountId=",
+         "error: Expected value for argument 'accountId'."},
+        {"an object becomes an empty structure", "/t/v1/echo?value", "{}"},
+        {"a record becomes an empty structure", "/t/v1/record?record",
+         R"({"id":0,"mode":"Classic","name":"","scores":[]})"},
+        {"an empty text inside an argument stays a string", "/t/v1/echo?value.a=", R"({"a":""})"},
+    });
+}
+
+TEST_F(DispatchTest, TextsOfCompositeArgumentsChooseTheirReader) {
+    ExpectGets({
+        {"JSON in the query", "/t/v1/record?record=%7B%22id%22%3A5%7D",
+         R"({"id":5,"mode":"Classic","name":"","scores":[]})"},
+        {"JSON after blanks", "/t/v1/echo?value=++%5B1%2C2%5D", "[1,2]"},
+        {"YAML in the query", "/t/v1/echo?value=---%0Aa%3A+1", R"({"a":1})"},
+        {"MessagePack in the query (a fixmap)", "/t/v1/echo?value=%81%A1k%01", R"({"k":1})"},
+        {"a string argument keeps JSON as its text", "/t/v1/flags?name=%7B%22a%22%3A1%7D",
+         R"({"flag":false,"name":"{\"a\":1}"})"},
+        {"broken JSON", "/t/v1/echo?value=%7Bx",
+         "error: Couldn't deserialize JSON value for parameter 'value' of 'GetTV1Echo': Error: "
+         "Missing a name for object member. at offset 1."},
+        {"a record from a text that is no structure", "/t/v1/record?record=5",
+         "error: Couldn't assign value to 'record' of type TestProbeRecord because the input not a "
+         "structure."},
+    });
+}
+
+TEST_F(DispatchTest, HeaderArgumentsByLowerCasedName) {
+    struct HeaderCase {
+        const char* description;
+        std::vector<std::pair<std::string, std::string>> headers;
+        std::string expected;
+    };
+    const HeaderCase cases[] = {
+        {"the lower-cased name", {{"accountid", "42"}}, "42"},
+        {"the argument's own spelling is not looked up", {{"accountId", "42"}},
+         "error: A value for 'accountId' is required."},
+        {"a repeated header keeps the later value", {{"accountid", "1"}, {"accountid", "2"}}, "2"},
+    };
+    for (const HeaderCase& c : cases) {
+        KzoHost::EndpointCall call;
+        call.path = "/t/v1/account";
+        call.headers = c.headers;
+        EXPECT_EQ(Shown(Send(call)), c.expected) << c.description;
+    }
+    KzoHost::EndpointCall both;
+    both.path = "/t/v1/account?accountId=7";
+    both.headers = {{"accountid", "42"}};
+    EXPECT_EQ(Shown(Send(both)), "7") << "the query is bound after the headers";
+}
+
+TEST_F(DispatchTest, TypedArgumentsStartAfterThePathParameters) {
+    struct TypedCase {
+        const char* description;
+        std::vector<std::pair<std::optional<std::string>, BindingProperty>> arguments;
+        std::string expected;
+    };
+    std::vector<TypedCase> cases;
+    cases.push_back({"none", {}, R"({"count":0,"extra":null,"gameId":3})"});
+    cases.push_back({"the first unnamed one is argument 1", {}, ""});
+    cases.back().arguments.emplace_back(std::nullopt, BindingProperty("x"));
+    cases.back().expected = R"({"count":0,"extra":"x","gameId":3})";
+    cases.push_back({"unnamed ones follow in order", {}, ""});
+    cases.back().arguments.emplace_back(std::nullopt, BindingProperty("x"));
+    cases.back().arguments.emplace_back(std::nullopt, BindingProperty(9));
+    cases.back().expected = R"({"count":9,"extra":"x","gameId":3})";
+    cases.push_back({"by name", {}, ""});
+    cases.back().arguments.emplace_back("count", BindingProperty(4));
+    cases.back().expected = R"({"count":4,"extra":null,"gameId":3})";
+    cases.push_back({"a name replaces the path's value", {}, ""});
+    cases.back().arguments.emplace_back("gameId", BindingProperty(8u));
+    cases.back().expected = R"({"count":0,"extra":null,"gameId":8})";
+    cases.push_back({"an unknown name", {}, ""});
+    cases.back().arguments.emplace_back("nope", BindingProperty(1));
+    cases.back().expected = "error: Unknown argument 'nope' for 'PostTV1TypedByGameId'.";
+    cases.push_back({"beyond the last argument", {}, ""});
+    cases.back().arguments.emplace_back(std::nullopt, BindingProperty(1));
+    cases.back().arguments.emplace_back(std::nullopt, BindingProperty(2));
+    cases.back().arguments.emplace_back(std::nullopt, BindingProperty(3));
+    cases.back().expected = "error: Unknown argument '3' for 'PostTV1TypedByGameId'.";
+    for (const TypedCase& c : cases) {
+        KzoHost::EndpointCall call;
+        call.method = 6;
+        call.path = "/t/v1/typed/3";
+        for (const auto& [name, value] : c.arguments) call.arguments.emplace_back(name, value);
+        EXPECT_EQ(Shown(Send(call)), c.expected) << c.description;
+    }
+}
+
+TEST_F(DispatchTest, BodiesOfEveryContentType) {
+    struct BodyCase {
+        const char* description;
+        const char* contentType;
+        std::string body;
+        std::string expected;
+    };
+    const BodyCase cases[] = {
+        {"JSON", "application/json", R"({"a":[1,2]})", R"({"a":[1,2]})"},
+        {"JSON with parameters and capitals", "Application/JSON; charset=utf-8", "[true]", "[true]"},
+        {"JSON:API", "application/vnd.api+json", R"({"b":1})", R"({"b":1})"},
+        {"JSON without a terminator is read within its bytes", "application/json", "[1,2,3]",
+         "[1,2,3]"},
+        {"JSON ends at a NUL inside the body", "application/json", std::string("[1]\0[2]", 7),
+         "[1]"},
+        {"broken JSON", "application/json", "[1,", "error: Error: Invalid value. at offset 3."},
+        {"YAML", "application/x-yaml", "a: 1\nb: [x]\n", R"({"a":1,"b":["x"]})"},
+        {"MessagePack", "application/x-msgpack", "\x82\xA1" "a\x01\xA1" "b\xC3",
+         R"({"a":1,"b":true})"},
+        {"MessagePack with bytes after its value", "application/x-msgpack", "\x01\x02",
+         "error: Extra MessgePack data found in body"},
+        {"another content type", "text/plain", "x", "error: Unsupported body content type"},
+        {"no content type", "", "x", "error: Unsupported body content type"},
+    };
+    for (const BodyCase& c : cases) {
+        KzoHost::EndpointCall call;
+        call.method = 7;
+        call.path = "/t/v1/body";
+        call.contentType = c.contentType;
+        call.body = c.body;
+        EXPECT_EQ(Shown(Send(call)), c.expected) << c.description;
+    }
+    KzoHost::EndpointCall noBody;
+    noBody.method = 7;
+    noBody.path = "/t/v1/body";
+    noBody.contentType = "text/plain";
+    EXPECT_EQ(Shown(Send(noBody)), "") << "without a body the content type is not looked at";
+}
+
+TEST_F(DispatchTest, HandlerAnswersAndFailures) {
+    struct AnswerCase {
+        const char* description;
+        const char* path;
+        KzoWord status;
+        std::string shown;
+    };
+    const AnswerCase cases[] = {
+        {"a record", "/t/v1/games/1", 0, R"({"id":1,"mode":"Aram","name":"game 1","scores":[1,2]})"},
+        {"the not-found maker", "/t/v1/games/404", 404, "error: Not found"},
+        {"the internal-error maker", "/t/v1/games/500", 500, "error: Internal server error"},
+        {"a handler that throws", "/t/v1/games/999", 500, "error: Internal server error"},
+        {"an argument that does not convert", "/t/v1/games/abc", 0,
+         "error: Value abc for 'gameId' of type uint64 is in an incorrect format"},
+    };
+    for (const AnswerCase& c : cases) {
+        const KzoHost::EndpointReply reply = Get(c.path);
+        EXPECT_EQ(reply.status, c.status) << c.description;
+        EXPECT_EQ(Shown(reply), c.shown) << c.description;
+    }
+}
+
+TEST_F(DispatchTest, AFullAnswerCarriesStatusTextHeadersAndFlags) {
+    const Endpoint& raw = *api.Endpoints().back();
+    KzoHost::EndpointCall call;
+    call.path = "/t/v1/raw";
+    const KzoHost::RequestRecord request(call, nullptr);
+    alignas(KzoWord) CoreResponse response{};
+    HandleEndpointRequest(raw, request.Record(), response);
+    EXPECT_EQ(+response.status, 201u);
+    EXPECT_EQ(+response.flag, 7);
+    EXPECT_EQ(+response.kind, 0u) << "kinds beyond 3 reach the core as 0";
+    EXPECT_STREQ(response.text, "created");
+    const KzoHost::EndpointReply reply = KzoHost::ReadResponse(response);
+    EXPECT_EQ(reply.json, R"("raw")");
+    const std::vector<std::pair<std::string, std::string>> headers = {{"X-One", "1"},
+                                                                      {"X-Two", "2"}};
+    EXPECT_EQ(reply.headers, headers);
+    response.release(&response);
+    const CoreResponse zero{};
+    EXPECT_EQ(std::memcmp(&response, &zero, sizeof response), 0) << "release zeroes the record";
+}
+
+TEST_F(DispatchTest, APathOutsideTheEndpointsTemplateIsAnInvalidFunction) {
+    const Endpoint& games = *api.Endpoints().front();
+    struct RouteCase {
+        const char* description;
+        KzoWord method;
+        const char* path;
+    };
+    const RouteCase cases[] = {
+        {"another path", 2, "/t/v1/web-url"},
+        {"a path with one more segment", 2, "/t/v1/games/1/2"},
+        {"a trailing slash the endpoint's path lost", 2, "/t/v1/games/1/"},
+        {"another method", 6, "/t/v1/games/1"},
+        {"a method code out of range", 77, "/t/v1/games/1"},
+    };
+    for (const RouteCase& c : cases) {
+        KzoHost::EndpointCall call;
+        call.method = c.method;
+        call.path = c.path;
+        const KzoHost::RequestRecord request(call, nullptr);
+        alignas(KzoWord) CoreResponse response{};
+        HandleEndpointRequest(games, request.Record(), response);
+        const KzoHost::EndpointReply reply = KzoHost::ReadResponse(response);
+        EXPECT_EQ(reply.status, 404u) << c.description;
+        EXPECT_EQ(Shown(reply), "error: Invalid function") << c.description;
+        response.release(&response);
+    }
+}
+
+TEST_F(DispatchTest, ARecordWithoutContextIsAnInvalidFunction) {
+    KzoHost::EndpointCall call;
+    call.path = "/t/v1/games/1";
+    const KzoHost::EndpointReply reply = KzoHost::CallEndpoint(&OnEndpointRequest, nullptr, call);
+    EXPECT_EQ(reply.status, 404u);
+    EXPECT_EQ(Shown(reply), "error: Invalid function");
+}
+
+TEST_F(DispatchTest, ResponsesGiveBackEveryBlockTheyTook) {
+    const MemoryStats before = ReadMemoryStats();
+    for (const char* path : {"/t/v1/games/1", "/t/v1/games/404", "/t/v1/games/999", "/t/v1/raw",
+                             "/t/v1/echo?value.1z=x"}) {
+        static_cast<void>(Get(path));
+    }
+    const MemoryStats after = ReadMemoryStats();
+    EXPECT_EQ(after.allocations - before.allocations, after.frees - before.frees)
+        << "every response buffer from the counting allocator is freed by its release";
+}
+
+} // namespace
+} // namespace Nimbel
