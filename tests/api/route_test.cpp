@@ -25,11 +25,11 @@ struct RouteSpec {
 // Endpoints over detached functions; selection never runs their handlers.
 class Routes {
 public:
-    explicit Routes(std::initializer_list<RouteSpec> specs) {
-        for (const RouteSpec& spec : specs) {
-            m_functions.push_back(BindingTypeRegistry::CreateDetachedFunction(spec.path, 0));
+    explicit Routes(std::initializer_list<RouteSpec> definitions) {
+        for (const RouteSpec& definition : definitions) {
+            m_functions.push_back(BindingTypeRegistry::CreateDetachedFunction(definition.path, 0));
             m_endpoints.push_back(std::make_unique<Endpoint>(
-                m_registry, *m_functions.back(), spec.path, spec.method, spec.methodName, nullptr));
+                m_registry, *m_functions.back(), definition.path, definition.method, definition.methodName, nullptr));
             m_routes.push_back(RouteOf(*m_endpoints.back()));
         }
     }
