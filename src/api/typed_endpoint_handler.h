@@ -160,8 +160,10 @@ private:
     };
 
     template <size_t... Index>
-    void ConvertArguments(CallResult& result, std::span<const BindingProperty> values,
-                          std::tuple<Arguments...>& natives, std::index_sequence<Index...>) const {
+    void ConvertArguments([[maybe_unused]] CallResult& result,
+                          [[maybe_unused]] std::span<const BindingProperty> values,
+                          [[maybe_unused]] std::tuple<Arguments...>& natives,
+                          std::index_sequence<Index...>) const {
         (ConvertArgument(result, values, std::get<Index>(natives), Index), ...);
     }
 

@@ -30,16 +30,17 @@ namespace {
     return nullptr;
 }
 
-TEST(ApiEndToEndTest, TheRealLibraryDescribesItsBuiltins) {
+TEST(ApiEndToEndTest, TheRealLibraryDescribesItsApiAndAnswersThroughItsEndpoints) {
     std::string error;
     auto library = KzoHost::PluginLibrary::Open(KZO_PLUGIN_PATH, error);
     ASSERT_NE(library, nullptr) << error;
     ASSERT_TRUE(library->Load(KzoHost::CoreVersion{}, error)) << error;
     ASSERT_NE(library->Record().apiDescription, nullptr);
     const KzoHost::ApiListing listing = KzoHost::ReadApiDescription(library->Record().apiDescription);
-    EXPECT_TRUE(listing.endpoints.empty()) << "the match-history endpoints are not registered yet";
     for (const char* name : {"BindingHelpFormat", "BindingFullApiHelp", "BindingAsyncState",
-                             "BindingCallbackEvent", "BindingAsyncCancelEvent"}) {
+                             "BindingCallbackEvent", "BindingAsyncCancelEvent",
+                             "KzoMatchHistoryMatchHistoryGame", "KzoMatchHistoryLoginSessionStates",
+                             "RecentGames"}) {
         EXPECT_NE(FindListedType(listing, name), nullptr) << name;
     }
     const KzoHost::ListedType* state = FindListedType(listing, "BindingAsyncState");
@@ -47,12 +48,27 @@ TEST(ApiEndToEndTest, TheRealLibraryDescribesItsBuiltins) {
     ASSERT_EQ(state->enumerators.size(), 6u);
     EXPECT_EQ(state->enumerators[0].name, "Cancelled");
     EXPECT_EQ(state->tags, (std::vector<std::string>{"$builtin", "async"}));
+    const KzoHost::ListedType* stats =
+        FindListedType(listing, "KzoMatchHistoryMatchHistoryParticipantStatistics");
+    ASSERT_NE(stats, nullptr);
+    EXPECT_EQ(stats->fields.size(), 106u);
+    EXPECT_EQ(stats->tags, (std::vector<std::string>{"Plugins", "Plugin kzo-match-history"}));
     ASSERT_EQ(listing.events.size(), 1u);
     EXPECT_EQ(listing.events[0].name, "OnCallback");
     EXPECT_EQ(listing.events[0].typeName, "BindingCallbackEvent");
 
+    ASSERT_EQ(listing.endpoints.size(), 1u);
+    EXPECT_EQ(listing.endpoints[0].functionName, "GetKzoMatchHistoryV1WebUrl");
+    EXPECT_EQ(listing.endpoints[0].method, 2u);
     KzoHost::EndpointCall call;
     call.path = "/kzo-match-history/v1/web-url";
+    const KzoHost::EndpointReply reply =
+        KzoHost::SendToEndpoint(library->Record().apiDescription, call);
+    ASSERT_TRUE(reply.delivered);
+    EXPECT_FALSE(reply.error.has_value());
+    EXPECT_EQ(reply.json, R"("")") << "no configuration has set the address yet";
+
+    call.path = "/kzo-match-history/v1/nothing-here";
     EXPECT_FALSE(KzoHost::SendToEndpoint(library->Record().apiDescription, call).delivered);
     library->Stop();
 }
