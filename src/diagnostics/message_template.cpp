@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "diagnostics/fnv1a.h"
-#include "diagnostics/internal/parsed_format_spec.h"
+#include "diagnostics/internal/parsed_format_specifier.h"
 
 namespace Nimbel {
 

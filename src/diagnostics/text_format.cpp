@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "diagnostics/internal/parsed_format_spec.h"
+#include "diagnostics/internal/parsed_format_specifier.h"
 
 namespace Nimbel {
 namespace {

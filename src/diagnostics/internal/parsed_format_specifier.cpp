@@ -1,4 +1,4 @@
-#include "diagnostics/internal/parsed_format_spec.h"
+#include "diagnostics/internal/parsed_format_specifier.h"
 
 #include <algorithm>
 #include <cstdint>
