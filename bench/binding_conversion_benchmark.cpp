@@ -26,10 +26,13 @@
 #include "binding/value_to_native.h"
 #include "binding/internal/page_source.h"
 #include "diagnostics/allocator.h"
-#include "game_records.h"
+#include "match_history/match_history_records.h"
+#include "match_history/match_history_registration.h"
 
 namespace Nimbel::bench {
 namespace {
+
+using namespace Client::MatchHistory::Api;
 
 // ---- Measuring --------------------------------------------------------------
 
@@ -91,16 +94,16 @@ void FillDeltas(std::unordered_map<std::string, double>& deltas, double base) {
     deltas = {{"0-10", base}, {"10-20", base + 1.5}, {"20-30", base + 2.25}, {"30-end", base + 3}};
 }
 
+void Fill(uint16_t& field, int64_t n) { field = static_cast<uint16_t>(n % 60000); }
+void Fill(bool& field, int64_t n) { field = (n % 3) == 0; }
+void Fill(int64_t& field, int64_t n) { field = n * 37; }
+
 MatchHistoryParticipantStatistics Statistics(int participant) {
     MatchHistoryParticipantStatistics stats;
     int64_t next = participant * 1000;
-#define KZO_BENCH_FILL_UINT16(name) stats.name = static_cast<uint16_t>(next++ % 60000);
-#define KZO_BENCH_FILL_BOOL(name) stats.name = (next++ % 3) == 0;
-#define KZO_BENCH_FILL_INT64(name) stats.name = next++ * 37;
-    KZO_BENCH_STATISTICS(KZO_BENCH_FILL_UINT16, KZO_BENCH_FILL_BOOL, KZO_BENCH_FILL_INT64)
-#undef KZO_BENCH_FILL_UINT16
-#undef KZO_BENCH_FILL_BOOL
-#undef KZO_BENCH_FILL_INT64
+#define KZO_BENCH_FILL(type, name) Fill(stats.name, next++);
+    KZO_PARTICIPANT_STATISTICS_FIELDS(KZO_BENCH_FILL)
+#undef KZO_BENCH_FILL
     return stats;
 }
 
@@ -163,7 +166,8 @@ MatchHistoryGame MakeGame() {
 const BindingTypeRegistry& GameRegistry() {
     static const BindingTypeRegistry* registry = [] {
         static BindingTypeRegistry instance;
-        RegisterGameRecords(instance);
+        const std::vector<std::string> tags = {"Plugins", "Plugin kzo-match-history"};
+        Client::MatchHistory::RegisterApiRecords(instance, "KzoMatchHistory", tags);
         return &instance;
     }();
     return *registry;
@@ -265,15 +269,15 @@ private:
     PoolAllocator& allocator_;
 };
 
+uint64_t Widened(uint16_t value) { return value; }
+bool Widened(bool value) { return value; }
+int64_t Widened(int64_t value) { return value; }
+
 JsonValue StatisticsToJson(JsonWriter& writer, const MatchHistoryParticipantStatistics& stats) {
     JsonValue object(rapidjson::kObjectType);
-#define KZO_BENCH_WRITE_UINT16(name) writer.Add(object, #name, uint64_t{stats.name});
-#define KZO_BENCH_WRITE_BOOL(name) writer.Add(object, #name, stats.name);
-#define KZO_BENCH_WRITE_INT64(name) writer.Add(object, #name, stats.name);
-    KZO_BENCH_STATISTICS(KZO_BENCH_WRITE_UINT16, KZO_BENCH_WRITE_BOOL, KZO_BENCH_WRITE_INT64)
-#undef KZO_BENCH_WRITE_UINT16
-#undef KZO_BENCH_WRITE_BOOL
-#undef KZO_BENCH_WRITE_INT64
+#define KZO_BENCH_WRITE(type, name) writer.Add(object, #name, Widened(stats.name));
+    KZO_PARTICIPANT_STATISTICS_FIELDS(KZO_BENCH_WRITE)
+#undef KZO_BENCH_WRITE
     return object;
 }
 
@@ -415,15 +419,19 @@ const JsonValue* ReadArray(const JsonValue& object, const char* name) {
     return &member->value;
 }
 
+template <class Int>
+bool ReadField(const JsonValue& object, const char* name, Int& target) {
+    return ReadInteger(object, name, target);
+}
+bool ReadField(const JsonValue& object, const char* name, bool& target) {
+    return ReadBool(object, name, target);
+}
+
 bool StatisticsFromJson(const JsonValue& object, MatchHistoryParticipantStatistics& stats) {
     bool ok = object.IsObject();
-#define KZO_BENCH_READ_UINT16(name) ok = ok && ReadInteger(object, #name, stats.name);
-#define KZO_BENCH_READ_BOOL(name) ok = ok && ReadBool(object, #name, stats.name);
-#define KZO_BENCH_READ_INT64(name) ok = ok && ReadInteger(object, #name, stats.name);
-    KZO_BENCH_STATISTICS(KZO_BENCH_READ_UINT16, KZO_BENCH_READ_BOOL, KZO_BENCH_READ_INT64)
-#undef KZO_BENCH_READ_UINT16
-#undef KZO_BENCH_READ_BOOL
-#undef KZO_BENCH_READ_INT64
+#define KZO_BENCH_READ(type, name) ok = ok && ReadField(object, #name, stats.name);
+    KZO_PARTICIPANT_STATISTICS_FIELDS(KZO_BENCH_READ)
+#undef KZO_BENCH_READ
     return ok;
 }
 
