@@ -28,6 +28,7 @@
 #include "diagnostics/allocator.h"
 #include "match_history/match_history_records.h"
 #include "match_history/match_history_registration.h"
+#include "bench_support.h"
 
 namespace Nimbel::bench {
 namespace {
@@ -36,23 +37,6 @@ using namespace Client::MatchHistory::Api;
 
 // ---- Measuring --------------------------------------------------------------
 
-// Heap calls between construction and Stop.
-class HeapCalls {
-public:
-    HeapCalls() : start_(ReadMemoryStats()) {}
-    void Stop() {
-        const MemoryStats now = ReadMemoryStats();
-        allocations_ = now.allocations - start_.allocations;
-        frees_ = now.frees - start_.frees;
-    }
-    [[nodiscard]] uint64_t Allocations() const { return allocations_; }
-    [[nodiscard]] uint64_t Frees() const { return frees_; }
-
-private:
-    MemoryStats start_;
-    uint64_t allocations_ = 0;
-    uint64_t frees_ = 0;
-};
 
 void ReportPerGame(benchmark::State& state, const HeapCalls& heap) {
     const auto games = static_cast<double>(state.iterations());
@@ -60,33 +44,6 @@ void ReportPerGame(benchmark::State& state, const HeapCalls& heap) {
     state.counters["frees/game"] = static_cast<double>(heap.Frees()) / games;
 }
 
-class WarmPageSource {
-public:
-    explicit WarmPageSource(const benchmark::State& state) {
-        if (state.range(0) == 0) return;
-        internal::PageSource& source = internal::PageSource::Instance();
-        constexpr size_t kPages = internal::PageSource::kPagesPerRegion;
-        std::vector<void*> pages;
-        for (size_t i = 0; i < 4 * kPages; ++i) pages.push_back(source.AcquirePage());
-        // A fresh region hands out its pages in order: every sixteenth page
-        // starts a region.
-        for (size_t i = 0; i < pages.size(); ++i) {
-            if (i % kPages == 0) {
-                held_.push_back(pages[i]);
-            } else {
-                source.ReleasePage(pages[i]);
-            }
-        }
-    }
-    WarmPageSource(const WarmPageSource&) = delete;
-    WarmPageSource& operator=(const WarmPageSource&) = delete;
-    ~WarmPageSource() {
-        for (void* page : held_) internal::PageSource::Instance().ReleasePage(page);
-    }
-
-private:
-    std::vector<void*> held_;
-};
 
 // ---- The game ---------------------------------------------------------------
 

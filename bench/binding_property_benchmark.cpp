@@ -13,32 +13,17 @@
 #include "binding/binding_visitor.h"
 #include "binding/internal/page_source.h"
 #include "diagnostics/allocator.h"
+#include "bench_support.h"
 
 namespace Nimbel {
 namespace {
 
+using bench::HeapCalls;
+using bench::NodeCounter;
+using bench::WarmPageSource;
+
 // ---- Measuring --------------------------------------------------------------
 
-// Heap calls made between construction and Stop (allocations and frees apart).
-class HeapCalls {
-public:
-    HeapCalls() : start_(ReadMemoryStats()) {}
-    void Pause() { Accumulate(); }
-    void Resume() { start_ = ReadMemoryStats(); }
-    void Stop() { Accumulate(); }
-    [[nodiscard]] uint64_t Allocations() const { return allocations_; }
-    [[nodiscard]] uint64_t Frees() const { return frees_; }
-
-private:
-    void Accumulate() {
-        const MemoryStats now = ReadMemoryStats();
-        allocations_ += now.allocations - start_.allocations;
-        frees_ += now.frees - start_.frees;
-    }
-    MemoryStats start_;
-    uint64_t allocations_ = 0;
-    uint64_t frees_ = 0;
-};
 
 void ReportPerNode(benchmark::State& state, size_t nodesPerIteration, const HeapCalls& heap) {
     const auto nodes = static_cast<double>(nodesPerIteration);
@@ -51,32 +36,6 @@ void ReportPerNode(benchmark::State& state, size_t nodesPerIteration, const Heap
     state.counters["frees/node"] = static_cast<double>(heap.Frees()) / totalNodes;
 }
 
-class NodeCounter final : public BindingVisitor {
-public:
-    size_t nodes = 0;
-    bool Empty() override { return Count(); }
-    bool Bool(bool) override { return Count(); }
-    bool Signed(int64_t) override { return Count(); }
-    bool Unsigned(uint64_t) override { return Count(); }
-    bool Float(double) override { return Count(); }
-    bool String(std::string_view) override { return Count(); }
-    bool Blob(std::span<const uint8_t>) override { return Count(); }
-    bool Enum(const BindingEnum&) override { return Count(); }
-    bool BeginCollection(size_t) override { return Count(); }
-    bool BeginElement(size_t) override { return true; }
-    bool EndElement(size_t) override { return true; }
-    bool EndCollection() override { return true; }
-    bool BeginStructure(size_t) override { return Count(); }
-    bool MemberName(std::string_view) override { return true; }
-    bool EndMember() override { return true; }
-    bool EndStructure() override { return true; }
-
-private:
-    bool Count() {
-        ++nodes;
-        return true;
-    }
-};
 
 size_t CountNodes(const BindingProperty& value) {
     NodeCounter counter;
@@ -308,39 +267,6 @@ void ToRapidJson(const BindingProperty& value, JsonValue& out, PoolAllocator& al
     }
 }
 
-// Argument "warm" 1: before the benchmark, four regions of the page source are
-// mapped and one page of each stays taken, as the pages of a running
-// plug-in's long-lived values do; trees then draw pages from regions that stay
-// mapped, and the figures are the value's own work. With 0 (a process with no
-// other live value) each iteration also maps and unmaps the regions it uses,
-// and touches fresh pages.
-class WarmPageSource {
-public:
-    explicit WarmPageSource(const benchmark::State& state) {
-        if (state.range(0) == 0) return;
-        internal::PageSource& source = internal::PageSource::Instance();
-        constexpr size_t kPages = internal::PageSource::kPagesPerRegion;
-        std::vector<void*> pages;
-        for (size_t i = 0; i < 4 * kPages; ++i) pages.push_back(source.AcquirePage());
-        // A fresh region hands out its pages in order, so every sixteenth page
-        // starts a region.
-        for (size_t i = 0; i < pages.size(); ++i) {
-            if (i % kPages == 0) {
-                held_.push_back(pages[i]);
-            } else {
-                source.ReleasePage(pages[i]);
-            }
-        }
-    }
-    WarmPageSource(const WarmPageSource&) = delete;
-    WarmPageSource& operator=(const WarmPageSource&) = delete;
-    ~WarmPageSource() {
-        for (void* page : held_) internal::PageSource::Instance().ReleasePage(page);
-    }
-
-private:
-    std::vector<void*> held_;
-};
 
 // ---- Building ---------------------------------------------------------------
 

@@ -22,9 +22,13 @@
 #include "codecs/json_reader.h"
 #include "codecs/json_writer.h"
 #include "diagnostics/allocator.h"
+#include "bench_support.h"
 
 namespace Nimbel {
 namespace {
+
+using bench::NodeCounter;
+using bench::WarmPageSource;
 
 // ---- Inputs -----------------------------------------------------------------
 
@@ -81,32 +85,6 @@ void Label(benchmark::State& state) {
 
 // ---- Measuring --------------------------------------------------------------
 
-class NodeCounter final : public BindingVisitor {
-public:
-    size_t nodes = 0;
-    bool Empty() override { return Count(); }
-    bool Bool(bool) override { return Count(); }
-    bool Signed(int64_t) override { return Count(); }
-    bool Unsigned(uint64_t) override { return Count(); }
-    bool Float(double) override { return Count(); }
-    bool String(std::string_view) override { return Count(); }
-    bool Blob(std::span<const uint8_t>) override { return Count(); }
-    bool Enum(const BindingEnum&) override { return Count(); }
-    bool BeginCollection(size_t) override { return Count(); }
-    bool BeginElement(size_t) override { return true; }
-    bool EndElement(size_t) override { return true; }
-    bool EndCollection() override { return true; }
-    bool BeginStructure(size_t) override { return Count(); }
-    bool MemberName(std::string_view) override { return true; }
-    bool EndMember() override { return true; }
-    bool EndStructure() override { return true; }
-
-private:
-    bool Count() {
-        ++nodes;
-        return true;
-    }
-};
 
 // Bytes held from the counted heap and the page source since construction.
 class HeldMemory {
@@ -133,32 +111,6 @@ private:
     size_t regions_;
 };
 
-// Keeps four regions of the page source mapped, as the long-lived values of a
-// running plug-in do, so that reading draws on pages already mapped.
-class WarmPageSource {
-public:
-    WarmPageSource() {
-        internal::PageSource& source = internal::PageSource::Instance();
-        constexpr size_t kPages = internal::PageSource::kPagesPerRegion;
-        std::vector<void*> pages;
-        for (size_t i = 0; i < 4 * kPages; ++i) pages.push_back(source.AcquirePage());
-        for (size_t i = 0; i < pages.size(); ++i) {
-            if (i % kPages == 0) {
-                held_.push_back(pages[i]);
-            } else {
-                source.ReleasePage(pages[i]);
-            }
-        }
-    }
-    WarmPageSource(const WarmPageSource&) = delete;
-    WarmPageSource& operator=(const WarmPageSource&) = delete;
-    ~WarmPageSource() {
-        for (void* page : held_) internal::PageSource::Instance().ReleasePage(page);
-    }
-
-private:
-    std::vector<void*> held_;
-};
 
 // RapidJSON's document over the counted heap, so its bytes show in the counters.
 class CountedBaseAllocator {
