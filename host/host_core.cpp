@@ -157,7 +157,8 @@ void HostCore::Answer(CoreResponse& response, const CoreRequest& request) {
     } else if (answer.streamedBody.has_value()) {
         auto stream = std::make_unique<HostStream>(
             HostStream{*answer.streamedBody, answer.chunkSizes, answer.streamFails, 0, 0, &m_streamReads});
-        response.expectedSize = stream->text.size();
+        response.expectedSize =
+            answer.announcedSize.value_or(static_cast<uint32_t>(stream->text.size()));
         response.streamRead = &ReadStream;
         response.streamClose = &CloseStream;
         response.stream = reinterpret_cast<KzoWord>(stream.release());

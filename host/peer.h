@@ -38,6 +38,8 @@ struct PeerAnswer {
     std::vector<uint32_t> chunkSizes;
     /// The stream reports a read error after its first chunk.
     bool streamFails = false;
+    /// The body size the stream announces; its true size when absent.
+    std::optional<uint32_t> announcedSize;
 
     [[nodiscard]] static PeerAnswer WithValue(Nimbel::BindingProperty value);
     [[nodiscard]] static PeerAnswer WithError(uint32_t status, std::string text);

@@ -37,16 +37,27 @@ inline const StaticTypeId& StaticTypeId::None() noexcept {
     return kNone;
 }
 
+/// A type whose identity other modules know by number (a record of the
+/// runtime that every plug-in registers under the same identifier) fixes its
+/// hash by specialising this before its identity is first named:
+///   template <> inline constexpr uint32_t kStaticTypeFixedHash<Resource> = 0xA54F35FD;
+/// Zero, the reserved no-type hash, means "derive it from the signature".
+template <class T>
+inline constexpr uint32_t kStaticTypeFixedHash = StaticTypeId::kNoTypeHash;
+
 namespace StaticType {
 
-/// The identity of T. The hash is FNV-1a of this function's signature text for T,
-/// computed at compile time: it is the same in every translation unit and
+/// The identity of T. Unless T fixes it (above), the hash is FNV-1a of this
+/// function's signature text for T, computed at compile time: it is the same
+/// in every translation unit and
 /// library that names T (aliases included), and differs between cv-qualified
 /// and unqualified forms because those are different types. The identity is
 /// constant-initialised, so no call can race with its creation.
 template <class T>
 [[nodiscard]] const StaticTypeId& Name() noexcept {
-    static constexpr uint32_t kHash = Fnv1a(std::string_view(__PRETTY_FUNCTION__));
+    static constexpr uint32_t kHash = kStaticTypeFixedHash<T> != StaticTypeId::kNoTypeHash
+                                          ? kStaticTypeFixedHash<T>
+                                          : Fnv1a(std::string_view(__PRETTY_FUNCTION__));
     static_assert(kHash != StaticTypeId::kNoTypeHash,
                   "this type's signature hashes to the reserved no-type identity");
     static constinit const StaticTypeId kIdentity{kHash, __PRETTY_FUNCTION__};

@@ -8,6 +8,8 @@
 #include "diagnostics/plugin_log_target.h"
 #include "diagnostics/text_format.h"
 #include "diagnostics/trace_channel.h"
+#include "plugin/outbound_request.h"
+#include "plugin/telemetry_sender.h"
 
 namespace Nimbel {
 
@@ -43,30 +45,50 @@ void MemoryStatsCallback(void*, uint64_t out[7]) {
     out[6] = 0;
 }
 
-} // namespace
-
-// ---- ResourceObserverBase / EventSubscriberBase ----
-
-void ResourceObserverBase::Subscribe(const std::string&) {}
-void ResourceObserverBase::Unsubscribe(const std::string&) {}
-
-EventSubscriberBase::~EventSubscriberBase() = default;
-
-void EventSubscriberBase::Shutdown() {}
-
-void EventSubscriberBase::AttachToCore(KzoWord pluginHandle, const std::string& shortName,
-                                       const ApiVersion& coreVersion) {
-    m_pluginHandle = pluginHandle;
-    m_shortName = shortName;
-    m_userAgent = FormatMessage("NimbelClient/%1 (%2)", coreVersion, shortName);
-}
+}  // namespace
 
 // ---- AppModule ----
 
-AppModule::AppModule()
-    : m_callbacks{&StartCallback, &StopCallback, &MemoryStatsCallback} {}
+AppModule::AppModule() : m_callbacks{&StartCallback, &StopCallback, &MemoryStatsCallback} {
+    SetTypeRegistry(&m_api.Types());
+}
 
 AppModule::~AppModule() = default;
+
+void AppModule::RegisterRuntimeTypes() {
+    Nimbel::RegisterRuntimeTypes(m_api.Types());
+    SetTypeRegistry(&m_api.Types());
+}
+
+void AppModule::ObserveResource(const std::string& path, ResourceHandler handler) {
+    const bool wildcard = path.find('*') != std::string::npos;
+    // The first read goes to this handler alone, not to every handler of
+    // the path, so it needs a copy when it is also registered.
+    ResourceHandler firstRead = wildcard ? ResourceHandler{} : handler;
+    AddResourceHandler(path, std::move(handler));
+    Subscribe(path);
+    if (wildcard) return;
+    MaybeType<Failure, BindingProperty> current =
+        OutboundRequest<BindingProperty>(*this, RequestMethod::Get, path);
+    if (current.HasFailure()) return;
+    firstRead(Resource{path, PluginResourceEventType::Create, std::move(current).GetValue()});
+}
+
+void AppModule::AddLcdsClass(std::string_view registeredName, const StaticTypeId& identity,
+                             std::string_view className) {
+    m_lcdsClassesByName.insert_or_assign(std::string(registeredName), std::string(className));
+    m_lcdsClassesByIdentity.insert_or_assign(identity.hash, std::string(className));
+}
+
+const std::string* AppModule::LcdsClassOfType(std::string_view registeredName) const {
+    const auto found = m_lcdsClassesByName.find(std::string(registeredName));
+    return found != m_lcdsClassesByName.end() ? &found->second : nullptr;
+}
+
+const std::string* AppModule::LcdsClassOfNative(uint32_t identityHash) const {
+    const auto found = m_lcdsClassesByIdentity.find(identityHash);
+    return found != m_lcdsClassesByIdentity.end() ? &found->second : nullptr;
+}
 
 const CoreFunctions* AppModule::Functions() const noexcept {
     return m_coreContext != nullptr ? m_coreContext->functions : nullptr;
@@ -112,7 +134,9 @@ void AppModule::EndWait() {
 
 void AppModule::RegisterEndpoints() {}
 
-bool AppModule::OnStart() { return true; }
+bool AppModule::OnStart() {
+    return true;
+}
 
 void AppModule::Yield() {
     BeginWait("Wait: yield", 0);
@@ -133,9 +157,11 @@ void AppModule::SetPluginName(PluginName name) {
 }
 
 bool AppModule::Start(const CoreContext* context) {
+    if (context == nullptr || context->functions == nullptr) return false;
     m_coreContext = context;
     RouteLogToCore(context->functions);
     AttachToCore(context->pluginHandle, m_pluginName.shortName, m_coreVersion);
+    m_telemetry = std::make_unique<TelemetrySender>(*this);
     return OnStart();
 }
 
@@ -150,10 +176,10 @@ const ApiDescriptionRoot* AppModule::BuildApiDescription() {
 }
 
 void AppModule::ReportRefusedEndpoint(RequestMethod method, std::string_view path) {
-    const std::string description =
-        FormatMessage("The endpoint %1 %2 was not registered: its function exists already or "
-                      "its arguments do not name every parameter of its handler",
-                      MethodWord(method), path);
+    const std::string description = FormatMessage(
+        "The endpoint %1 %2 was not registered: its function exists already or "
+        "its arguments do not name every parameter of its handler",
+        MethodWord(method), path);
     Report("RegisterEndpoint", description.c_str(), __FILE__, __LINE__, __func__);
 }
 
@@ -172,4 +198,4 @@ void AppModule::RouteLogToCore(const CoreFunctions* functions) {
     m_logTarget->Configure(Logger::GetLevel(), 0, 0, "#D| #L| #G| #M");
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -9,79 +9,37 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "abi/core_abi.h"
 #include "api/api_registry.h"
 #include "api/typed_endpoint_handler.h"
+#include "binding/binding_status.h"
 #include "binding/static_type.h"
+#include "binding/value_to_native.h"
 #include "diagnostics/logger.h"
 #include "diagnostics/text_format.h"
 #include "plugin/api_version.h"
+#include "plugin/event_subscriber_base.h"
 #include "plugin/plugin_name.h"
+#include "plugin/runtime_records.h"
 
 namespace Nimbel {
 
 class PluginLogTarget;
+class TelemetrySender;
 
-/// Holds what a resource observer needs; its two operations do nothing here.
-class ResourceObserverBase {
-public:
-    ResourceObserverBase() = default;
-    ResourceObserverBase(const ResourceObserverBase&) = delete;
-    ResourceObserverBase& operator=(const ResourceObserverBase&) = delete;
-
-    /// Counts a subscription to a resource path (slot 0).
-    virtual void Subscribe(const std::string& path);
-    /// Counts one down (slot 1).
-    virtual void Unsubscribe(const std::string& path);
-
-protected:
-    ~ResourceObserverBase() = default;
-};
-
-/// Holds the plug-in's handle and names, and declares the forwards to the core.
-class EventSubscriberBase : public ResourceObserverBase {
-public:
-    virtual ~EventSubscriberBase();
-
-    /// Unsubscribes every event name still subscribed and empties the tables.
-    virtual void Shutdown();
-
-    virtual void SendRequest(CoreResponse* response, const CoreRequest* request) = 0;
-    virtual void ForwardUnnamed1(KzoWord a, KzoWord b) = 0;
-    virtual void ForwardUnnamed2(KzoWord a) = 0;
-    virtual void SubscribeEvent(const char* eventName, KzoWord handle, CoreEventCallback callback,
-                                void* callbackContext, KzoWord flags) = 0;
-    virtual void UnsubscribeEvent(const char* eventName, KzoWord handle) = 0;
-    virtual void ForwardUnnamed5(KzoWord a, KzoWord b, KzoWord c, uint64_t d, KzoWord e) = 0;
-    /// The core's Yield: runs the core's pending work, then returns.
-    virtual void YieldToCore() = 0;
-    virtual void BeginWait(const char* label, KzoWord zero) = 0;
-    virtual void EndWait() = 0;
-
-    [[nodiscard]] KzoWord PluginHandle() const noexcept { return m_pluginHandle; }
-    [[nodiscard]] const std::string& ShortName() const noexcept { return m_shortName; }
-    [[nodiscard]] const std::string& UserAgent() const noexcept { return m_userAgent; }
-    [[nodiscard]] bool IsStopping() const noexcept { return m_stopping.load(); }
-
-protected:
-    EventSubscriberBase() = default;
-
-    /// Keeps the handle and the short name and makes the user agent
-    /// "NimbelClient/<core version> (<short name>)".
-    void AttachToCore(KzoWord pluginHandle, const std::string& shortName,
-                      const ApiVersion& coreVersion);
-    void SetStopping() noexcept { m_stopping.store(true); }
-
-private:
-    KzoWord m_pluginHandle = 0;
-    std::string m_shortName;
-    std::string m_userAgent;
-    std::atomic<bool> m_stopping{false};
+/// A resource change whose data has been converted into the record T.
+template <class T>
+struct TypedResource {
+    std::string uri;
+    PluginResourceEventType eventType = PluginResourceEventType::Create;
+    T data{};
 };
 
 /// The framework's module base.
@@ -110,6 +68,34 @@ public:
     /// Gives control to the core once inside the wait "Wait: yield".
     void Yield();
 
+    // ---- Resources of other plug-ins ----
+
+    /// Registers `handler` for the resource `path` (a path with "*" is a
+    /// wildcard pattern) and subscribes to its changes. A path without "*" is
+    /// also read once at once: when that GET succeeds, `handler` gets it as a
+    /// Create of `path`; when it fails, nothing is called.
+    void ObserveResource(const std::string& path, ResourceHandler handler);
+    /// The same, with the data of each Create and Update converted into T
+    /// (the root named "<value>"); a change whose data does not convert is
+    /// dropped. Other event types reach `handler` with `data` left at T{}.
+    template <class T>
+    void ObserveResourceAs(const std::string& path,
+                           std::function<void(const TypedResource<T>&)> handler);
+
+    // ---- LCDS ----
+
+    /// Records that the registered record `registeredName`, of native
+    /// identity `identity`, is the LCDS class `className`.
+    void AddLcdsClass(std::string_view registeredName, const StaticTypeId& identity,
+                      std::string_view className);
+    /// The LCDS class of a registered record's name, or null.
+    [[nodiscard]] const std::string* LcdsClassOfType(std::string_view registeredName) const;
+    /// The LCDS class of a native record's identity hash, or null.
+    [[nodiscard]] const std::string* LcdsClassOfNative(uint32_t identityHash) const;
+
+    /// The telemetry sender; null before Start.
+    [[nodiscard]] TelemetrySender* Telemetry() const noexcept { return m_telemetry.get(); }
+
     /// Registers `member` of the concrete module as the endpoint for `method`
     /// and `path`, tagged with the module's API tags; `arguments` names each of
     /// its parameters in order:
@@ -124,9 +110,8 @@ public:
                           std::string_view description = {}) {
         using Module = typename internal::MemberFunctionTraits<Method>::Object;
         static_assert(std::is_base_of_v<AppModule, Module>, "register members of this module");
-        const Endpoint* endpoint =
-            m_api.AddTypedEndpoint(method, path, static_cast<Module&>(*this), member, arguments,
-                                   m_apiTags, description);
+        const Endpoint* endpoint = m_api.AddTypedEndpoint(
+            method, path, static_cast<Module&>(*this), member, arguments, m_apiTags, description);
         if (endpoint == nullptr) ReportRefusedEndpoint(method, path);
     }
 
@@ -147,6 +132,9 @@ public:
     // ---- Load and life cycle, driven by the entry (plugin_entry.h) ----
     void SetCoreVersion(ApiVersion version) { m_coreVersion = std::move(version); }
     void SetPluginName(PluginName name);
+    /// Registers the runtime's records and events in the API registry, which
+    /// becomes the module's type registry.
+    void RegisterRuntimeTypes();
     /// Keeps the core context, routes the log to the core, attaches to the
     /// core and runs OnStart, whose answer it returns.
     [[nodiscard]] bool Start(const CoreContext* context);
@@ -176,6 +164,9 @@ private:
     [[nodiscard]] static std::string AwaitLabel();
 
     LoggerReference m_logger;
+    std::unique_ptr<TelemetrySender> m_telemetry;
+    std::unordered_map<std::string, std::string> m_lcdsClassesByName;
+    std::unordered_map<uint32_t, std::string> m_lcdsClassesByIdentity;
     ApiVersion m_coreVersion;
     std::unique_ptr<PluginLogTarget> m_logTarget;
     PluginName m_pluginName;
@@ -190,6 +181,22 @@ private:
 template <class T>
 std::string AppModule::AwaitLabel() {
     return FormatMessage("Wait: future<%1>", StaticType::Name<T>().name);
+}
+
+template <class T>
+void AppModule::ObserveResourceAs(const std::string& path,
+                                  std::function<void(const TypedResource<T>&)> handler) {
+    ObserveResource(path, [this, handler = std::move(handler)](const Resource& resource) {
+        TypedResource<T> typed{resource.uri, resource.eventType, T{}};
+        const bool carriesData = resource.eventType == PluginResourceEventType::Create ||
+                                 resource.eventType == PluginResourceEventType::Update;
+        if (carriesData) {
+            BindingStatus status;
+            ValueToNative(status, typed.data, resource.data, "<value>", Types());
+            if (!status.Ok()) return;
+        }
+        handler(typed);
+    });
 }
 
 template <class T>
@@ -212,4 +219,4 @@ T AppModule::Await(std::future<T> future) {
     }
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -43,6 +43,7 @@ void LoadPlugin(PluginLoadRecord* record, const char* shortName, ModuleFactory f
         RequireCompatibleCore(core, plugin, shortName);
         module->SetCoreVersion(core);
         module->SetPluginName(GetFullNameFromShortNameAndType(shortName, BackendPluginType()));
+        module->RegisterRuntimeTypes();
         module->RegisterEndpoints();
         static_cast<void>(module->BuildApiDescription());
         AnswerRecord(*record, plugin, *module);

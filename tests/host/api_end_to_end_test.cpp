@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,9 +54,20 @@ TEST(ApiEndToEndTest, TheRealLibraryDescribesItsApiAndAnswersThroughItsEndpoints
     ASSERT_NE(stats, nullptr);
     EXPECT_EQ(stats->fields.size(), 106u);
     EXPECT_EQ(stats->tags, (std::vector<std::string>{"Plugins", "Plugin kzo-match-history"}));
-    ASSERT_EQ(listing.events.size(), 1u);
-    EXPECT_EQ(listing.events[0].name, "OnCallback");
-    EXPECT_EQ(listing.events[0].typeName, "BindingCallbackEvent");
+    std::map<std::string, std::string> events;
+    for (const KzoHost::ListedEvent& event : listing.events) events[event.name] = event.typeName;
+    const std::map<std::string, std::string> expectedEvents = {
+        {"OnCallback", "BindingCallbackEvent"},
+        {"OnJsonApiEvent", "PluginResourceEvent"},
+        {"OnLcdsEvent", "PluginLcdsEvent"},
+        {"OnServiceProxyAsyncEvent", "PluginServiceProxyResponse"},
+        {"OnServiceProxyMethodEvent", "PluginServiceProxyResponse"},
+        {"OnServiceProxyUuidEvent", "PluginServiceProxyResponse"},
+    };
+    EXPECT_EQ(events, expectedEvents);
+    const KzoHost::ListedType* resourceEvent = FindListedType(listing, "PluginResourceEvent");
+    ASSERT_NE(resourceEvent, nullptr);
+    EXPECT_EQ(resourceEvent->tags, (std::vector<std::string>{"xclient"}));
 
     ASSERT_EQ(listing.endpoints.size(), 1u);
     EXPECT_EQ(listing.endpoints[0].functionName, "GetKzoMatchHistoryV1WebUrl");

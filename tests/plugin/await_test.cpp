@@ -12,21 +12,6 @@ namespace {
 
 using WaitKind = KzoHost::HostCore::WaitCall::Kind;
 
-struct StartedModule {
-    testing::ConsoleTargetsRestorer restore;
-    testing::LoadedModule loaded;
-    KzoHost::HostCore core;
-
-    // The core's log lines are dropped unless `echoLog`: then they go to
-    // standard error, where death tests look for a fatal report.
-    explicit StartedModule(bool echoLog = false) {
-        testing::Load(loaded);
-        if (!echoLog) core.SetLogSink([](KzoWord, const char*) {});
-        EXPECT_TRUE(loaded.Start(core.Context()));
-    }
-    AppModule& Module() { return loaded.Module(); }
-};
-
 // Posts work to the core that fulfils the promise at the core's N-th yield.
 void FulfilAfterYields(KzoHost::HostCore& core, std::shared_ptr<std::promise<int>> promise,
                        int yields, int value) {
@@ -40,7 +25,8 @@ void FulfilAfterYields(KzoHost::HostCore& core, std::shared_ptr<std::promise<int
 }
 
 TEST(AwaitTest, AFutureReadyAfterThreeYieldsWaitsOnceAndYieldsThrice) {
-    StartedModule started;
+    testing::StartedModule started;
+    started.Start();
     auto promise = std::make_shared<std::promise<int>>();
     std::future<int> future = promise->get_future();
     FulfilAfterYields(started.core, promise, 3, 42);
@@ -59,7 +45,8 @@ TEST(AwaitTest, AFutureReadyAfterThreeYieldsWaitsOnceAndYieldsThrice) {
 }
 
 TEST(AwaitTest, AReadyFutureMakesNoCallToTheCore) {
-    StartedModule started;
+    testing::StartedModule started;
+    started.Start();
     std::promise<std::string> promise;
     promise.set_value("ready");
     EXPECT_EQ(started.Module().Await(promise.get_future()), "ready");
@@ -67,7 +54,8 @@ TEST(AwaitTest, AReadyFutureMakesNoCallToTheCore) {
 }
 
 TEST(AwaitTest, ADeferredFutureRunsWithoutWaiting) {
-    StartedModule started;
+    testing::StartedModule started;
+    started.Start();
     auto future = std::async(std::launch::deferred, [] { return 7; });
     EXPECT_EQ(started.Module().Await(std::move(future)), 7);
     EXPECT_TRUE(started.core.WaitCalls().empty());
@@ -77,13 +65,15 @@ TEST(AwaitDeathTest, BrokenFuturesEndTheProcessWithTheirReport) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(
         {
-            StartedModule started(/*echoLog=*/true);
+            testing::StartedModule started(/*echoLog=*/true);
+            started.Start();
             static_cast<void>(started.Module().Await(std::future<int>()));
         },
         "ALE-6D828C10");
     EXPECT_DEATH(
         {
-            StartedModule started(/*echoLog=*/true);
+            testing::StartedModule started(/*echoLog=*/true);
+            started.Start();
             std::future<int> future;
             {
                 std::promise<int> promise;

@@ -9,6 +9,7 @@
 
 #include "diagnostics/log_level.h"
 #include "diagnostics/logger.h"
+#include "host/host_core.h"
 #include "plugin/app_module.h"
 #include "plugin/plugin_entry.h"
 
@@ -59,6 +60,24 @@ struct ConsoleTargetsRestorer {
         Logger::DebuggerTarget().Attach();
         Logger::SetLevel(kLogWarn);
     }
+};
+
+/// A test module loaded and started on a reference host core.
+struct StartedModule {
+    ConsoleTargetsRestorer restore;
+    LoadedModule loaded;
+    KzoHost::HostCore core;
+
+    // The core's log lines are dropped unless `echoLog`: then they go to
+    // standard error, where death tests look for a fatal report.
+    explicit StartedModule(bool echoLog = false) {
+        Load(loaded);
+        if (!echoLog) core.SetLogSink([](KzoWord, const char*) {});
+    }
+    /// Starts the module; peers and log sinks should be in place first, since
+    /// a module may send requests while it starts.
+    void Start() { EXPECT_TRUE(loaded.Start(core.Context())); }
+    AppModule& Module() { return loaded.Module(); }
 };
 
 } // namespace Nimbel::testing

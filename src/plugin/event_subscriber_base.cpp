@@ -1,0 +1,225 @@
+#include "plugin/event_subscriber_base.h"
+
+#include <vector>
+
+#include "binding/binding_status.h"
+#include "binding/core_value.h"
+#include "binding/value_to_native.h"
+#include "diagnostics/log_group_table.h"
+#include "diagnostics/log_level.h"
+#include "diagnostics/logger.h"
+#include "diagnostics/text_format.h"
+#include "diagnostics/trace_channel.h"
+#include "plugin/resource_path.h"
+
+namespace Nimbel {
+namespace {
+
+constexpr KzoWord kCountedSubscription = 0;
+constexpr KzoWord kServiceProxySubscription = 1;
+
+[[nodiscard]] std::string MethodKey(const PluginServiceProxyResponse& response) {
+    return FormatMessage("%1.%2", response.serviceName, response.methodName);
+}
+
+}  // namespace
+
+EventSubscriberBase::~EventSubscriberBase() = default;
+
+// ---- Subscriptions ----
+
+void EventSubscriberBase::Subscribe(const std::string& path) {
+    const std::string name = EventNameForPath(path);
+    {
+        const std::lock_guard lock(m_eventLock);
+        if (++m_subscriptionCounts[name] != 1) return;
+        auto handler = std::make_shared<EventHandler>();
+        handler->onResource = [this](const Resource& resource) { DispatchResource(resource); };
+        m_eventHandlers.insert_or_assign(name, std::move(handler));
+    }
+    Trace("%s: Subscribing to event: %s", m_shortName.c_str(), name.c_str());
+    SubscribeEvent(name.c_str(), m_pluginHandle, &OnResourceEvent, this, kCountedSubscription);
+}
+
+void EventSubscriberBase::Unsubscribe(const std::string& path) {
+    const std::string name = EventNameForPath(path);
+    {
+        const std::lock_guard lock(m_eventLock);
+        const auto count = m_subscriptionCounts.find(name);
+        // An unsubscription without its subscription changes nothing.
+        if (count == m_subscriptionCounts.end() || count->second <= 0) return;
+        if (--count->second != 0) return;
+        m_eventHandlers.erase(name);
+    }
+    UnsubscribeEvent(name.c_str(), m_pluginHandle);
+    Trace("%s: Unsubscribing to event: %s", m_shortName.c_str(), name.c_str());
+}
+
+int EventSubscriberBase::SubscriptionCount(const std::string& eventName) const {
+    const std::lock_guard lock(m_eventLock);
+    const auto count = m_subscriptionCounts.find(eventName);
+    return count != m_subscriptionCounts.end() ? count->second : 0;
+}
+
+void EventSubscriberBase::Shutdown() {
+    std::vector<std::string> subscribed;
+    {
+        const std::lock_guard lock(m_eventLock);
+        subscribed.reserve(m_eventHandlers.size());
+        for (const auto& entry : m_eventHandlers) subscribed.push_back(entry.first);
+    }
+    for (const std::string& name : subscribed) UnsubscribeEvent(name.c_str(), m_pluginHandle);
+    {
+        const std::lock_guard lock(m_eventLock);
+        m_eventHandlers.clear();
+        m_subscriptionCounts.clear();
+    }
+    ClearResourceHandlers();
+    const std::lock_guard lock(m_serviceProxyLock);
+    m_pendingServiceProxyRequests.clear();
+    m_serviceProxyAsyncHandlers.clear();
+    m_serviceProxyResponses.clear();
+}
+
+void EventSubscriberBase::AttachToCore(KzoWord pluginHandle, const std::string& shortName,
+                                       const ApiVersion& coreVersion) {
+    m_pluginHandle = pluginHandle;
+    m_shortName = shortName;
+    m_userAgent = FormatMessage("NimbelClient/%1 (%2)", coreVersion, shortName);
+    SubscribeServiceProxyEvent(kOnServiceProxyUuidEvent,
+                               [this](const auto& response) { OnServiceProxyUuid(response); });
+    SubscribeServiceProxyEvent(kOnServiceProxyMethodEvent,
+                               [this](const auto& response) { OnServiceProxyMethod(response); });
+    SubscribeServiceProxyEvent(kOnServiceProxyAsyncEvent,
+                               [this](const auto& response) { OnServiceProxyAsync(response); });
+}
+
+void EventSubscriberBase::SubscribeServiceProxyEvent(const char* eventName,
+                                                     ServiceProxyHandler handler) {
+    auto entry = std::make_shared<EventHandler>();
+    entry->onServiceProxy = std::move(handler);
+    {
+        const std::lock_guard lock(m_eventLock);
+        m_eventHandlers.insert_or_assign(eventName, std::move(entry));
+    }
+    SubscribeEvent(eventName, m_pluginHandle, &OnServiceProxyEvent, this,
+                   kServiceProxySubscription);
+}
+
+// ---- Event delivery ----
+
+EventSubscriberBase::SharedEventHandler EventSubscriberBase::FindEventHandler(
+    const std::string& eventName) const {
+    const std::lock_guard lock(m_eventLock);
+    const auto found = m_eventHandlers.find(eventName);
+    return found != m_eventHandlers.end() ? found->second : nullptr;
+}
+
+template <class Record>
+void EventSubscriberBase::DeliverEvent(const EventCallbackRecord& record) {
+    const char* eventName = record.eventName != nullptr ? record.eventName : "";
+    const SharedEventHandler handler = FindEventHandler(eventName);
+    if (handler == nullptr) return;
+
+    BindingProperty payload;
+    CoreResponse conversion{};
+    const CoreValue payloadValue = record.payload;
+    if (!CoreValueToProperty(&conversion, payload, payloadValue, "<result>")) {
+        Trace("%s: Couldn't convert payload %s for event %s: %s", m_shortName.c_str(), "<result>",
+              eventName, conversion.errorText);
+        CoreResultReleaseError(conversion);
+        return;
+    }
+    Record converted{};
+    BindingStatus status;
+    if (const BindingTypeRegistry* registry = TypeRegistry()) {
+        ValueToNative(status, converted, payload, "<result>", *registry);
+    } else {
+        status.SetError("The module has no type registry");
+    }
+    if (!status.Ok()) {
+        Trace("%s: Couldn't convert payload %s for event %s: %s", m_shortName.c_str(), "<result>",
+              eventName, std::string(status.ErrorMessage()).c_str());
+        return;
+    }
+    Trace("%s: Handling event %s", m_shortName.c_str(), eventName);
+    if constexpr (std::is_same_v<Record, Resource>) {
+        if (handler->onResource) handler->onResource(converted);
+    } else {
+        if (handler->onServiceProxy) handler->onServiceProxy(converted);
+    }
+}
+
+void EventSubscriberBase::OnResourceEvent(const EventCallbackRecord* record) {
+    if (record == nullptr) return;
+    void* context = record->callbackContext;
+    if (context == nullptr) return;
+    static_cast<EventSubscriberBase*>(context)->DeliverEvent<Resource>(*record);
+}
+
+void EventSubscriberBase::OnServiceProxyEvent(const EventCallbackRecord* record) {
+    if (record == nullptr) return;
+    void* context = record->callbackContext;
+    if (context == nullptr) return;
+    static_cast<EventSubscriberBase*>(context)->DeliverEvent<PluginServiceProxyResponse>(*record);
+}
+
+// ---- Service proxy ----
+
+void EventSubscriberBase::AddPendingServiceProxyRequest(const std::string& key,
+                                                        ServiceProxyHandler completion) {
+    const std::lock_guard lock(m_serviceProxyLock);
+    m_pendingServiceProxyRequests.insert_or_assign(key, std::move(completion));
+}
+
+void EventSubscriberBase::SetServiceProxyAsyncHandler(const std::string& key,
+                                                      ServiceProxyHandler handler) {
+    const std::lock_guard lock(m_serviceProxyLock);
+    m_serviceProxyAsyncHandlers.insert_or_assign(key, std::move(handler));
+}
+
+bool EventSubscriberBase::HasServiceProxyResponse(const std::string& key) const {
+    const std::lock_guard lock(m_serviceProxyLock);
+    return m_serviceProxyResponses.contains(key);
+}
+
+void EventSubscriberBase::OnServiceProxyUuid(const PluginServiceProxyResponse& response) {
+    const std::lock_guard lock(m_serviceProxyLock);
+    m_serviceProxyResponses.insert_or_assign(response.uuid, response);
+    CompleteOneServiceProxyRequest();
+}
+
+void EventSubscriberBase::OnServiceProxyMethod(const PluginServiceProxyResponse& response) {
+    const std::lock_guard lock(m_serviceProxyLock);
+    m_serviceProxyResponses.insert_or_assign(MethodKey(response), response);
+    CompleteOneServiceProxyRequest();
+}
+
+void EventSubscriberBase::OnServiceProxyAsync(const PluginServiceProxyResponse& response) {
+    const std::string key = MethodKey(response);
+    const std::lock_guard lock(m_serviceProxyLock);
+    const auto handler = m_serviceProxyAsyncHandlers.find(key);
+    if (handler == m_serviceProxyAsyncHandlers.end()) {
+        Log(kLogError, LogGroups::DBG,
+            "%s: Could not find registered handler for async service proxy event %s",
+            m_shortName.c_str(), key.c_str());
+        return;
+    }
+    handler->second(response);
+}
+
+void EventSubscriberBase::CompleteOneServiceProxyRequest() {
+    for (auto received = m_serviceProxyResponses.begin(); received != m_serviceProxyResponses.end();
+         ++received) {
+        const auto pending = m_pendingServiceProxyRequests.find(received->first);
+        if (pending == m_pendingServiceProxyRequests.end()) continue;
+        pending->second(received->second);
+        Log(kLogAlways, LogGroups::DBG, "%s: Fulfilled service proxy request: %s",
+            m_shortName.c_str(), received->first.c_str());
+        m_pendingServiceProxyRequests.erase(pending);
+        m_serviceProxyResponses.erase(received);
+        return;
+    }
+}
+
+}  // namespace Nimbel
