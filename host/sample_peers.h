@@ -23,15 +23,21 @@
 namespace KzoHost {
 
 class SamplePeers {
+    struct State;
+    // Only Open constructs, once it has checked the folder.
+    struct OpenKey {
+        explicit OpenKey() = default;
+    };
+
 public:
     /// Registers the peers with `core`, answering from `dataFolder`. Null, with
     /// `error` set, when the folder does not exist or is not a folder.
-    /// The registered peers stay valid after this object is gone (they keep
-    /// answering from the folder and the last values set); the object needs
-    /// `core` for as long as it publishes changes.
+    /// `core` must outlive this object; the registered peers stay valid after
+    /// it is gone, answering from the folder and the last values set.
     [[nodiscard]] static std::unique_ptr<SamplePeers> Open(HostCore& core,
                                                            const std::filesystem::path& dataFolder,
                                                            std::string& error);
+    SamplePeers(OpenKey, HostCore& core, std::shared_ptr<State> state);
 
     SamplePeers(const SamplePeers&) = delete;
     SamplePeers& operator=(const SamplePeers&) = delete;
@@ -57,16 +63,6 @@ public:
     static constexpr const char* kSessionPath = "/kzo-login/v1/session";
     static constexpr const char* kConfigurationPath =
         "/kzo-platform-config/v1/namespaces/NewMatchHistory";
-
-private:
-    struct State;
-    // Only Open constructs, after checking the folder.
-    struct OpenKey {
-        explicit OpenKey() = default;
-    };
-
-public:
-    SamplePeers(OpenKey, HostCore& core, std::shared_ptr<State> state);
 
 private:
     void RegisterPeers();
