@@ -1,0 +1,413 @@
+#include "host/sample_peers.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <string_view>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "api/request_method.h"
+#include "binding/binding_status.h"
+#include "codecs/json_reader.h"
+
+namespace KzoHost {
+namespace {
+
+namespace fs = std::filesystem;
+using Nimbel::BindingProperty;
+using Nimbel::BindingPropertyKind;
+
+constexpr KzoWord kGet = static_cast<KzoWord>(Nimbel::RequestMethod::Get);
+constexpr KzoWord kPost = static_cast<KzoWord>(Nimbel::RequestMethod::Post);
+
+// ---- Reading the folder ----
+
+/// A JSON file as read for one request: its text and value, or why there is none.
+struct JsonFile {
+    enum class Outcome { Loaded, Missing, Malformed };
+    Outcome outcome = Outcome::Missing;
+    std::string text;
+    BindingProperty value;
+    std::string error; ///< Malformed: the reader's message
+};
+
+bool ReadWholeFile(const fs::path& file, std::string& text) {
+    std::error_code error;
+    if (!fs::is_regular_file(file, error)) return false;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return false;
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+JsonFile ReadJsonFile(const fs::path& file) {
+    JsonFile result;
+    if (!ReadWholeFile(file, result.text)) return result;
+    Nimbel::BindingStatus parsed = Nimbel::JsonToValue(result.text.data(), result.text.size());
+    if (!parsed.Ok()) {
+        result.outcome = JsonFile::Outcome::Malformed;
+        result.error = parsed.ErrorMessage();
+        return result;
+    }
+    result.outcome = JsonFile::Outcome::Loaded;
+    result.value = std::move(parsed.Value());
+    return result;
+}
+
+// ---- Answers ----
+
+enum class Delivery { Value, Stream };
+
+/// 404 with `missingText` for a missing file, 500 naming the file and the
+/// reader's message for one that is not JSON, else the content as delivered.
+PeerAnswer AnswerFile(JsonFile file, Delivery delivery, const std::string& missingText,
+                      const std::string& fileName) {
+    switch (file.outcome) {
+        case JsonFile::Outcome::Missing: return PeerAnswer::WithError(404, missingText);
+        case JsonFile::Outcome::Malformed:
+            return PeerAnswer::WithError(500, fileName + ": " + file.error);
+        case JsonFile::Outcome::Loaded: break;
+    }
+    if (delivery == Delivery::Stream) return PeerAnswer::WithStream(std::move(file.text));
+    return PeerAnswer::WithValue(std::move(file.value));
+}
+
+PeerAnswer MethodNotAllowed(const PeerRequest& request, const char* allowed) {
+    return PeerAnswer::WithError(405, request.path + " answers " + allowed + " only");
+}
+
+PeerAnswer BadRequest(std::string text) { return PeerAnswer::WithError(400, std::move(text)); }
+
+/// The arguments given by position, in order; named ones are not among them.
+std::vector<const BindingProperty*> UnnamedArguments(const PeerRequest& request) {
+    std::vector<const BindingProperty*> unnamed;
+    for (const auto& [name, value] : request.arguments) {
+        if (name.empty()) unnamed.push_back(&value);
+    }
+    return unnamed;
+}
+
+// ---- Game-data service ----
+
+// The game-data documents and how each goes out: match lists and timelines
+// are large, so they are JSON streams the plug-in reads in chunks; a game and
+// the delta are small enough to answer as values.
+struct GameDataDocument {
+    const char* path;        ///< exact, or followed by a decimal id when `takesId`
+    const char* file;        ///< under the data folder; with an id, the folder of <id>.json
+    bool takesId;
+    const char* missingText; ///< followed by the id, if any
+    Delivery delivery;
+};
+
+constexpr GameDataDocument kGameDataDocuments[] = {
+    {"/kzo-acs/v1/matchlists/", "matchlists", true, "No match list for account", Delivery::Stream},
+    {"/kzo-acs/v1/games/", "games", true, "No game", Delivery::Value},
+    {"/kzo-acs/v1/gametimelines/", "gametimelines", true, "No timeline for game", Delivery::Stream},
+    {"/kzo-acs/v1/delta", "delta.json", false, "No delta", Delivery::Value},
+};
+
+/// Only ids of digits reach the file system, so no path can leave its folder.
+bool IsPlainDecimal(std::string_view id) {
+    constexpr size_t kMaxDigits = 20; // 2^64 - 1
+    if (id.empty() || id.size() > kMaxDigits) return false;
+    for (const char c : id) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+PeerAnswer AnswerGameData(const fs::path& folder, const GameDataDocument& document,
+                          const PeerRequest& request) {
+    if (request.method != kGet) return MethodNotAllowed(request, "GET");
+    if (!document.takesId) {
+        return AnswerFile(ReadJsonFile(folder / document.file), document.delivery,
+                          document.missingText, document.file);
+    }
+    std::string_view id = request.path;
+    id.remove_prefix(std::min(id.size(), std::string_view(document.path).size()));
+    const std::string missingText = std::string(document.missingText) + " " + std::string(id);
+    if (!IsPlainDecimal(id)) return PeerAnswer::WithError(404, missingText);
+    const std::string fileName = std::string(document.file) + "/" + std::string(id) + ".json";
+    return AnswerFile(ReadJsonFile(folder / fileName), document.delivery, missingText, fileName);
+}
+
+// ---- Resources the host changes ----
+
+/// A resource that is its file's content until the host sets or deletes it,
+/// and the host's value (or none) from then on.
+class ChangeableResource {
+public:
+    explicit ChangeableResource(fs::path file) : m_file(std::move(file)) {}
+
+    [[nodiscard]] JsonFile Read() const {
+        if (!m_setByHost) return ReadJsonFile(m_file);
+        JsonFile result;
+        if (m_hostValue.has_value()) {
+            result.outcome = JsonFile::Outcome::Loaded;
+            result.value = *m_hostValue;
+        }
+        return result;
+    }
+
+    [[nodiscard]] std::optional<BindingProperty> Current() const {
+        JsonFile file = Read();
+        if (file.outcome != JsonFile::Outcome::Loaded) return std::nullopt;
+        return std::move(file.value);
+    }
+
+    [[nodiscard]] std::string FileName() const { return m_file.filename().string(); }
+
+    void Set(BindingProperty value) {
+        m_setByHost = true;
+        m_hostValue = std::move(value);
+    }
+
+    void Delete() {
+        m_setByHost = true;
+        m_hostValue.reset();
+    }
+
+private:
+    fs::path m_file;
+    bool m_setByHost = false;
+    std::optional<BindingProperty> m_hostValue;
+};
+
+PeerAnswer AnswerResource(const ChangeableResource& resource, const std::string& missingText,
+                          const PeerRequest& request) {
+    if (request.method != kGet) return MethodNotAllowed(request, "GET");
+    return AnswerFile(resource.Read(), Delivery::Value, missingText, resource.FileName());
+}
+
+void SetAndPublish(HostCore& core, const char* uri, ChangeableResource& resource,
+                   BindingProperty value) {
+    const bool existed = resource.Current().has_value();
+    resource.Set(value);
+    core.PublishResourceEvent(uri,
+                              existed ? HostCore::ResourceEventType::Update
+                                      : HostCore::ResourceEventType::Create,
+                              value);
+}
+
+void DeleteAndPublish(HostCore& core, const char* uri, ChangeableResource& resource) {
+    const bool existed = resource.Current().has_value();
+    resource.Delete();
+    if (existed) core.PublishResourceEvent(uri, HostCore::ResourceEventType::Delete, {});
+}
+
+// ---- Login plug-in's invoke ----
+
+constexpr const char* kInvokePath = "/kzo-login/v1/session/invoke";
+
+/// A platform service call the login plug-in relays, answered from a file as
+/// {"typeName": ..., "body": <file>}.
+struct ServiceCall {
+    std::string_view destination;
+    std::string_view method;
+    const char* typeName;
+    const char* file;
+};
+
+constexpr ServiceCall kServiceCalls[] = {
+    {"playerStatsService", "getRecentGames", "com.nimbelworks.platform.statistics.RecentGames",
+     "recent-games.json"},
+};
+
+/// The three positional arguments: destination, method and argument list.
+struct InvokeArguments {
+    std::string_view destination;
+    std::string_view method;
+};
+
+bool ReadInvokeArguments(const PeerRequest& request, InvokeArguments& call, std::string& error) {
+    const std::vector<const BindingProperty*> unnamed = UnnamedArguments(request);
+    if (unnamed.size() != 3) {
+        error = "invoke takes three unnamed arguments (destination, method, argument list); got " +
+                std::to_string(unnamed.size());
+        return false;
+    }
+    if (unnamed[0]->Kind() != BindingPropertyKind::String ||
+        unnamed[1]->Kind() != BindingPropertyKind::String) {
+        error = "invoke: the destination and the method must be strings";
+        return false;
+    }
+    if (unnamed[2]->Kind() != BindingPropertyKind::Collection) {
+        error = "invoke: the argument list must be a collection, not " +
+                std::string(unnamed[2]->KindName());
+        return false;
+    }
+    call.destination = unnamed[0]->GetString();
+    call.method = unnamed[1]->GetString();
+    return true;
+}
+
+PeerAnswer AnswerServiceCall(const fs::path& folder, const ServiceCall& service) {
+    JsonFile file = ReadJsonFile(folder / service.file);
+    if (file.outcome != JsonFile::Outcome::Loaded) {
+        return AnswerFile(std::move(file), Delivery::Value,
+                          std::string("No answer file for ") + std::string(service.method),
+                          service.file);
+    }
+    BindingProperty answer;
+    answer["typeName"] = service.typeName;
+    answer["body"] = std::move(file.value);
+    return PeerAnswer::WithValue(std::move(answer));
+}
+
+PeerAnswer AnswerInvoke(const fs::path& folder, const PeerRequest& request) {
+    if (request.method != kPost) return MethodNotAllowed(request, "POST");
+    InvokeArguments call;
+    std::string error;
+    if (!ReadInvokeArguments(request, call, error)) return BadRequest(std::move(error));
+    for (const ServiceCall& service : kServiceCalls) {
+        if (service.destination == call.destination && service.method == call.method) {
+            return AnswerServiceCall(folder, service);
+        }
+    }
+    return PeerAnswer::WithError(404, "No method " + std::string(call.method) + " on destination " +
+                                          std::string(call.destination));
+}
+
+// ---- Summoner plug-in ----
+
+constexpr const char* kSummonerNamesPath = "/kzo-summoner/v2/summoner-names";
+
+std::optional<uint64_t> ReadSummonerId(const BindingProperty& id) {
+    if (id.Kind() == BindingPropertyKind::Unsigned) return id.GetUnsigned();
+    if (id.Kind() == BindingPropertyKind::Signed && id.GetSigned() >= 0) {
+        return static_cast<uint64_t>(id.GetSigned());
+    }
+    return std::nullopt;
+}
+
+/// The ids of the one positional argument; false with `error` when it is
+/// missing, not a collection, or holds anything but non-negative integers.
+bool ReadSummonerIds(const PeerRequest& request, std::vector<uint64_t>& ids, std::string& error) {
+    const std::vector<const BindingProperty*> unnamed = UnnamedArguments(request);
+    if (unnamed.size() != 1 || unnamed[0]->Kind() != BindingPropertyKind::Collection) {
+        error = "summoner-names takes one unnamed argument, a collection of summoner ids";
+        return false;
+    }
+    for (const BindingProperty& element : unnamed[0]->Elements()) {
+        const std::optional<uint64_t> id = ReadSummonerId(element);
+        if (!id.has_value()) {
+            error = "summoner-names: a summoner id must be a non-negative integer, not " +
+                    std::string(element.KindName());
+            return false;
+        }
+        ids.push_back(*id);
+    }
+    return true;
+}
+
+/// One {"displayName"} per id, in the ids' order; an unknown id gets an empty
+/// name so that the answer always has as many entries as the request.
+BindingProperty NamesInIdOrder(const std::vector<uint64_t>& ids, const BindingProperty& names) {
+    BindingProperty answer;
+    answer.MakeCollection();
+    answer.Reserve(ids.size());
+    for (const uint64_t id : ids) {
+        const BindingProperty* name = names.FindMember(std::to_string(id));
+        answer.Append()["displayName"] = name != nullptr ? name->GetString() : std::string_view();
+    }
+    return answer;
+}
+
+PeerAnswer AnswerSummonerNames(const fs::path& folder, const PeerRequest& request) {
+    if (request.method != kGet) return MethodNotAllowed(request, "GET");
+    std::vector<uint64_t> ids;
+    std::string error;
+    if (!ReadSummonerIds(request, ids, error)) return BadRequest(std::move(error));
+    // Without a names file every name is unknown.
+    const JsonFile names = ReadJsonFile(folder / "summoner-names.json");
+    if (names.outcome == JsonFile::Outcome::Malformed) {
+        return PeerAnswer::WithError(500, "summoner-names.json: " + names.error);
+    }
+    return PeerAnswer::WithValue(NamesInIdOrder(ids, names.value));
+}
+
+} // namespace
+
+// ---- SamplePeers ----
+
+struct SamplePeers::State {
+    explicit State(fs::path dataFolder)
+        : folder(std::move(dataFolder)),
+          session(folder / "session.json"),
+          configuration(folder / "config.json") {}
+
+    fs::path folder;
+    ChangeableResource session;
+    ChangeableResource configuration;
+};
+
+std::unique_ptr<SamplePeers> SamplePeers::Open(HostCore& core, const fs::path& dataFolder,
+                                               std::string& error) {
+    std::error_code statusError;
+    const fs::file_status status = fs::status(dataFolder, statusError);
+    if (!fs::exists(status)) {
+        error = "No sample data folder at " + dataFolder.string();
+        return nullptr;
+    }
+    if (!fs::is_directory(status)) {
+        error = "The sample data path " + dataFolder.string() + " is not a folder";
+        return nullptr;
+    }
+    auto peers = std::make_unique<SamplePeers>(OpenKey{}, core, std::make_shared<State>(dataFolder));
+    peers->RegisterPeers();
+    return peers;
+}
+
+SamplePeers::SamplePeers(OpenKey, HostCore& core, std::shared_ptr<State> state)
+    : m_core(core), m_state(std::move(state)) {}
+
+void SamplePeers::RegisterPeers() {
+    const std::shared_ptr<const State> state = m_state;
+    for (const GameDataDocument& document : kGameDataDocuments) {
+        std::string pattern = document.path;
+        if (document.takesId) pattern += "*";
+        m_core.AddPeer(std::move(pattern), [state, &document](const PeerRequest& request) {
+            return AnswerGameData(state->folder, document, request);
+        });
+    }
+    m_core.AddPeer(kSessionPath, [state](const PeerRequest& request) {
+        return AnswerResource(state->session, "No session", request);
+    });
+    m_core.AddPeer(kInvokePath, [state](const PeerRequest& request) {
+        return AnswerInvoke(state->folder, request);
+    });
+    m_core.AddPeer(kSummonerNamesPath, [state](const PeerRequest& request) {
+        return AnswerSummonerNames(state->folder, request);
+    });
+    m_core.AddPeer(kConfigurationPath, [state](const PeerRequest& request) {
+        return AnswerResource(state->configuration, "No configuration NewMatchHistory", request);
+    });
+}
+
+void SamplePeers::SetSession(BindingProperty session) {
+    SetAndPublish(m_core, kSessionPath, m_state->session, std::move(session));
+}
+
+void SamplePeers::DeleteSession() { DeleteAndPublish(m_core, kSessionPath, m_state->session); }
+
+void SamplePeers::SetConfiguration(BindingProperty configuration) {
+    SetAndPublish(m_core, kConfigurationPath, m_state->configuration, std::move(configuration));
+}
+
+void SamplePeers::DeleteConfiguration() {
+    DeleteAndPublish(m_core, kConfigurationPath, m_state->configuration);
+}
+
+std::optional<BindingProperty> SamplePeers::Session() const { return m_state->session.Current(); }
+
+std::optional<BindingProperty> SamplePeers::Configuration() const {
+    return m_state->configuration.Current();
+}
+
+const fs::path& SamplePeers::DataFolder() const noexcept { return m_state->folder; }
+
+} // namespace KzoHost

@@ -1,0 +1,75 @@
+// The peer plug-ins the match-history plug-in calls, played from a folder of
+// sample data: the game-data service, the login plug-in, the summoner plug-in
+// and the platform configuration.
+//
+// Files are read on every request, so edits to the folder show up at once.
+// The login session and the configuration are their files' content until the
+// host sets or deletes them; each such change is published to the plug-in as
+// a resource event.
+//
+// The folder holds matchlists/<accountId>.json, games/<gameId>.json,
+// gametimelines/<gameId>.json, delta.json, session.json, config.json,
+// recent-games.json and summoner-names.json (summoner id text -> name).
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "binding/binding_property.h"
+#include "host/host_core.h"
+
+namespace KzoHost {
+
+class SamplePeers {
+    struct State;
+    // Only Open constructs, once it has checked the folder.
+    struct OpenKey {
+        explicit OpenKey() = default;
+    };
+
+public:
+    /// Registers the peers with `core`, answering from `dataFolder`. Null, with
+    /// `error` set, when the folder does not exist or is not a folder.
+    /// `core` must outlive this object; the registered peers stay valid after
+    /// it is gone, answering from the folder and the last values set.
+    [[nodiscard]] static std::unique_ptr<SamplePeers> Open(HostCore& core,
+                                                           const std::filesystem::path& dataFolder,
+                                                           std::string& error);
+    SamplePeers(OpenKey, HostCore& core, std::shared_ptr<State> state);
+
+    SamplePeers(const SamplePeers&) = delete;
+    SamplePeers& operator=(const SamplePeers&) = delete;
+
+    /// Replaces the login session and publishes Create (when there was none)
+    /// or Update with the new value.
+    void SetSession(Nimbel::BindingProperty session);
+    /// Removes the login session and publishes Delete; nothing happens when
+    /// there is no session.
+    void DeleteSession();
+    /// The same for the match-history configuration namespace.
+    void SetConfiguration(Nimbel::BindingProperty configuration);
+    void DeleteConfiguration();
+
+    /// The current values; none when deleted, or while the host has not set
+    /// one and the file is missing or not valid JSON.
+    [[nodiscard]] std::optional<Nimbel::BindingProperty> Session() const;
+    [[nodiscard]] std::optional<Nimbel::BindingProperty> Configuration() const;
+
+    [[nodiscard]] const std::filesystem::path& DataFolder() const noexcept;
+
+    /// The resource paths the changes are published under.
+    static constexpr const char* kSessionPath = "/kzo-login/v1/session";
+    static constexpr const char* kConfigurationPath =
+        "/kzo-platform-config/v1/namespaces/NewMatchHistory";
+
+private:
+    void RegisterPeers();
+
+    HostCore& m_core;
+    // Shared with the registered handlers, which may outlive this object.
+    std::shared_ptr<State> m_state;
+};
+
+} // namespace KzoHost
