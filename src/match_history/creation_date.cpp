@@ -19,7 +19,7 @@ constexpr uint64_t kLastConvertibleSecond = 32535215999;
     return gmtime_r(&time, &calendar) != nullptr;
 }
 
-} // namespace
+}  // namespace
 
 std::string CreationDateText(uint64_t millisecondsSinceEpoch) {
     const uint64_t seconds = millisecondsSinceEpoch / 1000;
@@ -38,4 +38,4 @@ std::string CreationDateText(uint64_t millisecondsSinceEpoch) {
     return text;
 }
 
-} // namespace Nimbel::Client::MatchHistory
+}  // namespace Nimbel::Client::MatchHistory

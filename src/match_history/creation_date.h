@@ -13,4 +13,4 @@ namespace Nimbel::Client::MatchHistory {
 /// and gives the empty text.
 [[nodiscard]] std::string CreationDateText(uint64_t millisecondsSinceEpoch);
 
-} // namespace Nimbel::Client::MatchHistory
+}  // namespace Nimbel::Client::MatchHistory

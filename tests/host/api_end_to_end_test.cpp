@@ -69,9 +69,22 @@ TEST(ApiEndToEndTest, TheRealLibraryDescribesItsApiAndAnswersThroughItsEndpoints
     ASSERT_NE(resourceEvent, nullptr);
     EXPECT_EQ(resourceEvent->tags, (std::vector<std::string>{"xclient"}));
 
-    ASSERT_EQ(listing.endpoints.size(), 1u);
-    EXPECT_EQ(listing.endpoints[0].functionName, "GetKzoMatchHistoryV1WebUrl");
-    EXPECT_EQ(listing.endpoints[0].method, 2u);
+    const std::vector<std::string> functions = {
+        "GetKzoMatchHistoryV1Matchlist",
+        "GetKzoMatchHistoryV1FriendMatchlistsByAccountId",
+        "GetKzoMatchHistoryV1Delta",
+        "GetKzoMatchHistoryV1GamesByGameId",
+        "GetKzoMatchHistoryV1GameTimelinesByGameId",
+        "GetKzoMatchHistoryV1RecentlyPlayedSummoners",
+        "GetKzoMatchHistoryV1WebUrl",
+    };
+    ASSERT_EQ(listing.endpoints.size(), functions.size());
+    for (size_t i = 0; i < functions.size(); ++i) {
+        EXPECT_EQ(listing.endpoints[i].functionName, functions[i]);
+        EXPECT_EQ(listing.endpoints[i].method, 2u);
+    }
+    EXPECT_EQ(listing.endpoints[3].arguments.size(), 1u);
+    EXPECT_EQ(listing.endpoints[3].arguments[0].name, "gameId");
     KzoHost::EndpointCall call;
     call.path = "/kzo-match-history/v1/web-url";
     const KzoHost::EndpointReply reply =
