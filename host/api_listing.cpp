@@ -56,6 +56,8 @@ void WalkChain(const Record* first, KzoWord count, Read read) {
     endpoint.method = record.method;
     endpoint.methodName = TextOf(record.methodName);
     endpoint.pathTemplate = TextOf(record.pathTemplate);
+    endpoint.resultType =
+        TypeTextOf(function.resultKind, function.resultElementKind, function.resultTypeName);
     endpoint.tags = TagsOf(function.tags, function.tagCount);
     endpoint.onRequest = record.onRequest;
     endpoint.context = reinterpret_cast<void*>(function.reserved1);
@@ -64,7 +66,9 @@ void WalkChain(const Record* first, KzoWord count, Read read) {
     WalkChain(function.arguments, function.argumentCount, [&](const ArgumentRecord& argument) {
         const ArgumentLocationEntry location =
             locations != nullptr ? locations[index] : ArgumentLocationEntry{0, 0};
-        endpoint.arguments.push_back(ListedArgument{TextOf(argument.name), location.location});
+        endpoint.arguments.push_back(ListedArgument{
+            TextOf(argument.name), location.location,
+            TypeTextOf(argument.kind, argument.elementKind, argument.typeName)});
         ++index;
     });
     return endpoint;
@@ -136,9 +140,11 @@ std::string FormatApiListing(const ApiListing& listing) {
     for (const ListedEndpoint& endpoint : listing.endpoints) {
         const std::string method =
             endpoint.method == 8 ? endpoint.methodName : MethodText(endpoint.method);
-        text += "  " + method + " " + endpoint.pathTemplate + " (" + endpoint.functionName + ")\n";
+        text += "  " + method + " " + endpoint.pathTemplate + " -> " + endpoint.resultType + " (" +
+                endpoint.functionName + ")\n";
         for (const ListedArgument& argument : endpoint.arguments) {
-            text += "    " + argument.name + ": " + LocationText(argument.location) + "\n";
+            text += "    " + argument.name + ": " + argument.type + " from " +
+                    LocationText(argument.location) + "\n";
         }
     }
     text += "Types: " + std::to_string(listing.types.size()) + "\n";

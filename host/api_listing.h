@@ -14,6 +14,7 @@ namespace KzoHost {
 struct ListedArgument {
     std::string name;
     KzoWord location = 0; ///< 0 anywhere, 1 query, 2 path, 4 header, 5 body
+    std::string type;     ///< the kind's text or the registered type name, as for fields
 };
 
 struct ListedEndpoint {
@@ -22,6 +23,8 @@ struct ListedEndpoint {
     std::string methodName;
     std::string pathTemplate;
     std::vector<ListedArgument> arguments;
+    /// The handler's result: "uint64", "SomeRecord", "vector<SomeRecord>", ...
+    std::string resultType;
     std::vector<std::string> tags;
     EndpointRequestFn onRequest = nullptr;
     /// The context the core passes back in the request's word 4.
