@@ -1,5 +1,6 @@
 #include "host/endpoint_client.h"
 
+#include <algorithm>
 #include <memory>
 #include <string_view>
 
@@ -12,17 +13,12 @@
 namespace KzoHost {
 namespace {
 
-[[nodiscard]] bool Fits(const ListedEndpoint& endpoint, const EndpointCall& call) {
-    if (endpoint.method != 0 &&
-        (endpoint.method != call.method || (call.method == 8 && endpoint.methodName != call.methodName))) {
-        return false;
-    }
-    const std::string_view path = std::string_view(call.path).substr(0, call.path.find('?'));
-    std::vector<std::string_view> captures;
-    return Nimbel::RouteMatcher(endpoint.pathTemplate).Match(path, captures);
+[[nodiscard]] bool MethodFits(const ListedEndpoint& endpoint, const EndpointCall& call) {
+    return endpoint.method == 0 || (endpoint.method == call.method &&
+                                    (call.method != 8 || endpoint.methodName == call.methodName));
 }
 
-} // namespace
+}  // namespace
 
 RequestRecord::RequestRecord(const EndpointCall& call, void* endpointContext) {
     for (const auto& [name, value] : call.headers) {
@@ -90,14 +86,43 @@ EndpointReply CallEndpoint(EndpointRequestFn onRequest, void* context, const End
     return reply;
 }
 
-EndpointReply SendToEndpoint(const ApiDescriptionRoot* root, const EndpointCall& call) {
-    for (const ListedEndpoint& endpoint : ReadApiDescription(root).endpoints) {
-        if (!Fits(endpoint, call) || endpoint.onRequest == nullptr) continue;
-        EndpointReply reply = CallEndpoint(endpoint.onRequest, endpoint.context, call);
-        reply.functionName = endpoint.functionName;
-        return reply;
-    }
-    return EndpointReply{};
+EndpointDirectory::EndpointDirectory(const ApiDescriptionRoot* root)
+    : m_endpoints(ReadApiDescription(root).endpoints) {
+    m_routes.reserve(m_endpoints.size());
+    for (const ListedEndpoint& endpoint : m_endpoints) m_routes.emplace_back(endpoint.pathTemplate);
 }
 
-} // namespace KzoHost
+EndpointDirectory::~EndpointDirectory() = default;
+
+const ListedEndpoint* EndpointDirectory::Find(const EndpointCall& call) const {
+    const std::string_view path = std::string_view(call.path).substr(0, call.path.find('?'));
+    std::vector<std::string_view> captures;
+    for (size_t i = 0; i < m_endpoints.size(); ++i) {
+        const ListedEndpoint& endpoint = m_endpoints[i];
+        if (endpoint.onRequest == nullptr || !MethodFits(endpoint, call)) continue;
+        if (m_routes[i].Match(path, captures)) return &endpoint;
+    }
+    return nullptr;
+}
+
+bool EndpointDirectory::ServesPath(std::string_view path) const {
+    path = path.substr(0, path.find('?'));
+    std::vector<std::string_view> captures;
+    return std::any_of(m_routes.begin(), m_routes.end(), [&](const Nimbel::RouteMatcher& route) {
+        return route.Match(path, captures);
+    });
+}
+
+EndpointReply EndpointDirectory::Deliver(const EndpointCall& call) const {
+    const ListedEndpoint* endpoint = Find(call);
+    if (endpoint == nullptr) return EndpointReply{};
+    EndpointReply reply = CallEndpoint(endpoint->onRequest, endpoint->context, call);
+    reply.functionName = endpoint->functionName;
+    return reply;
+}
+
+EndpointReply SendToEndpoint(const ApiDescriptionRoot* root, const EndpointCall& call) {
+    return EndpointDirectory(root).Deliver(call);
+}
+
+}  // namespace KzoHost

@@ -12,14 +12,16 @@
 #include <vector>
 
 #include "abi/core_abi.h"
+#include "api/route_template.h"
 #include "binding/binding_property.h"
+#include "host/api_listing.h"
 
 namespace KzoHost {
 
 struct EndpointCall {
-    KzoWord method = 2;     ///< the boundary's method code; 2 is GET
-    std::string methodName; ///< method 8 only
-    std::string path;       ///< may carry a query after "?"
+    KzoWord method = 2;      ///< the boundary's method code; 2 is GET
+    std::string methodName;  ///< method 8 only
+    std::string path;        ///< may carry a query after "?"
     std::vector<std::pair<std::string, std::string>> headers;
     std::string contentType;
     /// Handed over as exactly these bytes, in a buffer of that size with no
@@ -64,6 +66,32 @@ struct EndpointReply {
 /// What a filled response record says; the record is only read.
 [[nodiscard]] EndpointReply ReadResponse(const CoreResponse& response);
 
+/// The endpoints of one API description, with their routes compiled once, as
+/// a core keeps them between requests.
+class EndpointDirectory {
+public:
+    explicit EndpointDirectory(const ApiDescriptionRoot* root);
+    ~EndpointDirectory();
+    EndpointDirectory(const EndpointDirectory&) = delete;
+    EndpointDirectory& operator=(const EndpointDirectory&) = delete;
+
+    /// The first endpoint, in chain order, whose method is 0 or the call's
+    /// (and, for method 8, whose method name is the call's) and whose path
+    /// template matches the call's path before any "?"; null when none does.
+    [[nodiscard]] const ListedEndpoint* Find(const EndpointCall& call) const;
+    /// Whether some endpoint's template matches `path`, whatever its method.
+    [[nodiscard]] bool ServesPath(std::string_view path) const;
+    /// Delivers `call` to the endpoint Find chooses; not delivered when none.
+    [[nodiscard]] EndpointReply Deliver(const EndpointCall& call) const;
+    [[nodiscard]] const std::vector<ListedEndpoint>& Endpoints() const noexcept {
+        return m_endpoints;
+    }
+
+private:
+    std::vector<ListedEndpoint> m_endpoints;
+    std::vector<Nimbel::RouteMatcher> m_routes;
+};
+
 /// Delivers `call` to the first endpoint record of `root`, in chain order,
 /// whose method is 0 or the call's (and, for method 8, whose method name is
 /// the call's) and whose path template matches the call's path before any
@@ -76,4 +104,4 @@ struct EndpointReply {
 [[nodiscard]] EndpointReply CallEndpoint(EndpointRequestFn onRequest, void* context,
                                          const EndpointCall& call);
 
-} // namespace KzoHost
+}  // namespace KzoHost

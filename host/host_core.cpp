@@ -143,7 +143,7 @@ void HostCore::Answer(CoreResponse& response, const CoreRequest& request) {
     if (request.body != nullptr) {
         peerRequest.body.assign(reinterpret_cast<const char*>(request.body), request.bodySize);
     }
-    m_sent.push_back(peerRequest);
+    if (m_recording) m_sent.push_back(peerRequest);
 
     const PeerHandler* peer = FindPeer(peerRequest.path);
     if (peer == nullptr) {
@@ -212,18 +212,21 @@ void HostCore::PublishResourceEvent(std::string_view uri, ResourceEventType type
 
 KzoWord HostCore::OnYield(const CoreFunctions* table) {
     HostCore& host = From(table);
-    host.m_waitCalls.push_back({WaitCall::Kind::Yield, {}});
+    if (host.m_recording) host.m_waitCalls.push_back({WaitCall::Kind::Yield, {}});
     host.RunPendingWork();
     return 0;
 }
 
 KzoWord HostCore::OnBeginWait(const CoreFunctions* table, const char* label, KzoWord) {
-    From(table).m_waitCalls.push_back({WaitCall::Kind::Begin, label != nullptr ? label : ""});
+    HostCore& host = From(table);
+    if (host.m_recording)
+        host.m_waitCalls.push_back({WaitCall::Kind::Begin, label != nullptr ? label : ""});
     return 0;
 }
 
 KzoWord HostCore::OnEndWait(const CoreFunctions* table) {
-    From(table).m_waitCalls.push_back({WaitCall::Kind::End, {}});
+    HostCore& host = From(table);
+    if (host.m_recording) host.m_waitCalls.push_back({WaitCall::Kind::End, {}});
     return 0;
 }
 

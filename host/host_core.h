@@ -42,6 +42,11 @@ public:
     /// Runs `work` at the next Yield (in posting order).
     void Post(std::function<void()> work) { m_pending.push_back(std::move(work)); }
 
+    /// Whether sent requests and wait calls are kept for inspection (the
+    /// default, for tests). A long-running host turns it off so that its
+    /// memory does not grow with every request.
+    void SetRecording(bool recording) noexcept { m_recording = recording; }
+
     [[nodiscard]] const std::vector<WaitCall>& WaitCalls() const noexcept { return m_waitCalls; }
     void ClearWaitCalls() { m_waitCalls.clear(); }
 
@@ -110,6 +115,7 @@ private:
     std::map<std::string, PeerHandler, std::less<>> m_peers;
     std::vector<PeerRequest> m_sent;
     size_t m_streamReads = 0;
+    bool m_recording = true;
     std::map<std::string, std::vector<Subscription>, std::less<>> m_subscriptions;
 };
 

@@ -1,0 +1,251 @@
+#include "host/plugin_session.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+
+#include "binding/core_value.h"
+#include "codecs/json_reader.h"
+#include "codecs/json_writer.h"
+
+namespace KzoHost {
+namespace {
+
+constexpr std::array<std::string_view, 4> kPeerPrefixes = {
+    "/kzo-acs/", "/kzo-login/", "/kzo-summoner/", "/kzo-platform-config/"};
+
+[[nodiscard]] bool IsPeerPath(std::string_view path) {
+    return std::any_of(kPeerPrefixes.begin(), kPeerPrefixes.end(),
+                       [path](std::string_view prefix) { return path.starts_with(prefix); });
+}
+
+[[nodiscard]] std::string Compact(const Nimbel::BindingProperty& value) {
+    std::string json = Nimbel::ValueToJson(value, nullptr, nullptr);
+    return json.empty() ? "null" : json;
+}
+
+[[nodiscard]] bool ReadJson(std::string_view text, Nimbel::BindingProperty& value,
+                            std::string& error) {
+    Nimbel::BindingStatus parsed = Nimbel::JsonToValue(text.data(), text.size());
+    if (!parsed.Ok()) {
+        error = parsed.ErrorMessage();
+        return false;
+    }
+    value = std::move(parsed.Value());
+    return true;
+}
+
+/// The "ids" of a query such as "ids=1,2,3" as a collection of unsigned
+/// numbers; false when a piece is not a number.
+[[nodiscard]] bool IdsOfQuery(std::string_view query, Nimbel::BindingProperty& ids) {
+    ids.MakeCollection();
+    std::string_view list;
+    while (!query.empty()) {
+        const std::string_view pair = query.substr(0, query.find('&'));
+        if (pair.starts_with("ids=")) list = pair.substr(4);
+        query.remove_prefix(std::min(query.size(), pair.size() + 1));
+    }
+    while (!list.empty()) {
+        const std::string_view piece = list.substr(0, list.find(','));
+        uint64_t id = 0;
+        const auto [end, status] = std::from_chars(piece.data(), piece.data() + piece.size(), id);
+        if (status != std::errc() || end != piece.data() + piece.size()) return false;
+        ids.Append() = id;
+        list.remove_prefix(std::min(list.size(), piece.size() + 1));
+    }
+    return true;
+}
+
+/// The arguments of a peer call, owned until the call returns.
+class PeerArguments {
+public:
+    PeerArguments() = default;
+    PeerArguments(const PeerArguments&) = delete;
+    PeerArguments& operator=(const PeerArguments&) = delete;
+    ~PeerArguments() {
+        for (CoreArgumentEntry& entry : m_entries) Nimbel::CoreValueRelease(entry.value);
+    }
+    void Append(const Nimbel::BindingProperty& value) {
+        m_entries.push_back(CoreArgumentEntry{});
+        Nimbel::PropertyToCoreValue(m_entries.back().value, value, nullptr);
+    }
+    [[nodiscard]] const std::vector<CoreArgumentEntry>& Entries() const noexcept {
+        return m_entries;
+    }
+
+private:
+    std::vector<CoreArgumentEntry> m_entries;
+};
+
+/// Reads a peer's answer and releases it: an error, a streamed JSON text or a
+/// value.
+[[nodiscard]] HostAnswer ReadPeerAnswer(CoreResponse& response) {
+    HostAnswer answer;
+    if (response.errorText != nullptr) {
+        const auto status = static_cast<int>(response.status);
+        answer = HostAnswer{status, ErrorJson(status, response.errorText)};
+    } else if (response.streamRead != nullptr) {
+        std::string text;
+        std::array<uint8_t, 4096> buffer{};
+        uint8_t more = 1;
+        bool ok = true;
+        while (ok && more != 0) {
+            uint32_t size = buffer.size();
+            ok = response.streamRead(response.stream, buffer.data(), &size, &more);
+            if (ok)
+                text.append(reinterpret_cast<const char*>(buffer.data()),
+                            std::min<size_t>(size, buffer.size()));
+        }
+        answer = ok ? HostAnswer{200, text} : HostAnswer{502, ErrorJson(502, "Stream read error")};
+    } else {
+        Nimbel::BindingProperty value;
+        CoreResponse conversion{};
+        if (Nimbel::CoreValueToProperty(&conversion, value, response.value, "<result>")) {
+            answer = HostAnswer{200, Compact(value)};
+        } else {
+            answer = HostAnswer{502, ErrorJson(502, conversion.errorText)};
+            Nimbel::CoreResultReleaseError(conversion);
+        }
+    }
+    if (response.streamClose != nullptr) response.streamClose(response.stream);
+    if (response.release != nullptr) response.release(&response);
+    return answer;
+}
+
+}  // namespace
+
+std::string ErrorJson(int status, std::string_view message) {
+    Nimbel::BindingProperty error;
+    error["status"] = static_cast<int64_t>(status);
+    error["message"] = message;
+    // Members are written in name order: "message" before "status".
+    return Nimbel::ValueToJson(error, nullptr, nullptr);
+}
+
+KzoWord MethodCodeOf(std::string_view method) noexcept {
+    static constexpr std::array<std::string_view, 7> kWords = {"DELETE", "GET",  "HEAD", "OPTIONS",
+                                                               "PATCH",  "POST", "PUT"};
+    for (size_t i = 0; i < kWords.size(); ++i) {
+        if (kWords[i] == method) return static_cast<KzoWord>(i + 1);
+    }
+    return 8;
+}
+
+std::unique_ptr<PluginSession> PluginSession::Open(const SessionOptions& options,
+                                                   std::string& error) {
+    auto session = std::make_unique<PluginSession>(OpenKey{});
+    if (options.logSink) session->m_core.SetLogSink(options.logSink);
+    session->m_core.SetRecording(false);
+    session->m_peers = SamplePeers::Open(session->m_core, options.dataFolder, error);
+    if (session->m_peers == nullptr) return nullptr;
+    session->m_library = PluginLibrary::Open(options.pluginPath, error);
+    if (session->m_library == nullptr) return nullptr;
+    if (!session->m_library->Load(CoreVersion{}, error)) {
+        error = options.pluginPath + ": " + error;
+        return nullptr;
+    }
+    if (!session->m_library->Start(*session->m_core.Context())) {
+        error = options.pluginPath + ": the plug-in refused to start";
+        return nullptr;
+    }
+    const ApiDescriptionRoot* root = session->m_library->Record().apiDescription;
+    session->m_listing = ReadApiDescription(root);
+    session->m_endpoints = std::make_unique<EndpointDirectory>(root);
+    return session;
+}
+
+PluginSession::~PluginSession() {
+    const std::lock_guard lock(m_lock);
+    if (m_library != nullptr) m_library->Stop();
+    m_library.reset();
+}
+
+std::array<uint64_t, 7> PluginSession::MemoryStats() const {
+    return m_library->MemoryStats();
+}
+
+HostAnswer PluginSession::Handle(const HostRequest& request) {
+    const std::lock_guard lock(m_lock);
+    const bool changesResource = (request.method == "PUT" || request.method == "DELETE") &&
+                                 (request.path == SamplePeers::kSessionPath ||
+                                  request.path == SamplePeers::kConfigurationPath);
+    if (changesResource) return ChangeResource(request);
+    if (IsPeerPath(request.path)) return AskPeer(request);
+    return CallPlugin(request);
+}
+
+HostAnswer PluginSession::ChangeResource(const HostRequest& request) {
+    const bool session = request.path == SamplePeers::kSessionPath;
+    if (request.method == "DELETE") {
+        if (session) {
+            m_peers->DeleteSession();
+        } else {
+            m_peers->DeleteConfiguration();
+        }
+        return HostAnswer{204, {}};
+    }
+    Nimbel::BindingProperty value;
+    std::string error;
+    if (!ReadJson(request.body, value, error)) return HostAnswer{400, ErrorJson(400, error)};
+    if (session) {
+        m_peers->SetSession(value);
+    } else {
+        m_peers->SetConfiguration(value);
+    }
+    return HostAnswer{200, Compact(value)};
+}
+
+HostAnswer PluginSession::AskPeer(const HostRequest& request) {
+    PeerArguments arguments;
+    if (!request.body.empty()) {
+        Nimbel::BindingProperty list;
+        std::string error;
+        if (!ReadJson(request.body, list, error)) return HostAnswer{400, ErrorJson(400, error)};
+        if (list.Kind() != Nimbel::BindingPropertyKind::Collection)
+            return HostAnswer{400, ErrorJson(400, "A peer's arguments are a JSON array")};
+        for (const Nimbel::BindingProperty& argument : list.Elements()) arguments.Append(argument);
+    } else if (request.query.find("ids=") != std::string::npos) {
+        Nimbel::BindingProperty ids;
+        if (!IdsOfQuery(request.query, ids))
+            return HostAnswer{400, ErrorJson(400, "ids must be numbers separated by commas")};
+        arguments.Append(ids);
+    }
+    const std::string path =
+        request.query.empty() ? request.path : request.path + "?" + request.query;
+    CoreRequest record{};
+    record.method = MethodCodeOf(request.method);
+    record.path = path.c_str();
+    record.arguments = arguments.Entries().empty() ? nullptr : arguments.Entries().data();
+    record.argumentCount = arguments.Entries().size();
+    alignas(KzoWord) CoreResponse response{};
+    const CoreFunctions* functions = m_core.Context()->functions;
+    functions->sendRequest(functions, &response, &record);
+    return ReadPeerAnswer(response);
+}
+
+HostAnswer PluginSession::CallPlugin(const HostRequest& request) {
+    EndpointCall call;
+    call.method = MethodCodeOf(request.method);
+    if (call.method == 8) call.methodName = request.method;
+    call.path = request.query.empty() ? request.path : request.path + "?" + request.query;
+    call.headers = request.headers;
+    call.contentType = request.contentType;
+    if (!request.body.empty()) call.body = request.body;
+
+    const ListedEndpoint* endpoint = m_endpoints->Find(call);
+    if (endpoint == nullptr) {
+        if (m_endpoints->ServesPath(request.path))
+            return HostAnswer{405,
+                              ErrorJson(405, request.method + " is not served at " + request.path)};
+        return HostAnswer{404, ErrorJson(404, "No endpoint serves " + request.path)};
+    }
+    const EndpointReply reply = CallEndpoint(endpoint->onRequest, endpoint->context, call);
+    if (reply.error.has_value()) {
+        const int status = reply.status != 0 ? static_cast<int>(reply.status) : 500;
+        return HostAnswer{status, ErrorJson(status, *reply.error)};
+    }
+    const int status = reply.status != 0 ? static_cast<int>(reply.status) : 200;
+    return HostAnswer{status, reply.json.empty() ? "null" : reply.json};
+}
+
+}  // namespace KzoHost
