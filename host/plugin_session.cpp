@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 
+#include "api/url_decode.h"
 #include "binding/core_value.h"
 #include "codecs/json_reader.h"
 #include "codecs/json_writer.h"
@@ -39,12 +40,13 @@ constexpr std::array<std::string_view, 4> kPeerPrefixes = {
 /// numbers; false when a piece is not a number.
 [[nodiscard]] bool IdsOfQuery(std::string_view query, Nimbel::BindingProperty& ids) {
     ids.MakeCollection();
-    std::string_view list;
+    std::string decoded;
     while (!query.empty()) {
         const std::string_view pair = query.substr(0, query.find('&'));
-        if (pair.starts_with("ids=")) list = pair.substr(4);
+        if (pair.starts_with("ids=")) decoded = Nimbel::UrlDecode(pair.substr(4));
         query.remove_prefix(std::min(query.size(), pair.size() + 1));
     }
+    std::string_view list = decoded;
     while (!list.empty()) {
         const std::string_view piece = list.substr(0, list.find(','));
         uint64_t id = 0;

@@ -10,14 +10,14 @@
 
 namespace {
 
-struct Run {
+struct HostRun {
     int exitCode = -1;
     std::string out; ///< standard output only
 };
 
-[[nodiscard]] Run RunHost(const std::string& arguments) {
+[[nodiscard]] HostRun RunHost(const std::string& arguments) {
     const std::string command = std::string(KZO_HOST_PATH) + " " + arguments + " 2>/dev/null";
-    Run run;
+    HostRun run;
     std::FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return run;
     char buffer[4096];
@@ -45,14 +45,14 @@ TEST(PluginHostCommandTest, ExitCodesFollowTheAnswer) {
         {"call /kzo-match-history/v1/matchlist --data /nonexistent-folder", 1, ""},
     };
     for (const Case& c : cases) {
-        const Run run = RunHost(c.arguments);
+        const HostRun run = RunHost(c.arguments);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments;
         if (c.out != nullptr) EXPECT_EQ(run.out.substr(0, run.out.find('\n')), c.out) << c.arguments;
     }
 }
 
 TEST(PluginHostCommandTest, DescribePrintsTheApiAsJson) {
-    const Run run = RunHost("describe");
+    const HostRun run = RunHost("describe");
     ASSERT_EQ(run.exitCode, 0);
     const Nimbel::BindingStatus parsed = Nimbel::JsonToValue(run.out.c_str());
     ASSERT_TRUE(parsed.Ok()) << parsed.ErrorMessage();
