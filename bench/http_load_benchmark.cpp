@@ -2,9 +2,8 @@
 // four keep-alive connections, with the plug-in's memory counters before and
 // after. Live bytes must come back to where they started: a request leaves
 // nothing behind in the plug-in.
-#include <httplib.h>
-
 #include <benchmark/benchmark.h>
+#include <httplib.h>
 
 #include <array>
 #include <atomic>
@@ -84,6 +83,9 @@ void BM_HttpGamesOverFourConnections(benchmark::State& state) {
         static_cast<double>(after[3] - before[3]) / kRequests;
     state.counters["peak_live_bytes"] = static_cast<double>(after[0]);
 }
-BENCHMARK(BM_HttpGamesOverFourConnections)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_HttpGamesOverFourConnections)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
 
-} // namespace
+}  // namespace

@@ -23,7 +23,7 @@ constexpr const char* kJson = "application/json";
     return host;
 }
 
-} // namespace
+}  // namespace
 
 HttpServer::HttpServer(PluginSession& session, RequestLog log)
     : m_session(session), m_log(std::move(log)), m_server(std::make_unique<httplib::Server>()) {
@@ -59,7 +59,8 @@ void HttpServer::HandleRequest(const httplib::Request& request, httplib::Respons
     }
     response.status = answer.status;
     if (answer.status != 204) response.set_content(answer.json, kJson);
-    if (m_log) m_log(request.method + " " + request.target + " -> " + std::to_string(answer.status));
+    if (m_log)
+        m_log(request.method + " " + request.target + " -> " + std::to_string(answer.status));
 }
 
 bool HttpServer::Bind(const std::string& address, int port, std::string& error) {
@@ -74,8 +75,12 @@ bool HttpServer::Bind(const std::string& address, int port, std::string& error) 
     return false;
 }
 
-bool HttpServer::Run() { return m_server->listen_after_bind(); }
+bool HttpServer::Run() {
+    return m_server->listen_after_bind();
+}
 
-void HttpServer::Stop() { m_server->stop(); }
+void HttpServer::Stop() {
+    m_server->stop();
+}
 
-} // namespace KzoHost
+}  // namespace KzoHost

@@ -12,7 +12,7 @@ namespace httplib {
 class Server;
 struct Request;
 struct Response;
-} // namespace httplib
+}  // namespace httplib
 
 namespace KzoHost {
 
@@ -56,4 +56,4 @@ private:
     int m_port = 0;
 };
 
-} // namespace KzoHost
+}  // namespace KzoHost

@@ -118,8 +118,8 @@ struct Options {
 void PrintCommandUsage(const Options& options, std::FILE* out) {
     const bool serve = options.command == "serve";
     const bool call = options.command == "call";
-    std::fputs(serve ? kServeUsage
-               : call ? kCallUsage
+    std::fputs(serve                           ? kServeUsage
+               : call                          ? kCallUsage
                : options.command == "describe" ? kDescribeUsage
                                                : kInfoUsage,
                out);
@@ -133,8 +133,8 @@ void PrintCommandUsage(const Options& options, std::FILE* out) {
         return argc < 2 ? 2 : 0;
     }
     options.command = argv[1];
-    if (options.command != "serve" && options.command != "call" &&
-        options.command != "describe" && options.command != "info") {
+    if (options.command != "serve" && options.command != "call" && options.command != "describe" &&
+        options.command != "info") {
         std::fprintf(stderr, "plugin-host: unknown command '%s'\n\n%s", argv[1], kUsage);
         return 2;
     }
@@ -222,9 +222,8 @@ int Serve(const Options& options) {
     auto session = OpenSession(options);
     if (session == nullptr) return 1;
     const HostCore::LogSink log = StandardErrorSink(options.logLevel);
-    KzoHost::HttpServer server(*session, [&log](const std::string& line) {
-        log(0, ("host: " + line).c_str());
-    });
+    KzoHost::HttpServer server(
+        *session, [&log](const std::string& line) { log(0, ("host: " + line).c_str()); });
     std::string error;
     if (!server.Bind(options.address, options.port, error)) {
         std::fprintf(stderr, "plugin-host: %s\n", error.c_str());
@@ -271,9 +270,9 @@ int Call(const Options& options) {
 int Describe(const Options& options) {
     auto library = LoadOnly(options);
     if (library == nullptr) return 1;
-    const KzoHost::ApiListing listing = KzoHost::ReadApiDescription(library->Record().apiDescription);
-    std::printf("%s\n",
-                Nimbel::ValueToJson(KzoHost::DescribeApi(listing), nullptr, "\n").c_str());
+    const KzoHost::ApiListing listing =
+        KzoHost::ReadApiDescription(library->Record().apiDescription);
+    std::printf("%s\n", Nimbel::ValueToJson(KzoHost::DescribeApi(listing), nullptr, "\n").c_str());
     library->Stop();
     return 0;
 }
@@ -291,12 +290,14 @@ int Info(const Options& options) {
     auto library = LoadOnly(options);
     if (library == nullptr) return 1;
     const PluginLoadRecord& record = library->Record();
-    std::printf("Loaded %s through %s\n", options.pluginPath.c_str(), library->ExportName().c_str());
+    std::printf("Loaded %s through %s\n", options.pluginPath.c_str(),
+                library->ExportName().c_str());
     std::printf("Plug-in \"%s\", plug-in API %u.%u.%u\n", record.shortName,
                 static_cast<unsigned>(record.major), static_cast<unsigned>(record.minor),
                 static_cast<unsigned>(record.patch));
-    std::fputs(KzoHost::FormatApiListing(KzoHost::ReadApiDescription(record.apiDescription)).c_str(),
-               stdout);
+    std::fputs(
+        KzoHost::FormatApiListing(KzoHost::ReadApiDescription(record.apiDescription)).c_str(),
+        stdout);
     PrintMemoryStats("after load", library->MemoryStats());
 
     HostCore core;
@@ -309,7 +310,7 @@ int Info(const Options& options) {
     return started ? 0 : 1;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     Options options;

@@ -8,6 +8,7 @@
 #include "binding/core_value.h"
 #include "codecs/json_reader.h"
 #include "codecs/json_writer.h"
+#include "plugin/outbound_request.h"
 
 namespace KzoHost {
 namespace {
@@ -57,27 +58,6 @@ constexpr std::array<std::string_view, 4> kPeerPrefixes = {
     }
     return true;
 }
-
-/// The arguments of a peer call, owned until the call returns.
-class PeerArguments {
-public:
-    PeerArguments() = default;
-    PeerArguments(const PeerArguments&) = delete;
-    PeerArguments& operator=(const PeerArguments&) = delete;
-    ~PeerArguments() {
-        for (CoreArgumentEntry& entry : m_entries) Nimbel::CoreValueRelease(entry.value);
-    }
-    void Append(const Nimbel::BindingProperty& value) {
-        m_entries.push_back(CoreArgumentEntry{});
-        Nimbel::PropertyToCoreValue(m_entries.back().value, value, nullptr);
-    }
-    [[nodiscard]] const std::vector<CoreArgumentEntry>& Entries() const noexcept {
-        return m_entries;
-    }
-
-private:
-    std::vector<CoreArgumentEntry> m_entries;
-};
 
 /// Reads a peer's answer and releases it: an error, a streamed JSON text or a
 /// value.
@@ -198,19 +178,20 @@ HostAnswer PluginSession::ChangeResource(const HostRequest& request) {
 }
 
 HostAnswer PluginSession::AskPeer(const HostRequest& request) {
-    PeerArguments arguments;
+    Nimbel::OutboundArguments arguments;  // positional, released after the call
     if (!request.body.empty()) {
         Nimbel::BindingProperty list;
         std::string error;
         if (!ReadJson(request.body, list, error)) return HostAnswer{400, ErrorJson(400, error)};
         if (list.Kind() != Nimbel::BindingPropertyKind::Collection)
             return HostAnswer{400, ErrorJson(400, "A peer's arguments are a JSON array")};
-        for (const Nimbel::BindingProperty& argument : list.Elements()) arguments.Append(argument);
+        for (const Nimbel::BindingProperty& argument : list.Elements())
+            arguments.Append(argument, nullptr);
     } else if (request.query.find("ids=") != std::string::npos) {
         Nimbel::BindingProperty ids;
         if (!IdsOfQuery(request.query, ids))
             return HostAnswer{400, ErrorJson(400, "ids must be numbers separated by commas")};
-        arguments.Append(ids);
+        arguments.Append(ids, nullptr);
     }
     const std::string path =
         request.query.empty() ? request.path : request.path + "?" + request.query;

@@ -2,9 +2,8 @@
 // HTTP with the real plug-in and the sample peers.
 #include "host/http_server.h"
 
-#include <httplib.h>
-
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <cstdio>
 #include <fstream>
@@ -31,13 +30,13 @@ namespace {
     for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
         std::ifstream in(table);
         std::string line;
-        std::getline(in, line); // header
+        std::getline(in, line);  // header
         while (std::getline(in, line)) {
             std::istringstream fields(line);
             std::string slot, local, remote, state;
             fields >> slot >> local >> remote >> state;
             const size_t colon = local.rfind(':');
-            if (colon == std::string::npos || state != "0A") continue; // 0A: listening
+            if (colon == std::string::npos || state != "0A") continue;  // 0A: listening
             if (std::stoi(local.substr(colon + 1), nullptr, 16) == port)
                 addresses.push_back(local.substr(0, colon));
         }
@@ -71,18 +70,12 @@ protected:
         int status = 0;
         std::string body;
     };
-    [[nodiscard]] Reply Get(const std::string& path) {
-        const auto result = client->Get(path);
-        EXPECT_TRUE(result) << path;
-        return result ? Reply{result->status, result->body} : Reply{};
-    }
+    [[nodiscard]] Reply Get(const std::string& path) { return Of(client->Get(path), path); }
     [[nodiscard]] Reply Put(const std::string& path, const std::string& body) {
-        const auto result = client->Put(path, body, "application/json");
-        EXPECT_TRUE(result) << path;
-        return result ? Reply{result->status, result->body} : Reply{};
+        return Of(client->Put(path, body, "application/json"), path);
     }
-    [[nodiscard]] Reply Delete(const std::string& path) {
-        const auto result = client->Delete(path);
+    [[nodiscard]] Reply Delete(const std::string& path) { return Of(client->Delete(path), path); }
+    [[nodiscard]] static Reply Of(const httplib::Result& result, const std::string& path) {
         EXPECT_TRUE(result) << path;
         return result ? Reply{result->status, result->body} : Reply{};
     }
@@ -97,7 +90,7 @@ TEST_F(HttpServerTest, EveryEndpointAnswersOverHttp) {
     struct Case {
         const char* path;
         int status;
-        const char* member; ///< a member the answer must have; null: any JSON
+        const char* member;  ///< a member the answer must have; null: any JSON
     };
     const Case cases[] = {
         {"/kzo-match-history/v1/matchlist", 200, "games"},
@@ -126,7 +119,8 @@ TEST_F(HttpServerTest, EveryEndpointAnswersOverHttp) {
         if (c.status != 200)
             EXPECT_EQ(answer["status"].ToString(), std::to_string(c.status)) << c.path;
     }
-    EXPECT_EQ(Get("/kzo-match-history/v1/web-url").body, R"("http://localhost:8080/match-history/")");
+    EXPECT_EQ(Get("/kzo-match-history/v1/web-url").body,
+              R"("http://localhost:8080/match-history/")");
     EXPECT_EQ(Get("/kzo-summoner/v2/summoner-names?ids=28034063,86397250").body,
               R"([{"displayName":"Player 0001"},{"displayName":"Player 0002"}])");
     EXPECT_EQ(Json(Get("/kzo-match-history/v1/recently-played-summoners").body).Size(), 24u);
@@ -181,5 +175,5 @@ TEST_F(HttpServerTest, OnlyTheLoopbackAddressIsBoundByDefault) {
     for (const std::string& address : addresses) EXPECT_EQ(address, "0100007F") << "127.0.0.1";
 }
 
-} // namespace
-} // namespace KzoHost
+}  // namespace
+}  // namespace KzoHost

@@ -1,7 +1,6 @@
 // The plugin-host program's commands, run as a user runs them.
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <string>
@@ -12,7 +11,7 @@ namespace {
 
 struct HostRun {
     int exitCode = -1;
-    std::string out; ///< standard output only
+    std::string out;  ///< standard output only
 };
 
 [[nodiscard]] HostRun RunHost(const std::string& arguments) {
@@ -31,7 +30,7 @@ TEST(PluginHostCommandTest, ExitCodesFollowTheAnswer) {
     struct Case {
         const char* arguments;
         int exitCode;
-        const char* out; ///< the first line of standard output; null: not checked
+        const char* out;  ///< the first line of standard output; null: not checked
     };
     const Case cases[] = {
         {"call /kzo-match-history/v1/web-url", 0, "\"http://localhost:8080/match-history/\""},
@@ -47,7 +46,8 @@ TEST(PluginHostCommandTest, ExitCodesFollowTheAnswer) {
     for (const Case& c : cases) {
         const HostRun run = RunHost(c.arguments);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments;
-        if (c.out != nullptr) EXPECT_EQ(run.out.substr(0, run.out.find('\n')), c.out) << c.arguments;
+        if (c.out != nullptr)
+            EXPECT_EQ(run.out.substr(0, run.out.find('\n')), c.out) << c.arguments;
     }
 }
 
@@ -61,4 +61,4 @@ TEST(PluginHostCommandTest, DescribePrintsTheApiAsJson) {
     EXPECT_EQ(parsed.Value()["events"].Size(), 6u);
 }
 
-} // namespace
+}  // namespace
