@@ -1,9 +1,13 @@
 // The plugin-host program's commands, run as a user runs them.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "codecs/json_reader.h"
 
@@ -61,4 +65,38 @@ TEST(PluginHostCommandTest, DescribePrintsTheApiAsJson) {
     EXPECT_EQ(parsed.Value()["events"].Size(), 6u);
 }
 
-}  // namespace
+TEST(PluginHostCommandTest, ServeStopsThePluginCleanlyOnCtrlC) {
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    std::vector<char*> argv = {const_cast<char*>(KZO_HOST_PATH), const_cast<char*>("serve"),
+                               const_cast<char*>("--port"), const_cast<char*>("0"), nullptr};
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, KZO_HOST_PATH, &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[1]);
+
+    // Wait until it serves, interrupt it, and read the rest of what it says.
+    std::FILE* err = fdopen(pipeEnds[0], "r");
+    ASSERT_NE(err, nullptr);
+    std::string said;
+    char line[1024];
+    while (std::fgets(line, sizeof line, err) != nullptr) {
+        said += line;
+        if (said.find("Ctrl-C stops") != std::string::npos) break;
+    }
+    ASSERT_NE(said.find("on http://127.0.0.1:"), std::string::npos) << said;
+    kill(child, SIGINT);
+    while (std::fgets(line, sizeof line, err) != nullptr) said += line;
+    std::fclose(err);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << said;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << said;
+    EXPECT_NE(said.find("plugin-host: stopped and unloaded"), std::string::npos) << said;
+}
+
+} // namespace
