@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include <thread>
+
 #include "codecs/json_writer.h"
 #include "host/api_documents.h"
 
@@ -76,10 +78,25 @@ bool HttpServer::Bind(const std::string& address, int port, std::string& error) 
 }
 
 bool HttpServer::Run() {
-    return m_server->listen_after_bind();
+    {
+        const std::lock_guard lock(m_runLock);
+        if (m_stopRequested) return true;
+        m_runStarted = true;
+    }
+    const bool served = m_server->listen_after_bind();
+    m_runFinished = true;
+    return served;
 }
 
 void HttpServer::Stop() {
+    {
+        const std::lock_guard lock(m_runLock);
+        m_stopRequested = true;
+        if (!m_runStarted) return;
+    }
+    // The server ignores a stop until its loop runs; Run has begun, so wait
+    // for the loop (or for Run to have ended on its own).
+    while (!m_server->is_running() && !m_runFinished) std::this_thread::yield();
     m_server->stop();
 }
 

@@ -2,8 +2,10 @@
 // address, so the plug-in can be tried with curl or any HTTP tool.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "host/plugin_session.h"
@@ -41,9 +43,11 @@ public:
     }
     /// The bound port; 0 before Bind.
     [[nodiscard]] int Port() const noexcept { return m_port; }
-    /// Serves until Stop; false when the server could not run.
+    /// Serves until Stop; false when the server could not run. Returns at
+    /// once when Stop came first.
     bool Run();
-    /// Ends Run from any thread; in-flight requests finish first.
+    /// Ends Run from any thread, also while Run is still starting; in-flight
+    /// requests finish first.
     void Stop();
 
 private:
@@ -54,6 +58,12 @@ private:
     std::unique_ptr<httplib::Server> m_server;
     std::string m_openApi;
     int m_port = 0;
+
+    // Stop must not be lost when it comes before the listening loop runs.
+    std::mutex m_runLock;
+    bool m_stopRequested = false;
+    bool m_runStarted = false;
+    std::atomic<bool> m_runFinished{false};
 };
 
 }  // namespace KzoHost
