@@ -36,9 +36,9 @@ TEST(AppModuleTest, LoadAnswersTheRecordAndNamesThePlugin) {
 TEST(AppModuleTest, StartRoutesTheLogToTheCoreAlone) {
     testing::ScopedFreshLogger logger;
     testing::ConsoleTargetsRestorer restore;
+    KzoHost::HostCore core; // outlives the module, which unsubscribes when it stops
     testing::LoadedModule loaded;
     testing::Load(loaded, 18, 0, 7);
-    KzoHost::HostCore core;
     std::vector<std::pair<KzoWord, std::string>> lines;
     core.SetLogSink([&](KzoWord level, const char* text) { lines.emplace_back(level, text); });
 
@@ -95,9 +95,9 @@ TEST(AppModuleTest, StartAnswersWhatOnStartAnswersAndSurvivesItsExceptions) {
         testing::ScopedFreshLogger logger;
         testing::ConsoleTargetsRestorer restore;
         testing::TestModule::behaviour = c.behaviour;
+        KzoHost::HostCore core;
         testing::LoadedModule loaded;
         testing::Load(loaded);
-        KzoHost::HostCore core;
         core.SetLogSink([](KzoWord, const char*) {});
         EXPECT_EQ(loaded.Start(core.Context()), c.started) << static_cast<int>(c.behaviour);
     }
@@ -105,11 +105,11 @@ TEST(AppModuleTest, StartAnswersWhatOnStartAnswersAndSurvivesItsExceptions) {
 }
 
 TEST(AppModuleTest, YieldWrapsOneYieldInItsOwnWait) {
+    testing::ConsoleTargetsRestorer restore;
+    KzoHost::HostCore core;
     testing::LoadedModule loaded;
     testing::Load(loaded);
-    KzoHost::HostCore core;
     core.SetLogSink([](KzoWord, const char*) {});
-    testing::ConsoleTargetsRestorer restore;
     ASSERT_TRUE(loaded.Start(core.Context()));
     loaded.Module().Yield();
     using Kind = KzoHost::HostCore::WaitCall::Kind;

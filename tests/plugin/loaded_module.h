@@ -65,8 +65,8 @@ struct ConsoleTargetsRestorer {
 /// A test module loaded and started on a reference host core.
 struct StartedModule {
     ConsoleTargetsRestorer restore;
+    KzoHost::HostCore core; // outlives the module, which unsubscribes when it stops
     LoadedModule loaded;
-    KzoHost::HostCore core;
 
     // The core's log lines are dropped unless `echoLog`: then they go to
     // standard error, where death tests look for a fatal report.
