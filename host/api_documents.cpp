@@ -88,8 +88,8 @@ using Nimbel::BindingProperty;
 
 // OpenAPI allows only these characters in a component name.
 [[nodiscard]] bool IsComponentNameCharacter(char c) noexcept {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '.' || c == '-' || c == '_';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '-' || c == '_';
 }
 
 [[nodiscard]] std::string ComponentNameOf(std::string_view typeName) {
@@ -235,7 +235,7 @@ constexpr int kMaxContainerNesting = 32;
         schema["additionalProperties"] = SchemaOf(*element, names, nesting + 1);
         return schema;
     }
-    return AnyValueSchema(); // "object", unlisted names and texts of no known shape
+    return AnyValueSchema();  // "object", unlisted names and texts of no known shape
 }
 
 // A description beside a "$ref" would be ignored by OpenAPI 3.0 readers.
@@ -301,7 +301,7 @@ void Describe(BindingProperty& schema, const std::string& description) {
 
 struct OpenApiPath {
     std::string path;
-    std::vector<std::string> parameters; ///< in template order, each name once
+    std::vector<std::string> parameters;  ///< in template order, each name once
 };
 
 // The template with every expression written "{name}", as OpenAPI has only
@@ -330,7 +330,7 @@ struct OpenApiPath {
             result.path += c;
         }
     }
-    if (!result.path.starts_with('/')) result.path.insert(0, "/");
+    if (!result.path.starts_with('/')) result.path = '/' + result.path;
     return result;
 }
 
@@ -460,7 +460,7 @@ private:
     return paths;
 }
 
-} // namespace
+}  // namespace
 
 Nimbel::BindingProperty DescribeApi(const ApiListing& listing) {
     BindingProperty document;
@@ -490,4 +490,4 @@ Nimbel::BindingProperty OpenApiDocument(const ApiListing& listing, std::string_v
     return document;
 }
 
-} // namespace KzoHost
+}  // namespace KzoHost

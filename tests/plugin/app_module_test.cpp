@@ -36,7 +36,7 @@ TEST(AppModuleTest, LoadAnswersTheRecordAndNamesThePlugin) {
 TEST(AppModuleTest, StartRoutesTheLogToTheCoreAlone) {
     testing::ScopedFreshLogger logger;
     testing::ConsoleTargetsRestorer restore;
-    KzoHost::HostCore core; // outlives the module, which unsubscribes when it stops
+    KzoHost::HostCore core;  // outlives the module, which unsubscribes when it stops
     testing::LoadedModule loaded;
     testing::Load(loaded, 18, 0, 7);
     std::vector<std::pair<KzoWord, std::string>> lines;
@@ -57,7 +57,8 @@ TEST(AppModuleTest, StartRoutesTheLogToTheCoreAlone) {
     EXPECT_EQ(lines, expected);
 
     loaded.Stop();
-    EXPECT_EQ(Logger::FindTarget("PluginLogTarget"), nullptr) << "destroying the module detaches it";
+    EXPECT_EQ(Logger::FindTarget("PluginLogTarget"), nullptr)
+        << "destroying the module detaches it";
     Log(kLogError, 0, "after stop");
     EXPECT_EQ(lines.size(), 2u);
 }
@@ -65,12 +66,12 @@ TEST(AppModuleTest, StartRoutesTheLogToTheCoreAlone) {
 TEST(AppModuleTest, AStartFindingAPluginTargetKeepsTheLoggerAsItIs) {
     testing::ScopedFreshLogger logger;
     testing::ConsoleTargetsRestorer restore;
+    KzoHost::HostCore firstCore;  // the cores outlive the modules, which unsubscribe when they stop
+    KzoHost::HostCore secondCore;
     testing::LoadedModule first;
     testing::LoadedModule second;
     testing::Load(first);
     testing::Load(second);
-    KzoHost::HostCore firstCore;
-    KzoHost::HostCore secondCore;
     int firstLines = 0;
     int secondLines = 0;
     firstCore.SetLogSink([&](KzoWord, const char*) { ++firstLines; });
@@ -90,7 +91,8 @@ TEST(AppModuleTest, StartAnswersWhatOnStartAnswersAndSurvivesItsExceptions) {
         testing::StartBehaviour behaviour;
         bool started;
     };
-    for (const Case c : {Case{testing::StartBehaviour::Succeed, true}, Case{testing::StartBehaviour::Refuse, false},
+    for (const Case c : {Case{testing::StartBehaviour::Succeed, true},
+                         Case{testing::StartBehaviour::Refuse, false},
                          Case{testing::StartBehaviour::Throw, false}}) {
         testing::ScopedFreshLogger logger;
         testing::ConsoleTargetsRestorer restore;
@@ -129,14 +131,15 @@ TEST(PluginNameTest, FullNamesByPluginType) {
     const Case cases[] = {
         {"backend", "jvp-be-kzo-match-history", false},
         {"frontend", "jvp-fe-kzo-match-history", false},
-        {"Backend", "jvp-xx-kzo-match-history", true}, // exact, case-sensitive
+        {"Backend", "jvp-xx-kzo-match-history", true},  // exact, case-sensitive
         {"", "jvp-xx-kzo-match-history", true},
     };
     for (const Case& c : cases) {
         testing::ScopedFreshLogger logger;
         testing::CaptureLogTarget capture;
         capture.Configure(kLogOkay, 0, 0, "#M");
-        const PluginName name = GetFullNameFromShortNameAndType("kzo-match-history", {c.typeName, "q"});
+        const PluginName name =
+            GetFullNameFromShortNameAndType("kzo-match-history", {c.typeName, "q"});
         EXPECT_EQ(name.fullName, c.fullName) << c.typeName;
         EXPECT_EQ(name.shortName, "kzo-match-history");
         EXPECT_EQ(name.typeName, c.typeName);
@@ -155,5 +158,5 @@ TEST(PluginNameTest, FullNamesByPluginType) {
     }
 }
 
-} // namespace
-} // namespace Nimbel
+}  // namespace
+}  // namespace Nimbel
