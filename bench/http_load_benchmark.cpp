@@ -50,6 +50,7 @@ void BM_HttpGamesOverFourConnections(benchmark::State& state) {
     for (int i = 0; i < kConnections; ++i) {
         clients.push_back(std::make_unique<httplib::Client>("127.0.0.1", server.Port()));
         clients.back()->set_keep_alive(true);
+        clients.back()->set_tcp_nodelay(true);
         static_cast<void>(clients.back()->Get(kGamePath));
     }
     const auto before = session->MemoryStats();
