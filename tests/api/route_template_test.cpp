@@ -1,7 +1,6 @@
 #include "api/route_template.h"
 
 #include <gtest/gtest.h>
-#include <pthread.h>
 
 #include <functional>
 #include <random>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "api/url_decode.h"
+#include "tests/codecs/small_stack.h"
 
 namespace Nimbel {
 namespace {
@@ -114,20 +114,6 @@ TEST(RouteTemplateTest, AgreesWithStdRegexOnGeneratedTemplatesAndPaths) {
     EXPECT_GT(matched, 500) << "the generator must produce matching paths too";
 }
 
-void RunOnSmallStack(size_t stackBytes, const std::function<void()>& work) {
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setstacksize(&attributes, stackBytes);
-    pthread_t thread;
-    auto body = [](void* argument) -> void* {
-        (*static_cast<const std::function<void()>*>(argument))();
-        return nullptr;
-    };
-    ASSERT_EQ(pthread_create(&thread, &attributes, body, const_cast<std::function<void()>*>(&work)), 0);
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attributes);
-}
-
 TEST(RouteTemplateTest, MillionCharacterPathsMatchOnASmallStack) {
     const std::string longSegment(1'000'000, 'a');
     struct Case {
@@ -143,14 +129,14 @@ TEST(RouteTemplateTest, MillionCharacterPathsMatchOnASmallStack) {
         {"/a/{+x}/{y}", "/a/" + longSegment + "/b", true, 1'000'000},
     };
     std::vector<int> results;
-    RunOnSmallStack(256 * 1024, [&] {
+    ASSERT_TRUE(testing::RunOnSmallStack(testing::kSmallStackBytes, [&] {
         for (const Case& c : cases) {
             std::vector<std::string_view> captures;
             const bool matched = RouteMatcher(c.pathTemplate).Match(c.path, captures);
             results.push_back(matched == c.matches &&
                               (!matched || captures[0].size() == c.firstCaptureLength));
         }
-    });
+    }));
     EXPECT_EQ(results, std::vector<int>(std::size(cases), 1));
 }
 

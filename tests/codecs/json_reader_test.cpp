@@ -4,7 +4,6 @@
 #include "codecs/json_reader.h"
 
 #include <gtest/gtest.h>
-#include <pthread.h>
 
 #include <cstdio>
 #include <functional>
@@ -13,6 +12,7 @@
 
 #include "binding/internal/page_source.h"
 #include "diagnostics/allocator.h"
+#include "tests/codecs/small_stack.h"
 
 namespace Nimbel {
 namespace {
@@ -296,21 +296,6 @@ TEST(JsonReaderTest, LengthFormNeverReadsPastItsEnd) {
     }
 }
 
-void RunOnStack(size_t stackBytes, const std::function<void()>& work) {
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setstacksize(&attributes, stackBytes);
-    pthread_t thread;
-    auto body = [](void* argument) -> void* {
-        (*static_cast<const std::function<void()>*>(argument))();
-        return nullptr;
-    };
-    ASSERT_EQ(pthread_create(&thread, &attributes, body, const_cast<std::function<void()>*>(&work)),
-              0);
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attributes);
-}
-
 // Containers from the root down along first children.
 size_t Depth(const BindingProperty& value) {
     size_t depth = 0;
@@ -331,13 +316,8 @@ size_t Depth(const BindingProperty& value) {
 }
 
 // Reading recurses once per level, and so do destroying and walking the
-// value; the limit keeps all of them within a small thread's stack. The
-// address sanitizer's red zones make every frame about three times larger.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr size_t kSmallStackBytes = 1024 * 1024;
-#else
-constexpr size_t kSmallStackBytes = 256 * 1024;
-#endif
+// value; the limit keeps all of them within a small thread's stack.
+using testing::kSmallStackBytes;
 
 TEST(JsonReaderTest, NestingStopsPastAThousandLevelsEvenOnASmallStack) {
     const std::string thousandArrays = std::string(1000, '[') + std::string(1000, ']');
@@ -353,14 +333,14 @@ TEST(JsonReaderTest, NestingStopsPastAThousandLevelsEvenOnASmallStack) {
 
     std::vector<std::string> outcomes;
     std::vector<size_t> depths;
-    RunOnStack(kSmallStackBytes, [&] {
+    ASSERT_TRUE(testing::RunOnSmallStack(kSmallStackBytes, [&] {
         for (const std::string* text :
              {&thousandArrays, &thousandMixed, &millionArrays, &objectPastTheLimit}) {
             const BindingStatus status = JsonToValue(text->c_str());
             outcomes.push_back(status.Ok() ? "ok" : std::string(status.ErrorMessage()));
             depths.push_back(status.Ok() ? Depth(status.Value()) : 0);
         }
-    });
+    }));
     ASSERT_EQ(outcomes.size(), 4u);
     EXPECT_EQ(outcomes[0], "ok");
     EXPECT_EQ(depths[0], 1000u);

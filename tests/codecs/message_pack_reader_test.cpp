@@ -333,7 +333,7 @@ TEST(MessagePackReaderTest, CountsAnnouncedByHeadersReserveNoMoreThanTheInputCan
 TEST(MessagePackReaderTest, RefusesAMillionLevelsOnASmallStack) {
     const Bytes bytes = Nested(1000000, {0x91});
     std::string message;
-    const bool ran = testing::RunOnSmallStack(256 * 1024, [&] {
+    const bool ran = testing::RunOnSmallStack(testing::kSmallStackBytes, [&] {
         size_t consumed = 0;
         const BindingStatus status = MessagePackToValue(bytes.data(), bytes.size(), consumed);
         message = std::string(status.ErrorMessage());

@@ -269,7 +269,7 @@ TEST(YamlReaderTest, CountsTheDepthThatAnAliasCopies) {
 TEST(YamlReaderTest, RefusesAMillionLevelsOnASmallStackWithoutParsingThemAll) {
     const std::string text = Repeat("[", 1000000);
     std::string message;
-    const bool ran = testing::RunOnSmallStack(256 * 1024, [&] {
+    const bool ran = testing::RunOnSmallStack(testing::kSmallStackBytes, [&] {
         const BindingStatus status = YamlToValue(text.data(), text.size());
         message = std::string(status.ErrorMessage());
     });
