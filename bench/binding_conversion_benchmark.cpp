@@ -25,6 +25,7 @@
 #include "binding/native_to_value.h"
 #include "binding/value_to_native.h"
 #include "binding/internal/page_source.h"
+#include "codecs/internal/counted_json_allocator.h"
 #include "diagnostics/allocator.h"
 #include "match_history/match_history_records.h"
 #include "match_history/match_history_registration.h"
@@ -172,19 +173,7 @@ BENCHMARK(BM_GameNativeToValue)->Unit(benchmark::kMicrosecond)->ArgName("warm")-
 
 // ---- By hand, with RapidJSON ------------------------------------------------
 
-class CountedBaseAllocator {
-public:
-    static const bool kNeedFree = true;
-    void* Malloc(size_t size) { return size != 0 ? Allocate(size) : nullptr; }
-    void* Realloc(void* block, size_t, size_t newSize) {
-        if (newSize == 0) {
-            Free(block);
-            return nullptr;
-        }
-        return Reallocate(block, newSize);
-    }
-    static void Free(void* block) { Nimbel::Free(block); }
-};
+using CountedBaseAllocator = internal::CountedJsonAllocator;
 
 using PoolAllocator = rapidjson::MemoryPoolAllocator<CountedBaseAllocator>;
 using JsonDocument =

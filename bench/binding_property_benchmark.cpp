@@ -12,6 +12,7 @@
 #include "binding/binding_property.h"
 #include "binding/binding_visitor.h"
 #include "binding/internal/page_source.h"
+#include "codecs/internal/counted_json_allocator.h"
 #include "diagnostics/allocator.h"
 #include "bench_support.h"
 
@@ -45,19 +46,7 @@ size_t CountNodes(const BindingProperty& value) {
 
 // ---- RapidJSON through the counted allocator --------------------------------
 
-class CountedBaseAllocator {
-public:
-    static const bool kNeedFree = true;
-    void* Malloc(size_t size) { return size != 0 ? Allocate(size) : nullptr; }
-    void* Realloc(void* block, size_t, size_t newSize) {
-        if (newSize == 0) {
-            Free(block);
-            return nullptr;
-        }
-        return Reallocate(block, newSize);
-    }
-    static void Free(void* block) { Nimbel::Free(block); }
-};
+using CountedBaseAllocator = internal::CountedJsonAllocator;
 
 using PoolAllocator = rapidjson::MemoryPoolAllocator<CountedBaseAllocator>;
 using JsonDocument =

@@ -21,6 +21,7 @@
 #include "binding/internal/page_source.h"
 #include "codecs/json_reader.h"
 #include "codecs/json_writer.h"
+#include "codecs/internal/counted_json_allocator.h"
 #include "diagnostics/allocator.h"
 #include "bench_support.h"
 
@@ -113,19 +114,7 @@ private:
 
 
 // RapidJSON's document over the counted heap, so its bytes show in the counters.
-class CountedBaseAllocator {
-public:
-    static const bool kNeedFree = true;
-    void* Malloc(size_t size) { return size != 0 ? Allocate(size) : nullptr; }
-    void* Realloc(void* block, size_t, size_t newSize) {
-        if (newSize == 0) {
-            Free(block);
-            return nullptr;
-        }
-        return Reallocate(block, newSize);
-    }
-    static void Free(void* block) { Nimbel::Free(block); }
-};
+using CountedBaseAllocator = internal::CountedJsonAllocator;
 using CountedDocument = rapidjson::GenericDocument<
     rapidjson::UTF8<>, rapidjson::MemoryPoolAllocator<CountedBaseAllocator>, CountedBaseAllocator>;
 
