@@ -25,7 +25,7 @@ void ResourceObserverBase::ClearResourceHandlers() {
 std::vector<ResourceHandler> ResourceObserverBase::HandlersFor(std::string_view path) const {
     std::vector<ResourceHandler> handlers;
     const std::lock_guard lock(m_resourceLock);
-    if (const auto exact = m_exactHandlers.find(std::string(path)); exact != m_exactHandlers.end())
+    if (const auto exact = m_exactHandlers.find(path); exact != m_exactHandlers.end())
         handlers.push_back(exact->second);
     for (const auto& [pattern, handler] : m_wildcardHandlers) {
         if (WildcardPathMatches(pattern, path)) handlers.push_back(handler);

@@ -56,6 +56,7 @@ protected:
 
 private:
     struct Fnv1aHash {
+        using is_transparent = void;  // paths are looked up without a copy
         [[nodiscard]] size_t operator()(std::string_view text) const noexcept {
             return Fnv1a(text);
         }
@@ -65,7 +66,7 @@ private:
 
     BindingTypeRegistry* m_typeRegistry = nullptr;
     mutable std::mutex m_resourceLock;
-    std::unordered_map<std::string, ResourceHandler, Fnv1aHash> m_exactHandlers;
+    std::unordered_map<std::string, ResourceHandler, Fnv1aHash, std::equal_to<>> m_exactHandlers;
     std::vector<std::pair<std::string, ResourceHandler>> m_wildcardHandlers;
 };
 
