@@ -6,6 +6,9 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
+echo "== wording of code, tests and file names"
+bash scripts/check-wording.sh
+
 jobs=$(nproc)
 
 run_suite() {

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "diagnostics/fnv1a.h"
-#include "diagnostics/internal/parsed_format_specifier.h"
+#include "diagnostics/internal/parsed_format_directive.h"
 
 namespace Nimbel {
 
@@ -249,9 +249,9 @@ void PrepareTemplate(std::string_view tmpl, const NamedValue* args, size_t count
             text.Append("%%");
             at += 2;
         } else if (c == '%') {
-            internal::ParsedFormatSpec parsed;
+            internal::ParsedFormatDirective parsed;
             size_t sequence = index;
-            if (!internal::ParseFormatSpec(tmpl, at, count, sequence, parsed)) return;
+            if (!internal::ParseFormatDirective(tmpl, at, count, sequence, parsed)) return;
             if (parsed.valueArg <= count) text.Append(tmpl.substr(at, parsed.end - at));
             index = parsed.valueArg + 1;
             at = parsed.end;

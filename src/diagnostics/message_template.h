@@ -4,7 +4,7 @@
 // yields both the message and the structured values of an error record.
 //
 // Template syntax, outside a placeholder: "{{" is "{", "}}" and a lone "}" are
-// "}", "%%" stays "%%", a printf-style conversion specification passes through when its
+// "}", "%%" stays "%%", a printf-style conversion directive passes through when its
 // argument exists. Inside "{...}" ("{#...}" for a typed placeholder): "!"
 // hides the value from the text, "?" starts the text written instead of a
 // false, zero or empty value, ":" starts the conversion ({count:5d}), "\"
@@ -134,8 +134,8 @@ private:
 /// named values of args[0..count) in `values`, with these readings: the trailing whitespace that a hidden placeholder
 /// removes is only whitespace this call appended; a conversion text given
 /// empty ("{n:}") counts as none, while an alternative text given empty
-/// ("{n?}") is one; a placeholder or conversion specification the template ends inside
-/// is dropped; a conversion specification too long to read ends the preparation. A bare
+/// ("{n?}") is one; a placeholder or conversion directive the template ends inside
+/// is dropped; a conversion directive too long to read ends the preparation. A bare
 /// "%N" that the next output would extend with a digit or "$" ("{n}0") is
 /// written with its position and the default conversion of the value's kind
 /// ("%1$lld0"), so Format reads it as the same argument.

@@ -5,12 +5,12 @@
 #include <cstring>
 #include <limits>
 
-#include "diagnostics/internal/parsed_format_specifier.h"
+#include "diagnostics/internal/parsed_format_directive.h"
 
 namespace Nimbel {
 namespace {
 
-using internal::ParsedFormatSpec;
+using internal::ParsedFormatDirective;
 
 // Widths and precisions far beyond the room left would only make snprintf pad
 // or compute digits that are cut anyway, possibly for seconds or gigabytes:
@@ -42,10 +42,10 @@ struct NumberFields {
 // and it sets the length of the output (every number conversion but %g
 // without "#", which drops trailing zeros), the width is reduced by as much,
 // so that the padding before the number keeps its size.
-NumberFields ClampNumberFields(const FormatSpec& specifier, size_t room, bool precisionSetsLength) {
+NumberFields ClampNumberFields(const FormatDirective& directive, size_t room, bool precisionSetsLength) {
     const int64_t roomLimit = RoomLimit(room);
-    int64_t width = specifier.width;
-    int64_t precision = specifier.hasPrecision ? specifier.precision : 0;
+    int64_t width = directive.width;
+    int64_t precision = directive.hasPrecision ? directive.precision : 0;
     const int64_t precisionLimit = roomLimit + kPrecisionMargin;
     if (precision > precisionLimit) {
         if (precisionSetsLength) width = std::max<int64_t>(0, width - (precision - precisionLimit));
@@ -61,11 +61,11 @@ NumberFields ClampNumberFields(const FormatSpec& specifier, size_t room, bool pr
 // so the format never holds more than 12 characters.
 class CFormat {
 public:
-    CFormat(const FormatSpec& specifier, const char* flags, bool withPrecision, const char* length,
+    CFormat(const FormatDirective& directive, const char* flags, bool withPrecision, const char* length,
             char conversion) {
         Put('%');
         for (const char* flag = flags; *flag != '\0'; ++flag) {
-            if (HasFlag(specifier, *flag)) Put(*flag);
+            if (HasFlag(directive, *flag)) Put(*flag);
         }
         Put('*');
         if (withPrecision) {
@@ -78,13 +78,13 @@ public:
     [[nodiscard]] const char* c_str() const { return text_; }
 
 private:
-    static bool HasFlag(const FormatSpec& specifier, char flag) {
+    static bool HasFlag(const FormatDirective& directive, char flag) {
         switch (flag) {
-            case '-': return specifier.leftAlign;
-            case '+': return specifier.forceSign;
-            case ' ': return specifier.spaceSign;
-            case '#': return specifier.alternate;
-            case '0': return specifier.zeroPad;
+            case '-': return directive.leftAlign;
+            case '+': return directive.forceSign;
+            case ' ': return directive.spaceSign;
+            case '#': return directive.alternate;
+            case '0': return directive.zeroPad;
             default: return false;
         }
     }
@@ -105,27 +105,27 @@ int Print(char* out, size_t room, const CFormat& format, Values... values) {
 }
 
 // Integer kinds. `bits` holds the value sign- or zero-extended to 64 bits.
-int WriteInteger(char* out, size_t room, const FormatSpec& specifier, uint64_t bits) {
-    const char conversion = specifier.conversion;
+int WriteInteger(char* out, size_t room, const FormatDirective& directive, uint64_t bits) {
+    const char conversion = directive.conversion;
     if (conversion == 'c') {
         // "%c" takes an int and defines neither precision, "#", "0" nor a length.
-        const CFormat format(specifier, "-", false, "", 'c');
-        const int width = ClampField(specifier.width, RoomLimit(room) + 1);
+        const CFormat format(directive, "-", false, "", 'c');
+        const int width = ClampField(directive.width, RoomLimit(room) + 1);
         return Print(out, room, format, width, static_cast<int>(static_cast<uint32_t>(bits)));
     }
     const bool isSigned = conversion == 'd' || conversion == 'i';
     // The platform's build was 32-bit: only "ll" and "j" converted 64 bits.
-    const bool wide = std::strcmp(specifier.length, "ll") == 0 || std::strcmp(specifier.length, "j") == 0;
+    const bool wide = std::strcmp(directive.length, "ll") == 0 || std::strcmp(directive.length, "j") == 0;
     const char* length = wide ? "ll" : "";
-    if (std::strcmp(specifier.length, "h") == 0 || std::strcmp(specifier.length, "hh") == 0) {
-        length = specifier.length; // defined on the int passed: the value is narrowed further
+    if (std::strcmp(directive.length, "h") == 0 || std::strcmp(directive.length, "hh") == 0) {
+        length = directive.length; // defined on the int passed: the value is narrowed further
     }
     const char* flags = isSigned ? "-+ 0" : "-+ #0";
-    const CFormat format(specifier, flags, specifier.hasPrecision, length, conversion);
-    const auto [width, precision] = ClampNumberFields(specifier, room, /*precisionSetsLength=*/true);
+    const CFormat format(directive, flags, directive.hasPrecision, length, conversion);
+    const auto [width, precision] = ClampNumberFields(directive, room, /*precisionSetsLength=*/true);
     // Structured bindings are copied in by name: clang 14 cannot capture them.
     const auto print = [&, width = width, precision = precision](auto value) {
-        return specifier.hasPrecision ? Print(out, room, format, width, precision, value)
+        return directive.hasPrecision ? Print(out, room, format, width, precision, value)
                                       : Print(out, room, format, width, value);
     };
     if (wide) {
@@ -136,13 +136,13 @@ int WriteInteger(char* out, size_t room, const FormatSpec& specifier, uint64_t b
     return isSigned ? print(static_cast<int>(low)) : print(static_cast<unsigned int>(low));
 }
 
-int WriteSigned(char* out, size_t room, const FormatSpec& specifier, const FormatValue& value) noexcept {
-    return WriteInteger(out, room, specifier, static_cast<uint64_t>(value.signedValue));
+int WriteSigned(char* out, size_t room, const FormatDirective& directive, const FormatValue& value) noexcept {
+    return WriteInteger(out, room, directive, static_cast<uint64_t>(value.signedValue));
 }
 
-int WriteUnsigned(char* out, size_t room, const FormatSpec& specifier,
+int WriteUnsigned(char* out, size_t room, const FormatDirective& directive,
                   const FormatValue& value) noexcept {
-    return WriteInteger(out, room, specifier, value.unsignedValue);
+    return WriteInteger(out, room, directive, value.unsignedValue);
 }
 
 int32_t ReadSigned(const FormatValue& value) noexcept {
@@ -153,28 +153,28 @@ int32_t ReadUnsigned(const FormatValue& value) noexcept {
     return static_cast<int32_t>(value.unsignedValue);
 }
 
-int WriteDouble(char* out, size_t room, const FormatSpec& specifier, const FormatValue& value) noexcept {
+int WriteDouble(char* out, size_t room, const FormatDirective& directive, const FormatValue& value) noexcept {
     // Any length ("L", "l", ...) is dropped: the value passed is a double.
-    const CFormat format(specifier, "-+ #0", specifier.hasPrecision, "", specifier.conversion);
-    const bool dropsZeros = (specifier.conversion == 'g' || specifier.conversion == 'G') && !specifier.alternate;
-    const auto [width, precision] = ClampNumberFields(specifier, room, !dropsZeros);
-    return specifier.hasPrecision ? Print(out, room, format, width, precision, value.doubleValue)
+    const CFormat format(directive, "-+ #0", directive.hasPrecision, "", directive.conversion);
+    const bool dropsZeros = (directive.conversion == 'g' || directive.conversion == 'G') && !directive.alternate;
+    const auto [width, precision] = ClampNumberFields(directive, room, !dropsZeros);
+    return directive.hasPrecision ? Print(out, room, format, width, precision, value.doubleValue)
                              : Print(out, room, format, width, value.doubleValue);
 }
 
-int WriteCText(char* out, size_t room, const FormatSpec& specifier, const FormatValue& value) noexcept {
+int WriteCText(char* out, size_t room, const FormatDirective& directive, const FormatValue& value) noexcept {
     // Read no further than the precision allows: the text need not end before it.
     const char* text = value.cText;
-    const size_t limit = specifier.hasPrecision ? static_cast<size_t>(specifier.precision)
+    const size_t limit = directive.hasPrecision ? static_cast<size_t>(directive.precision)
                                            : std::numeric_limits<size_t>::max();
     size_t length = 0;
     while (length < limit && text[length] != '\0') ++length;
-    return WriteFormatText(out, room, specifier, std::string_view(text, length));
+    return WriteFormatText(out, room, directive, std::string_view(text, length));
 }
 
-int WriteTextRef(char* out, size_t room, const FormatSpec& specifier,
+int WriteTextRef(char* out, size_t room, const FormatDirective& directive,
                  const FormatValue& value) noexcept {
-    return WriteFormatText(out, room, specifier, std::string_view(value.text.data, value.text.size));
+    return WriteFormatText(out, room, directive, std::string_view(value.text.data, value.text.size));
 }
 
 // Reads a "*" argument into a width or precision. False stops formatting.
@@ -186,39 +186,39 @@ bool ReadStar(const FormatArg* args, size_t count, size_t arg, int64_t& value) {
     return true;
 }
 
-// Completes the conversion specification for the value's kind. False
+// Completes the conversion directive for the value's kind. False
 // stops formatting.
-bool Resolve(ParsedFormatSpec& parsed, const FormatArg* args, size_t count) {
-    FormatSpec& specifier = parsed.specifier;
+bool Resolve(ParsedFormatDirective& parsed, const FormatArg* args, size_t count) {
+    FormatDirective& directive = parsed.directive;
     if (parsed.valueArg > count) return false;
     if (parsed.widthArg != 0) {
         int64_t width = 0;
         if (!ReadStar(args, count, parsed.widthArg, width)) return false;
         if (width < 0) {
-            specifier.leftAlign = true;
+            directive.leftAlign = true;
             width = -width;
         }
-        specifier.width = static_cast<int32_t>(std::min<int64_t>(width, INT32_MAX));
+        directive.width = static_cast<int32_t>(std::min<int64_t>(width, INT32_MAX));
     }
     if (parsed.precisionArg != 0) {
         int64_t precision = 0;
         if (!ReadStar(args, count, parsed.precisionArg, precision)) return false;
         // A negative precision is taken as if none were given.
-        specifier.hasPrecision = precision >= 0;
-        specifier.precision = static_cast<int32_t>(std::max<int64_t>(precision, 0));
+        directive.hasPrecision = precision >= 0;
+        directive.precision = static_cast<int32_t>(std::max<int64_t>(precision, 0));
     }
     const FormatKind& kind = args[parsed.valueArg - 1].kind();
     if (parsed.bare) {
         // Short enough: a length text has at most two characters.
-        for (size_t i = 0; kind.lengthText[i] != '\0' && i + 1 < sizeof specifier.length; ++i) {
-            specifier.length[i] = kind.lengthText[i];
+        for (size_t i = 0; kind.lengthText[i] != '\0' && i + 1 < sizeof directive.length; ++i) {
+            directive.length[i] = kind.lengthText[i];
             parsed.Append(kind.lengthText[i]);
         }
-        specifier.conversion = kind.conversions[0];
-        parsed.Append(specifier.conversion);
-    } else if (std::strchr(kind.conversions, specifier.conversion) == nullptr) {
-        specifier.conversion = kind.conversions[0];
-        specifier.text[parsed.textLength - 1] = specifier.conversion;
+        directive.conversion = kind.conversions[0];
+        parsed.Append(directive.conversion);
+    } else if (std::strchr(kind.conversions, directive.conversion) == nullptr) {
+        directive.conversion = kind.conversions[0];
+        directive.text[parsed.textLength - 1] = directive.conversion;
     }
     return true;
 }
@@ -251,16 +251,16 @@ const FormatKind kFormatCText{&WriteCText, nullptr, false, "s", ""};
 const FormatKind kFormatOwnedText{&WriteTextRef, nullptr, false, "s", ""};
 const FormatKind kFormatTextView{&WriteTextRef, nullptr, false, "s", ""};
 
-int WriteFormatText(char* out, size_t room, const FormatSpec& specifier,
+int WriteFormatText(char* out, size_t room, const FormatDirective& directive,
                     std::string_view text) noexcept {
     // "%.*s" reads at most `length` characters: the text need not end with a NUL.
-    const size_t length = specifier.hasPrecision
-                              ? std::min(text.size(), static_cast<size_t>(specifier.precision))
+    const size_t length = directive.hasPrecision
+                              ? std::min(text.size(), static_cast<size_t>(directive.precision))
                               : text.size();
     const int precision = ClampField(static_cast<int64_t>(std::min<size_t>(length, INT32_MAX)),
                                      kFieldLimit);
-    const int width = ClampField(specifier.width, RoomLimit(room) + precision);
-    const CFormat format(specifier, "-", true, "", 's');
+    const int width = ClampField(directive.width, RoomLimit(room) + precision);
+    const CFormat format(directive, "-", true, "", 's');
     const char* data = text.data() != nullptr ? text.data() : "";
     return Print(out, room, format, width, precision, data);
 }
@@ -291,12 +291,12 @@ size_t Format(char* out, size_t capacity, const char* format, const FormatArg* a
             at += 2;
             continue;
         }
-        ParsedFormatSpec parsed;
-        if (!internal::ParseFormatSpec(text, at, count, sequence, parsed)) break;
+        ParsedFormatDirective parsed;
+        if (!internal::ParseFormatDirective(text, at, count, sequence, parsed)) break;
         if (!Resolve(parsed, args, count)) break;
         const size_t room = capacity - written;
         const FormatArg& arg = args[parsed.valueArg - 1];
-        const int result = arg.kind().write(out + written, room, parsed.specifier, arg.value());
+        const int result = arg.kind().write(out + written, room, parsed.directive, arg.value());
         if (result < 0) break;
         if (static_cast<size_t>(result) >= room) {
             written = capacity - 1;

@@ -3,12 +3,12 @@
 // ("%2$5d", "%*d", "%1$*2$.3f"), checking each argument's kind against the
 // conversion.
 //
-// Formatting never fails with an error: a bad conversion specification, a missing
+// Formatting never fails with an error: a bad conversion directive, a missing
 // argument or a full buffer ends the output where it stands, and the output is
 // always NUL-terminated within its capacity.
 //
 // Every value reaches the C library's snprintf with a length modifier that
-// matches the C type actually passed (see FormatKind), so no conversion specification
+// matches the C type actually passed (see FormatKind), so no conversion directive
 // text can make the call undefined.
 #pragma once
 
@@ -22,15 +22,15 @@
 
 namespace Nimbel {
 
-/// A conversion specification as a kind's writer receives it: the argument
+/// A conversion directive as a kind's writer receives it: the argument
 /// position is gone, the conversion letter is one of the kind's allowed ones,
 /// and "*" widths and precisions have been read from their arguments.
-struct FormatSpec {
-    /// Longest conversion specification text ("%" to the conversion letter, without the
+struct FormatDirective {
+    /// Longest conversion directive text ("%" to the conversion letter, without the
     /// position) that Format accepts; a longer one stops formatting.
     static constexpr size_t kMaxTextLength = 60;
 
-    char text[kMaxTextLength + 1] = {}; ///< the conversion specification text, NUL-terminated
+    char text[kMaxTextLength + 1] = {}; ///< the conversion directive text, NUL-terminated
     bool leftAlign = false;             ///< "-" flag, or a negative "*" width
     bool forceSign = false;             ///< "+" flag
     bool spaceSign = false;             ///< " " flag
@@ -62,10 +62,10 @@ union FormatValue {
     const void* object;      ///< records, written through their kind's writer
 };
 
-/// Writes `value` as `specifier` says into out[0..room), NUL-terminated when room > 0.
+/// Writes `value` as `directive` says into out[0..room), NUL-terminated when room > 0.
 /// Returns the length the whole conversion needs (as snprintf does: more than
 /// room - 1 means the output was cut), or a negative number to stop formatting.
-using FormatWriter = int (*)(char* out, size_t room, const FormatSpec& specifier,
+using FormatWriter = int (*)(char* out, size_t room, const FormatDirective& directive,
                              const FormatValue& value) noexcept;
 /// Reads an integer kind's value as a 32-bit integer, for "*" widths and precisions.
 using FormatReader = int32_t (*)(const FormatValue& value) noexcept;
@@ -73,7 +73,7 @@ using FormatReader = int32_t (*)(const FormatValue& value) noexcept;
 /// A kind of format argument.
 ///
 /// Writers of integer kinds pass a 32-bit value (truncated, as the platform's
-/// 32-bit build printed it) unless the conversion specification's length is "ll" or "j",
+/// 32-bit build printed it) unless the conversion directive's length is "ll" or "j",
 /// and a 64-bit value when it is; "h" and "hh" are kept, other lengths are
 /// dropped. The double writer drops every length ("%Lf" prints a double), the
 /// text writers too ("%ls" prints narrow text).
@@ -96,9 +96,9 @@ extern const FormatKind kFormatCText;      ///< NUL-terminated text: "s"
 extern const FormatKind kFormatOwnedText;  ///< std::string: "s"
 extern const FormatKind kFormatTextView;   ///< std::string_view: "s"
 
-/// Writes `text` under a conversion specification whose conversion is "s" (width, "-" and
+/// Writes `text` under a conversion directive whose conversion is "s" (width, "-" and
 /// precision apply); the writer of every text and record kind. Returns as a FormatWriter.
-int WriteFormatText(char* out, size_t room, const FormatSpec& specifier,
+int WriteFormatText(char* out, size_t room, const FormatDirective& directive,
                     std::string_view text) noexcept;
 
 /// A record that messages print as text: `ToFormatText(value)`, found by
@@ -111,11 +111,11 @@ concept FormatTextRecord = requires(const T& value) {
 
 namespace internal {
 template <class T>
-int WriteFormatRecord(char* out, size_t room, const FormatSpec& specifier,
+int WriteFormatRecord(char* out, size_t room, const FormatDirective& directive,
                       const FormatValue& value) noexcept {
     try {
         const std::string text = ToFormatText(*static_cast<const T*>(value.object));
-        return WriteFormatText(out, room, specifier, text);
+        return WriteFormatText(out, room, directive, text);
     } catch (...) {
         return -1; // no memory for the text: stop formatting where it stands
     }

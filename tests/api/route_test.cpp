@@ -16,7 +16,7 @@
 namespace Nimbel {
 namespace {
 
-struct RouteSpec {
+struct RouteCase {
     const char* path;
     RequestMethod method = RequestMethod::Get;
     const char* methodName = "";
@@ -25,8 +25,8 @@ struct RouteSpec {
 // Endpoints over detached functions; selection never runs their handlers.
 class Routes {
 public:
-    explicit Routes(std::initializer_list<RouteSpec> definitions) {
-        for (const RouteSpec& definition : definitions) {
+    explicit Routes(std::initializer_list<RouteCase> definitions) {
+        for (const RouteCase& definition : definitions) {
             m_functions.push_back(BindingTypeRegistry::CreateDetachedFunction(definition.path, 0));
             m_endpoints.push_back(std::make_unique<Endpoint>(
                 m_registry, *m_functions.back(), definition.path, definition.method, definition.methodName, nullptr));
@@ -53,7 +53,7 @@ private:
 TEST(RouteTest, SelectsTheMatchWithTheShortestParameters) {
     struct Case {
         const char* description;
-        std::initializer_list<RouteSpec> routes;
+        std::initializer_list<RouteCase> routes;
         const char* path;
         int selected;
         std::map<std::string, std::string> parameters;
@@ -91,7 +91,7 @@ TEST(RouteTest, SelectsTheMatchWithTheShortestParameters) {
 TEST(RouteTest, ChecksTheMethod) {
     struct Case {
         const char* description;
-        RouteSpec route;
+        RouteCase route;
         RequestMethod method;
         const char* methodName;
         bool selected;

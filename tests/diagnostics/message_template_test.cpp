@@ -59,7 +59,7 @@ struct PrepareCase {
 TEST(MessageTemplateTest, PrepareTemplate) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const std::vector<PrepareCase> cases = {
-        // The Part's edge cases.
+        // Documented edge cases.
         {"three placeholders", "Error response for {method} {url}: {error}",
          {"GET", "/kzo-acs/v1/games/1", "timeout"}, "Error response for %1 %2: %3",
          {{"method", "GET"}, {"url", "/kzo-acs/v1/games/1"}, {"error", "timeout"}}},
@@ -71,16 +71,16 @@ TEST(MessageTemplateTest, PrepareTemplate) {
         // Outside placeholders.
         {"closing braces, single and doubled", "a}b}}c", {}, "a}b}c", {}},
         {"doubled percent stays doubled", "100%% {n}", {1}, "100%% %1", {{"n", 1}}},
-        {"conversion specification passes through and takes its argument", "%d items in {place}",
+        {"conversion directive passes through and takes its argument", "%d items in {place}",
          {3, "box"}, "%d items in %2", {{"place", "box"}}},
-        {"conversion specification with flags and precision", "%-5.2f|{x}", {1.5, 2}, "%-5.2f|%2",
+        {"conversion directive with flags and precision", "%-5.2f|{x}", {1.5, 2}, "%-5.2f|%2",
          {{"x", 2}}},
-        {"positioned conversion specification: the index continues after it", "%2$s {x}",
+        {"positioned conversion directive: the index continues after it", "%2$s {x}",
          {"a", "b", "c"}, "%2$s %3", {{"x", "c"}}},
         {"bare %N passes through", "%1 {x}", {"a", "b"}, "%1 %2", {{"x", "b"}}},
         {"stars take arguments too", "%*d {x}", {4, 2, "c"}, "%*d %3", {{"x", "c"}}},
-        {"conversion specification without its argument appends nothing", "[%d] {x}", {}, "[] ", {}},
-        {"template ends inside a conversion specification", "100%", {1}, "100", {}},
+        {"conversion directive without its argument appends nothing", "[%d] {x}", {}, "[] ", {}},
+        {"template ends inside a conversion directive", "100%", {1}, "100", {}},
         {"backslash outside a placeholder is copied", "a\\b", {}, "a\\b", {}},
         // Placeholders.
         {"hidden placeholder removes trailing whitespace", "Request failed \t{!id}", {42},
@@ -203,7 +203,7 @@ TEST(MessageTemplateTest, FormatTemplate) {
         {"record", FormatTemplate("Call failed: {failure}", TestFailure{500, "boom"}),
          "Call failed: Failure 500: boom"},
         {"percent signs", FormatTemplate("{p}%% done, 100%%", 50), "50% done, 100%"},
-        {"conversion specification in the template", FormatTemplate("%-4d|{x}", 7, "y"), "7   |y"},
+        {"conversion directive in the template", FormatTemplate("%-4d|{x}", 7, "y"), "7   |y"},
         {"no arguments", FormatTemplate("{{literal}}"), "{literal}"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.message.text, c.expected) << c.description;

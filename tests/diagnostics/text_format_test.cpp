@@ -63,7 +63,7 @@ void RunTable(const std::vector<FormatCase>& cases) {
     }
 }
 
-TEST(TextFormatTest, EdgeCasesOfThePart) {
+TEST(TextFormatTest, DocumentedEdgeCases) {
     const TestVersion plugin{18, 0, 0};
     const TestVersion core{17, 2, 1};
     RunTable({
@@ -254,13 +254,13 @@ TEST(TextFormatTest, StopRulesKeepTheTextSoFar) {
         {"star sequence beyond the count", "x%*dy", {1}, "x"},
         {"star precision position beyond the count", "x%.*9$dy", {1, 2}, "x"},
         {"text ends after %", "x%", {1}, "x"},
-        {"text ends inside the conversion specification", "x%-0", {1}, "x"},
+        {"text ends inside the conversion directive", "x%-0", {1}, "x"},
         {"text ends after a length", "x%ll", {1}, "x"},
         {"text ends after %N$", "x%1$", {1}, "x"},
     });
 }
 
-TEST(TextFormatTest, SpecificationTextHoldsAtMostSixtyCharacters) {
+TEST(TextFormatTest, DirectiveTextHoldsAtMostSixtyCharacters) {
     // "%" and a flag repeated, then "d": the position does not count.
     const std::string sixty = "%" + std::string(58, '0') + "d";
     const std::string sixtyOne = "%" + std::string(59, '0') + "d";
@@ -332,16 +332,16 @@ TEST(TextFormatTest, NullFormatAndArgumentsAreEmpty) {
     EXPECT_STREQ(buffer, "a");
 }
 
-// A kind that records the conversion specification its writer receives.
-char g_seenSpec[FormatSpec::kMaxTextLength + 1];
-int SpyWrite(char* out, size_t room, const FormatSpec& specifier, const FormatValue&) noexcept {
-    std::memcpy(g_seenSpec, specifier.text, sizeof g_seenSpec);
+// A kind that records the conversion directive its writer receives.
+char g_seenDirective[FormatDirective::kMaxTextLength + 1];
+int SpyWrite(char* out, size_t room, const FormatDirective& directive, const FormatValue&) noexcept {
+    std::memcpy(g_seenDirective, directive.text, sizeof g_seenDirective);
     return std::snprintf(out, room, "#");
 }
 int32_t SpyRead(const FormatValue&) noexcept { return 3; }
 constexpr FormatKind kSpyKind{&SpyWrite, &SpyRead, true, "ucdioxX", "ll"};
 
-TEST(TextFormatTest, WriterReceivesTheSpecificationWithoutPosition) {
+TEST(TextFormatTest, WriterReceivesTheDirectiveWithoutPosition) {
     const struct {
         const char* format;
         const char* expected;
@@ -356,9 +356,9 @@ TEST(TextFormatTest, WriterReceivesTheSpecificationWithoutPosition) {
     };
     const FormatArg spy(kSpyKind, FormatValue{});
     for (const auto& c : cases) {
-        g_seenSpec[0] = '\0';
+        g_seenDirective[0] = '\0';
         EXPECT_EQ(FormatInto(c.format, {spy}), "#") << c.format;
-        EXPECT_STREQ(g_seenSpec, c.expected) << c.format;
+        EXPECT_STREQ(g_seenDirective, c.expected) << c.format;
     }
 }
 

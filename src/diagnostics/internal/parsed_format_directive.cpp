@@ -1,4 +1,4 @@
-#include "diagnostics/internal/parsed_format_specifier.h"
+#include "diagnostics/internal/parsed_format_directive.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -10,7 +10,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsPositionStart(char c) { return c >= '1' && c <= '9'; }
 
 // The text being read. Reading past its end yields NUL, which no rule of the
-// grammar accepts, so the end of the text ends a conversion specification as a NUL does.
+// grammar accepts, so the end of the text ends a conversion directive as a NUL does.
 struct Cursor {
     std::string_view text;
     size_t at;
@@ -45,7 +45,7 @@ size_t ReadStarArgument(Cursor& cursor, size_t& sequence) noexcept {
 
 // The width-like part of a width or a precision: "*" with its argument, or
 // digits (a single "-" before them is skipped). False when the text grows too long.
-bool ReadWidthLike(Cursor& cursor, ParsedFormatSpec& parsed, size_t& sequence, size_t& starArg,
+bool ReadWidthLike(Cursor& cursor, ParsedFormatDirective& parsed, size_t& sequence, size_t& starArg,
                    int32_t& number) noexcept {
     if (cursor.Peek() == '*') {
         ++cursor.at;
@@ -70,14 +70,14 @@ bool IsFlag(char c) noexcept {
 
 } // namespace
 
-bool ParsedFormatSpec::Append(char c) noexcept {
-    if (textLength == FormatSpec::kMaxTextLength) return false;
-    specifier.text[textLength++] = c;
+bool ParsedFormatDirective::Append(char c) noexcept {
+    if (textLength == FormatDirective::kMaxTextLength) return false;
+    directive.text[textLength++] = c;
     return true;
 }
 
-bool ParseFormatSpec(std::string_view text, size_t start, size_t count, size_t& sequence,
-                     ParsedFormatSpec& parsed) noexcept {
+bool ParseFormatDirective(std::string_view text, size_t start, size_t count, size_t& sequence,
+                     ParsedFormatDirective& parsed) noexcept {
     Cursor cursor{text, start + 1};
     parsed.Append('%');
     bool positioned = false;
@@ -97,25 +97,25 @@ bool ParseFormatSpec(std::string_view text, size_t start, size_t count, size_t& 
         // A number greater than the count is not a position: reading starts
         // again after the "%", so the digits become a width.
     }
-    FormatSpec& specifier = parsed.specifier;
+    FormatDirective& directive = parsed.directive;
     while (IsFlag(cursor.Peek())) {
         const char flag = cursor.Peek();
         if (!parsed.Append(flag)) return false;
-        specifier.leftAlign |= flag == '-';
-        specifier.forceSign |= flag == '+';
-        specifier.spaceSign |= flag == ' ';
-        specifier.alternate |= flag == '#';
-        specifier.zeroPad |= flag == '0';
+        directive.leftAlign |= flag == '-';
+        directive.forceSign |= flag == '+';
+        directive.spaceSign |= flag == ' ';
+        directive.alternate |= flag == '#';
+        directive.zeroPad |= flag == '0';
         ++cursor.at;
     }
     const size_t widthStart = cursor.at;
-    if (!ReadWidthLike(cursor, parsed, sequence, parsed.widthArg, specifier.width)) return false;
-    specifier.hasWidth = cursor.at != widthStart;
+    if (!ReadWidthLike(cursor, parsed, sequence, parsed.widthArg, directive.width)) return false;
+    directive.hasWidth = cursor.at != widthStart;
     if (cursor.Peek() == '.') {
         ++cursor.at;
         if (!parsed.Append('.')) return false;
-        specifier.hasPrecision = true;
-        if (!ReadWidthLike(cursor, parsed, sequence, parsed.precisionArg, specifier.precision)) {
+        directive.hasPrecision = true;
+        if (!ReadWidthLike(cursor, parsed, sequence, parsed.precisionArg, directive.precision)) {
             return false;
         }
     }
@@ -128,13 +128,13 @@ bool ParseFormatSpec(std::string_view text, size_t start, size_t count, size_t& 
     }
     for (size_t i = 0; i < lengthSize; ++i) {
         if (!parsed.Append(cursor.Peek())) return false;
-        specifier.length[i] = cursor.Peek();
+        directive.length[i] = cursor.Peek();
         ++cursor.at;
     }
     const char conversion = cursor.Peek();
-    if (conversion == '\0') return false; // the text ends inside the conversion specification
+    if (conversion == '\0') return false; // the text ends inside the conversion directive
     if (!parsed.Append(conversion)) return false;
-    specifier.conversion = conversion;
+    directive.conversion = conversion;
     ++cursor.at;
     if (!positioned) parsed.valueArg = sequence++;
     parsed.end = cursor.at;
