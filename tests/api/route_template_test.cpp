@@ -66,7 +66,9 @@ TEST(RouteTemplateTest, MatchesWholePathsAndCapturesRawText) {
         {"/literal", "/literal", true, {}},
         {"/literal", "/literal/", false, {}}, // a request's trailing "/" is not removed
         {"/lit}eral", "/lit}eral", true, {}}, // without "{" the template is literal, "}" and all
-        {"/r/{+rest}", "/r/a\nb", false, {}},  // "." stops at line terminators
+        {"/r/{+rest}", "/r/a\nb", false, {}},  // "." stops at line terminators...
+        {"/r/{+rest}", "/r/a\rb", false, {}},  // ...of both kinds
+        {"/r/{#frag}", "/r/#a\rb", false, {}},
         {"/s/{seg}", "/s/a\nb", true, {"a\nb"}},
     };
     for (const Case& c : cases) {
