@@ -399,10 +399,16 @@ void BindBody(BindingStatus& result, std::vector<BindingProperty>& arguments,
         }
     } else if (internal::ContentTypeStartsWith(contentType, "application/json") ||
                internal::ContentTypeStartsWith(contentType, "application/vnd.api+json")) {
-        if (HoldsNul(bytes)) return FailNulInBody(result, bytes);
+        if (HoldsNul(bytes)) {
+            FailNulInBody(result, bytes);
+            return;
+        }
         reading = ReadJson(bytes);
     } else if (internal::ContentTypeStartsWith(contentType, "application/x-yaml")) {
-        if (HoldsNul(bytes)) return FailNulInBody(result, bytes);
+        if (HoldsNul(bytes)) {
+            FailNulInBody(result, bytes);
+            return;
+        }
         reading = ReadYaml(bytes);
     } else {
         result.SetError("Unsupported body content type");
