@@ -32,6 +32,7 @@ struct HostStream {
     size_t position = 0;
     size_t reads = 0;
     size_t* readCounter = nullptr;
+    size_t* closeCounter = nullptr;
 };
 
 bool ReadStream(KzoWord handle, uint8_t* buffer, uint32_t* size, uint8_t* more) {
@@ -51,7 +52,10 @@ bool ReadStream(KzoWord handle, uint8_t* buffer, uint32_t* size, uint8_t* more) 
     return true;
 }
 
-void CloseStream(KzoWord handle) { std::unique_ptr<HostStream>(reinterpret_cast<HostStream*>(handle)); }
+void CloseStream(KzoWord handle) {
+    std::unique_ptr<HostStream> stream(reinterpret_cast<HostStream*>(handle));
+    if (stream->closeCounter != nullptr) ++*stream->closeCounter;
+}
 
 // The release function of every response the host fills: frees what the
 // record owns and zeroes it. A stream belongs to its reader until closed.
@@ -156,7 +160,8 @@ void HostCore::Answer(CoreResponse& response, const CoreRequest& request) {
         SetError(response, answer.status, *answer.errorText);
     } else if (answer.streamedBody.has_value()) {
         auto stream = std::make_unique<HostStream>(
-            HostStream{*answer.streamedBody, answer.chunkSizes, answer.streamFails, 0, 0, &m_streamReads});
+            HostStream{*answer.streamedBody, answer.chunkSizes, answer.streamFails, 0, 0, &m_streamReads,
+                       &m_streamCloses});
         response.expectedSize =
             answer.announcedSize.value_or(static_cast<uint32_t>(stream->text.size()));
         response.streamRead = &ReadStream;

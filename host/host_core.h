@@ -61,6 +61,8 @@ public:
     void ClearSentRequests() { m_sent.clear(); }
     /// Stream reads made by the plug-in so far, over all streamed answers.
     [[nodiscard]] size_t StreamReads() const noexcept { return m_streamReads; }
+    /// Streams the plug-in closed so far.
+    [[nodiscard]] size_t StreamCloses() const noexcept { return m_streamCloses; }
 
     // ---- Events ----
 
@@ -115,6 +117,7 @@ private:
     std::map<std::string, PeerHandler, std::less<>> m_peers;
     std::vector<PeerRequest> m_sent;
     size_t m_streamReads = 0;
+    size_t m_streamCloses = 0;
     bool m_recording = true;
     std::map<std::string, std::vector<Subscription>, std::less<>> m_subscriptions;
 };

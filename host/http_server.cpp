@@ -16,8 +16,11 @@ constexpr const char* kJson = "application/json";
 [[nodiscard]] HostRequest ToHostRequest(const httplib::Request& request) {
     HostRequest host;
     host.method = request.method;
-    host.path = request.path;
+    // The path goes to the plug-in as received, still percent-encoded: routes
+    // match it first and decode parameters after, so that "%2F" stays inside
+    // one parameter and "%00" reaches the plug-in instead of cutting the path.
     const size_t query = request.target.find('?');
+    host.path = request.target.substr(0, query);
     if (query != std::string::npos) host.query = request.target.substr(query + 1);
     for (const auto& [name, value] : request.headers) host.headers.emplace_back(name, value);
     host.contentType = request.get_header_value("Content-Type");

@@ -55,10 +55,6 @@ enum class IndexReading : uint8_t { Read, BadFormat, OutOfRange };
            kind == BindingTypeKind::Struct;
 }
 
-[[nodiscard]] std::string_view UpToFirstNul(std::string_view text) noexcept {
-    return text.substr(0, text.find('\0'));
-}
-
 [[nodiscard]] bool LooksLikeMessagePack(std::string_view text) noexcept {
     if (text.empty()) return false;
     const auto first = static_cast<uint8_t>(text.front());
@@ -79,15 +75,35 @@ enum class IndexReading : uint8_t { Read, BadFormat, OutOfRange };
                               consumed);
 }
 
-// The JSON reader takes a NUL-terminated text: it gets a terminated copy.
+// The text readers take NUL-terminated texts: they get a terminated copy of
+// a text that holds no NUL (callers refuse those first).
 [[nodiscard]] BindingStatus ReadJson(std::string_view text) {
-    const std::string terminated(UpToFirstNul(text));
+    const std::string terminated(text);
     return JsonToValue(terminated.c_str());
 }
 
 [[nodiscard]] BindingStatus ReadYaml(std::string_view text) {
-    const std::string terminated(UpToFirstNul(text));
+    const std::string terminated(text);
     return YamlToValue(terminated.c_str(), terminated.size());
+}
+
+[[nodiscard]] bool HoldsNul(std::string_view text) noexcept {
+    return text.find('\0') != std::string_view::npos;
+}
+
+void FailNulInArgument(BindingStatus& result, const BindingArgumentDescription& argument) {
+    result.SetError(FormatMessage("Argument '%1' holds a NUL character.", argument.name));
+}
+
+void FailNulInBody(BindingStatus& result, std::string_view body) {
+    result.SetError(
+        FormatMessage("The body holds a NUL character at offset %1.", body.find('\0')));
+}
+
+void LowerAscii(std::string& text) noexcept {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
 }
 
 void FailUnknownArgument(BindingStatus& result, std::string_view name,
@@ -190,17 +206,29 @@ NamedTexts HeaderMap(const CoreRequest& request) {
     return headers;
 }
 
+NamedTexts HeaderMapByLowerCaseName(const CoreRequest& request) {
+    NamedTexts headers;
+    const CoreHeaderPair* pairs = request.headers;
+    const KzoWord count = request.headerCount;
+    for (KzoWord i = 0; pairs != nullptr && i < count; ++i) {
+        const CoreHeaderPair pair = pairs[i];
+        if (pair.name == nullptr) continue;
+        std::string name(pair.name);
+        LowerAscii(name);
+        headers.insert_or_assign(std::move(name), pair.value != nullptr ? pair.value : "");
+    }
+    return headers;
+}
+
 NamedTexts HeaderArguments(const BindingFunctionDescription& function, const Endpoint& endpoint,
-                           const NamedTexts& headers) {
+                           const NamedTexts& lowerCaseHeaders) {
     NamedTexts found;
     for (size_t i = 0; i < function.arguments.size(); ++i) {
         const ArgLocation location = endpoint.Location(i);
         if (location != ArgLocation::Anywhere && location != ArgLocation::Header) continue;
         std::string lowered = function.arguments[i].name;
-        for (char& c : lowered) {
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (const auto header = headers.find(lowered); header != headers.end()) {
+        LowerAscii(lowered);
+        if (const auto header = lowerCaseHeaders.find(lowered); header != lowerCaseHeaders.end()) {
             found.insert_or_assign(function.arguments[i].name, header->second);
         }
     }
@@ -215,11 +243,13 @@ NamedTexts QueryMap(std::string_view path) {
     while (true) {
         const size_t amp = rest.find('&');
         const std::string_view part = rest.substr(0, amp);
-        const size_t equals = part.find('=');
-        const std::string_view name = part.substr(0, equals);
-        const std::string_view value =
-            equals == std::string_view::npos ? std::string_view{} : part.substr(equals + 1);
-        query.insert_or_assign(UrlDecode(name), UrlDecode(value));
+        if (!part.empty()) {
+            const size_t equals = part.find('=');
+            const std::string_view name = part.substr(0, equals);
+            const std::string_view value =
+                equals == std::string_view::npos ? std::string_view{} : part.substr(equals + 1);
+            query.insert_or_assign(UrlDecode(name), UrlDecode(value));
+        }
         if (amp == std::string_view::npos) break;
         rest.remove_prefix(amp + 1);
     }
@@ -292,6 +322,10 @@ void DecodeArgumentText(BindingStatus& result, BindingProperty& target,
         TakeReading(result, target, ReadMessagePack(text, consumed),
                     "Couldn't deserialize MessagePack value for parameter '%1' of '%2': %3",
                     argument, function);
+    } else if (internal::ContentTypeStartsWith(contentType, "application/octet-stream")) {
+        target = BindingBytes(text.begin(), text.end());
+    } else if (HoldsNul(text)) {
+        FailNulInArgument(result, argument);
     } else if (internal::ContentTypeStartsWith(contentType, "application/json") ||
                (sniff && LooksLikeJson(text))) {
         TakeReading(result, target, ReadJson(text),
@@ -302,8 +336,6 @@ void DecodeArgumentText(BindingStatus& result, BindingProperty& target,
         TakeReading(result, target, ReadYaml(text),
                     "Couldn't deserialize YAML value for parameter '%1' of '%2': %3", argument,
                     function);
-    } else if (internal::ContentTypeStartsWith(contentType, "application/octet-stream")) {
-        target = BindingBytes(text.begin(), text.end());
     } else {
         target = text;
     }
@@ -367,8 +399,16 @@ void BindBody(BindingStatus& result, std::vector<BindingProperty>& arguments,
         }
     } else if (internal::ContentTypeStartsWith(contentType, "application/json") ||
                internal::ContentTypeStartsWith(contentType, "application/vnd.api+json")) {
+        if (HoldsNul(bytes)) {
+            FailNulInBody(result, bytes);
+            return;
+        }
         reading = ReadJson(bytes);
     } else if (internal::ContentTypeStartsWith(contentType, "application/x-yaml")) {
+        if (HoldsNul(bytes)) {
+            FailNulInBody(result, bytes);
+            return;
+        }
         reading = ReadYaml(bytes);
     } else {
         result.SetError("Unsupported body content type");

@@ -38,15 +38,24 @@ enum class TextShape : uint8_t { Scalar, Composite };
 /// The request's header pairs, name to value.
 [[nodiscard]] NamedTexts HeaderMap(const CoreRequest& request);
 
+/// The request's header pairs by their names in ASCII lower case, since
+/// header names are case-insensitive: of names that differ only by case, the
+/// later pair's value.
+[[nodiscard]] NamedTexts HeaderMapByLowerCaseName(const CoreRequest& request);
+
 /// For each argument that may come from anywhere or from a header, the
-/// header named as the argument in lower case, keyed by the argument's name:
-/// argument accountId takes header "accountid" and no other spelling.
+/// header whose name equals the argument's without regard to case, keyed by
+/// the argument's name: argument accountId takes "accountid", "AccountId" or
+/// "ACCOUNTID". `lowerCaseHeaders` is keyed by lower-cased names
+/// (HeaderMapByLowerCaseName).
 [[nodiscard]] NamedTexts HeaderArguments(const BindingFunctionDescription& function,
-                                         const Endpoint& endpoint, const NamedTexts& headers);
+                                         const Endpoint& endpoint,
+                                         const NamedTexts& lowerCaseHeaders);
 
 /// The query of `path` (the text after its first "?"), split at "&" and each
 /// part at its first "=" (none: the whole part names, the value is empty),
-/// names and values decoded with UrlDecode. Empty without a "?".
+/// names and values decoded with UrlDecode. Empty parts ("a=1&&b=2", a
+/// trailing "&" or "?") name nothing and are skipped. Empty without a "?".
 [[nodiscard]] NamedTexts QueryMap(std::string_view path);
 
 /// Makes `arguments` one empty value per function argument, sets the bool
@@ -75,7 +84,9 @@ void BindArgument(BindingStatus& result, std::vector<BindingProperty>& arguments
 /// type says so or, for a composite text without content type, when its first
 /// bytes do; as a blob for "application/octet-stream"; otherwise as a string.
 /// A reader's failure fails with "Couldn't deserialize <format> value for
-/// parameter '%1' of '%2': %3". JSON and YAML texts end at their first NUL.
+/// parameter '%1' of '%2': %3". A text read as JSON, YAML or a string must not
+/// hold a NUL, which would silently cut it: "Argument '%1' holds a NUL
+/// character." (MessagePack and octet-stream texts are bytes and may).
 void DecodeArgumentText(BindingStatus& result, BindingProperty& target,
                         const BindingFunctionDescription& function,
                         const BindingArgumentDescription& argument, std::string_view text,
@@ -92,8 +103,9 @@ void BindTypedArguments(BindingStatus& result, std::vector<BindingProperty>& arg
 /// Gives the request's body to the first argument the endpoint takes from the
 /// body; nothing without a body or such an argument. The body is bytes[0..size)
 /// and never read beyond. MessagePack bodies must be one value ("Extra
-/// MessgePack data found in body"); JSON and YAML bodies end at their first
-/// NUL; other content types fail with "Unsupported body content type".
+/// MessgePack data found in body"); JSON and YAML bodies are texts without
+/// NUL ("The body holds a NUL character at offset %1.", the offset of the
+/// first); other content types fail with "Unsupported body content type".
 void BindBody(BindingStatus& result, std::vector<BindingProperty>& arguments,
               const Endpoint& endpoint, const CoreRequest& request);
 

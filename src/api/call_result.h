@@ -12,6 +12,11 @@
 
 namespace Nimbel {
 
+/// The HTTP status of a request whose arguments do not bind or do not convert
+/// to the handler's parameters: the caller's fault, answered with the
+/// binding's own message.
+inline constexpr uint32_t kBadArgumentStatus = 400;
+
 /// Fresh: ok, empty, status 0, no text, headers or stream.
 struct CallResult {
     /// The answer's value, or the failure whose "error" the caller receives.

@@ -10,6 +10,7 @@
 #include "api/endpoint_handler.h"
 #include "api/internal/response_record.h"
 #include "binding/core_value.h"
+#include "diagnostics/assertion_report_scope.h"
 
 namespace Nimbel {
 namespace {
@@ -63,29 +64,39 @@ void AnswerBuiltin(const ApiRegistry& registry, CoreResponse& response,
     PropertyToCoreValue(response.value, help.Value(), &registry.Types());
 }
 
+// Binds every source of arguments, stopping at the first failure. Arguments
+// that do not bind are the caller's fault: the failure answers status 400.
+[[nodiscard]] bool BindRequest(CallResult& result, std::vector<BindingProperty>& arguments,
+                               const CoreRequest& request, const RequestContext& context) {
+    const Endpoint& endpoint = *context.endpoint;
+    const BindingFunctionDescription& function = endpoint.Function();
+    const NamedTexts headerArguments =
+        HeaderArguments(function, endpoint, HeaderMapByLowerCaseName(request));
+    const NamedTexts query = QueryMap(context.path);
+    BindArguments(result.status, arguments, function, endpoint, query, context.parameters,
+                  headerArguments);
+    if (result.status.Ok()) {
+        BindTypedArguments(result.status, arguments, function, request, context.parameters.size());
+    }
+    if (result.status.Ok()) BindBody(result.status, arguments, endpoint, request);
+    if (result.status.Ok()) return true;
+    result.httpStatus = kBadArgumentStatus;
+    return false;
+}
+
 // Everything but the final filling of the response, so that the caller fills
 // it on every path that reached the handler's result.
 void RunRequest(CallResult& result, const CoreRequest& request, const RequestContext& context) {
     const Endpoint& endpoint = *context.endpoint;
-    const BindingFunctionDescription& function = endpoint.Function();
-    NamedTexts headers = HeaderMap(request);
-    const NamedTexts headerArguments = HeaderArguments(function, endpoint, headers);
-    const NamedTexts query = QueryMap(context.path);
     std::vector<BindingProperty> arguments;
-    BindArguments(result.status, arguments, function, endpoint, query, context.parameters,
-                  headerArguments);
-    if (!result.status.Ok()) return;
-    BindTypedArguments(result.status, arguments, function, request, context.parameters.size());
-    if (!result.status.Ok()) return;
-    BindBody(result.status, arguments, endpoint, request);
-    if (!result.status.Ok()) return;
+    if (!BindRequest(result, arguments, request, context)) return;
 
     EndpointHandler& handler = endpoint.Handler();
     OperationHandle operation = handler.Invoke(result, arguments, request.handle);
     if (result.status.Ok()) {
         if (ReceivesRequestDescription(handler.ResultTypeId())) {
             const RequestDescription description =
-                DescribeRequest(request, context, std::move(headers));
+                DescribeRequest(request, context, HeaderMap(request));
             handler.Complete(result, &description, operation, request.handle);
         } else {
             handler.Complete(result, nullptr, operation, request.handle);
@@ -114,6 +125,7 @@ void AnswerInvalidFunction(CoreResponse& response) noexcept {
 void Dispatch(const ApiRegistry* registry, CoreResponse& response, const CoreRequest& request,
               std::span<const Route> routes) noexcept {
     internal::ResetResponse(response);
+    const AssertionReportScope reports;
     try {
         RequestContext context = ContextOf(request);
         if (!SelectRoute(context, routes)) {

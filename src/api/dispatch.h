@@ -26,7 +26,9 @@ void HandleEndpointRequest(const Endpoint& endpoint, const CoreRequest& request,
                            CoreResponse& response) noexcept;
 
 /// Resets `response`, selects the route for the request's method and path
-/// among `routes` ("Invalid function", 404, when none fits) and runs it. With
+/// among `routes` ("Invalid function", 404, when none fits) and runs it. The
+/// request is one AssertionReportScope: a soft report repeated while it runs
+/// is written once in full and once as a count when it ends. With
 /// a registry, a function tagged "$builtin" is answered by the registry
 /// itself: "Help" with the description of the whole API, any other with
 /// "Unsupported builtin function" (400).
@@ -35,7 +37,9 @@ void Dispatch(const ApiRegistry* registry, CoreResponse& response, const CoreReq
 
 /// Binds the arguments of the request (headers, path parameters, query,
 /// typed arguments, body), runs the context's endpoint's handler while
-/// nothing failed, and fills `response` from `result`. `context` must have a
+/// nothing failed, and fills `response` from `result`. Arguments that do not
+/// bind, or do not convert to the handler's parameters, answer
+/// kBadArgumentStatus (400) with the binding's message. `context` must have a
 /// selected route. Exhausted memory and whatever the handler throws pass
 /// through; Dispatch answers them.
 void ExecuteRequest(CallResult& result, const CoreRequest& request, const RequestContext& context,

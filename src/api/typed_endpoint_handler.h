@@ -131,6 +131,7 @@ public:
         auto operation = std::make_unique<Operation>();
         ConvertArguments(result, values, operation->arguments,
                          std::index_sequence_for<Arguments...>{});
+        if (!result.status.Ok()) result.httpStatus = kBadArgumentStatus;
         return operation;
     }
 

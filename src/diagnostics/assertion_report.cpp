@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "diagnostics/assertion_report_scope.h"
 #include "diagnostics/log_group_table.h"
 #include "diagnostics/log_level.h"
 #include "diagnostics/logger.h"
@@ -15,6 +16,10 @@ constexpr size_t kDescriptionCapacity = 1024;
 
 bool IsPresent(const char* text) {
     return text != nullptr && text[0] != '\0';
+}
+
+void LogReport(const AssertionReport& report) {
+    Log(kLogError, LogGroups::DBG, "%s", report.Text().c_str());
 }
 
 }  // namespace
@@ -49,12 +54,13 @@ std::string AssertionReport::Text() const {
 
 void Report(const char* expression, const char* description, const char* file, int32_t line,
             const char* function) {
-    const AssertionReport report{expression, description, file, line, function};
-    Log(kLogError, LogGroups::DBG, "%s", report.Text().c_str());
+    if (!AssertionReportScope::ClaimFullReport(expression)) return;
+    LogReport(AssertionReport{expression, description, file, line, function});
 }
 
 void ReportFormatted(const char* expression, const char* file, int32_t line, const char* function,
                      const char* descriptionFormat, ...) {
+    if (!AssertionReportScope::ClaimFullReport(expression)) return;
     char description[kDescriptionCapacity] = "";
     if (descriptionFormat != nullptr) {
         va_list arguments;
@@ -64,12 +70,12 @@ void ReportFormatted(const char* expression, const char* file, int32_t line, con
         }
         va_end(arguments);
     }
-    Report(expression, description, file, line, function);
+    LogReport(AssertionReport{expression, description, file, line, function});
 }
 
 void Fatal(const char* expression, const char* description, const char* file, int32_t line,
            const char* function) {
-    Report(expression, description, file, line, function);
+    LogReport(AssertionReport{expression, description, file, line, function});
     std::abort();
 }
 

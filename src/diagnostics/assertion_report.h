@@ -36,6 +36,8 @@ struct AssertionReport {
 };
 
 /// Logs the report's text literally at level ERROR in group DBG, and returns.
+/// Inside an AssertionReportScope, an expression already reported there is
+/// counted instead (see AssertionReportScope).
 void Report(const char* expression, const char* description, const char* file, int32_t line,
             const char* function);
 
@@ -44,9 +46,10 @@ void Report(const char* expression, const char* description, const char* file, i
 void ReportFormatted(const char* expression, const char* file, int32_t line, const char* function,
                      const char* descriptionFormat, ...) __attribute__((format(printf, 5, 6)));
 
-/// Report, then ends the process abnormally with std::abort, without unwinding
-/// and without running exit handlers. Logging first lets the report reach every
-/// attached target, the core's included.
+/// Logs the report in full (never folded by a scope), then ends the process
+/// abnormally with std::abort, without unwinding and without running exit
+/// handlers. Logging first lets the report reach every attached target, the
+/// core's included.
 [[noreturn]] void Fatal(const char* expression, const char* description, const char* file,
                         int32_t line, const char* function);
 

@@ -28,9 +28,10 @@ constexpr const char* kSummonerNamesPath = "/kzo-summoner/v2/summoner-names";
 }
 
 /// The failure's bare message as a 500; "Internal server error" without one.
+/// The message is the argument of "%1", never a format: a peer's "50%" or
+/// "%s" reaches the caller as written.
 [[nodiscard]] EndpointError FailureMessageError(const Failure& failure) {
-    const std::string message(failure.Message());
-    return InternalError(FormatMessage(message.c_str()));
+    return InternalError(FormatMessage("%1", failure.Message()));
 }
 
 }  // namespace

@@ -61,8 +61,16 @@ private:
     return request;
 }
 
+[[nodiscard]] BindingStatus StreamReadError() {
+    BindingStatus failed;
+    failed.SetError("Stream read error");
+    return failed;
+}
+
 /// Reads a streamed body 4096 bytes at a time, yielding to the core when a
-/// read brings less while more is to come, and parses the text as JSON.
+/// read brings less while more is to come, and parses the text as JSON. A
+/// failed read, or internal::kMaxEmptyStreamReads empty reads in a row, is a "Stream
+/// read error".
 [[nodiscard]] BindingStatus ReadStreamedBody(AppModule& module, const CoreResponse& response) {
     const CoreStreamReadFn read = response.streamRead;
     const KzoWord stream = response.stream;
@@ -70,16 +78,16 @@ private:
     text.reserve(internal::InitialStreamCapacity(response.expectedSize));
     std::array<uint8_t, kStreamChunk> buffer{};
     uint8_t more = 1;
+    uint32_t emptyReads = 0;
     while (more != 0) {
         uint32_t size = kStreamChunk;
-        if (!read(stream, buffer.data(), &size, &more)) {
-            BindingStatus failed;
-            failed.SetError("Stream read error");
-            return failed;
-        }
+        if (!read(stream, buffer.data(), &size, &more)) return StreamReadError();
         size = std::min(size, kStreamChunk);  // a reader never delivers more than asked
         text.append(reinterpret_cast<const char*>(buffer.data()), size);
-        if (size < kStreamChunk && more != 0) module.Yield();
+        if (more == 0) break;
+        emptyReads = size == 0 ? emptyReads + 1 : 0;
+        if (emptyReads >= internal::kMaxEmptyStreamReads) return StreamReadError();
+        if (size < kStreamChunk) module.Yield();
     }
     return JsonToValue(text.data(), text.size());
 }

@@ -67,6 +67,13 @@ namespace internal {
     AppModule& module, RequestMethod method, std::string_view path,
     const OutboundArguments& arguments);
 
+/// Consecutive reads that bring no byte while the stream still promises more,
+/// after which the stream counts as broken ("Stream read error"). The core
+/// runs its pending work in the yield before each of them, so a stream that is
+/// still being produced delivers long before; one that never ends would
+/// otherwise be read for ever.
+inline constexpr uint32_t kMaxEmptyStreamReads = 100'000;
+
 /// The room reserved for a streamed body before its first read: the size the
 /// answer announces, but never more than 1 MiB, so an absurd announcement
 /// claims no memory that no byte will fill. Larger bodies grow as they come.

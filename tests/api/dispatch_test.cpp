@@ -1,19 +1,23 @@
 // Dispatch through the endpoint records: argument sources and locations,
 // dotted keys and indices, texts of every argument kind, typed arguments,
 // bodies of every content type, handler answers and failures, and the
-// response record's ownership.
+// response record's ownership, kinds and streams.
 #include "api/dispatch.h"
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "api/endpoint_records.h"
+#include "api/internal/response_record.h"
 #include "diagnostics/allocator.h"
 #include "tests/api/endpoint_fixture.h"
 
@@ -60,6 +64,17 @@ TEST_F(DispatchTest, PathQueryAndLocations) {
         {"plus is a space", "/t/v1/echo-text/x+y", R"("x y")"},
         {"percent and two hex digits", "/t/v1/echo-text/%41%6a", R"("Aj")"},
         {"a percent without two characters after it is dropped", "/t/v1/echo-text/%4", R"("4")"},
+        {"query names are decoded like values", "/t/v1/flags?n%61me=%61&fl%61g",
+         R"({"flag":true,"name":"a"})"},
+        {"a plus in a query name", "/t/v1/echo?value.a+b=1", R"({"a b":"1"})"},
+        {"an empty query", "/t/v1/games/12?",
+         R"({"id":12,"mode":"Aram","name":"game 12","scores":[1,2]})"},
+        {"a query of empty parts", "/t/v1/games/12?&&",
+         R"({"id":12,"mode":"Aram","name":"game 12","scores":[1,2]})"},
+        {"an empty part between two", "/t/v1/flags?name=a&&flag", R"({"flag":true,"name":"a"})"},
+        {"empty parts first and last", "/t/v1/flags?&name=a&", R"({"flag":false,"name":"a"})"},
+        {"a part of only \"=\" still names the empty argument", "/t/v1/flags?=x",
+         "error: Unknown argument '' for 'GetTV1Flags'."},
         {"a vector answer", "/t/v1/games",
          R"([{"id":1,"mode":"Classic","name":"a","scores":[]},{"id":2,"mode":"Classic","name":"b","scores":[]}])"},
         {"a string answer", "/t/v1/web-url", R"("https://example.test/")"},
@@ -72,6 +87,12 @@ TEST_F(DispatchTest, DottedKeysAndIndices) {
         {"nested members", "/t/v1/echo?value.a.b=x&value.a.c=y", R"({"a":{"b":"x","c":"y"}})"},
         {"an index grows a collection", "/t/v1/echo?value.2=x", R"([null,null,"x"])"},
         {"a hexadecimal index", "/t/v1/echo?value.0x3=x", R"([null,null,null,"x"])"},
+        {"an upper-case hexadecimal prefix", "/t/v1/echo?value.0X2=x", R"([null,null,"x"])"},
+        {"f is a hex digit", "/t/v1/echo?value.0xf.a=x",
+         R"([null,null,null,null,null,null,null,null,null,null,null,null,null,null,null,{"a":"x"}])"},
+        {"g is no hex digit", "/t/v1/echo?value.0xg=x", "error: Index 0xg is in an incorrect format"},
+        {"a prefix without digits", "/t/v1/echo?value.0x=x",
+         "error: Index 0x is in an incorrect format"},
         {"an octal index", "/t/v1/echo?value.010=x",
          R"([null,null,null,null,null,null,null,null,"x"])"},
         {"an index and a member", "/t/v1/echo?value.1.k=v", R"([null,{"k":"v"}])"},
@@ -109,6 +130,27 @@ TEST_F(DispatchTest, TextsOfCompositeArgumentsChooseTheirReader) {
         {"JSON after blanks", "/t/v1/echo?value=++%5B1%2C2%5D", "[1,2]"},
         {"YAML in the query", "/t/v1/echo?value=---%0Aa%3A+1", R"({"a":1})"},
         {"MessagePack in the query (a fixmap)", "/t/v1/echo?value=%81%A1k%01", R"({"k":1})"},
+        {"MessagePack texts are bytes: a zero byte is a value", "/t/v1/echo?value=%81%A1k%00",
+         R"({"k":0})"},
+        {"MessagePack: the first fixmap byte", "/t/v1/echo?value=%80", "{}"},
+        {"MessagePack: the first fixarray byte", "/t/v1/echo?value=%90", "[]"},
+        {"MessagePack: the last fixarray byte",
+         "/t/v1/echo?value=%9F%01%01%01%01%01%01%01%01%01%01%01%01%01%01%01",
+         "[1,1,1,1,1,1,1,1,1,1,1,1,1,1,1]"},
+        {"MessagePack: array 16", "/t/v1/echo?value=%DC%00%01%01", "[1]"},
+        {"MessagePack: array 32", "/t/v1/echo?value=%DD%00%00%00%01%01", "[1]"},
+        {"MessagePack: map 16", "/t/v1/echo?value=%DE%00%01%A1k%01", R"({"k":1})"},
+        {"MessagePack: map 32", "/t/v1/echo?value=%DF%00%00%00%01%A1k%01", R"({"k":1})"},
+        {"below the fixmap bytes (a fixint) is a text", "/t/v1/echo?value=%7F%01",
+         "\"\x7F\\u0001\""},
+        {"above the fixarray bytes (a fixstr) is a text", "/t/v1/echo?value=%A1k", "\"\xA1k\""},
+        {"below array 16 (str 32) is a text", "/t/v1/echo?value=%DB%01", "\"\xDB\\u0001\""},
+        {"above map 32 (a negative fixint) is a text", "/t/v1/echo?value=%E0%01",
+         "\"\xE0\\u0001\""},
+        {"a vertical tab is no blank before JSON", "/t/v1/echo?value=%0B%5B1%5D",
+         R"("\u000B[1]")"},
+        {"JSON after a tab, a carriage return and a line feed", "/t/v1/echo?value=%09%0D%0A%5B1%5D",
+         "[1]"},
         {"a string argument keeps JSON as its text", "/t/v1/flags?name=%7B%22a%22%3A1%7D",
          R"({"flag":false,"name":"{\"a\":1}"})"},
         {"broken JSON", "/t/v1/echo?value=%7Bx",
@@ -120,7 +162,7 @@ TEST_F(DispatchTest, TextsOfCompositeArgumentsChooseTheirReader) {
     });
 }
 
-TEST_F(DispatchTest, HeaderArgumentsByLowerCasedName) {
+TEST_F(DispatchTest, HeaderArgumentsByNameWithoutRegardToCase) {
     struct HeaderCase {
         const char* description;
         std::vector<std::pair<std::string, std::string>> headers;
@@ -128,9 +170,13 @@ TEST_F(DispatchTest, HeaderArgumentsByLowerCasedName) {
     };
     const HeaderCase cases[] = {
         {"the lower-cased name", {{"accountid", "42"}}, "42"},
-        {"the argument's own spelling is not looked up", {{"accountId", "42"}},
-         "error: A value for 'accountId' is required."},
+        {"the argument's own spelling", {{"accountId", "42"}}, "42"},
+        {"upper case", {{"ACCOUNTID", "42"}}, "42"},
+        {"another header", {{"account", "42"}}, "error: A value for 'accountId' is required."},
         {"a repeated header keeps the later value", {{"accountid", "1"}, {"accountid", "2"}}, "2"},
+        {"names that differ by case are one name: the later value",
+         {{"AccountId", "1"}, {"accountid", "2"}}, "2"},
+        {"...in either order", {{"accountid", "2"}, {"ACCOUNTID", "1"}}, "1"},
     };
     for (const HeaderCase& c : cases) {
         KzoHost::EndpointCall call;
@@ -195,8 +241,16 @@ TEST_F(DispatchTest, BodiesOfEveryContentType) {
         {"JSON:API", "application/vnd.api+json", R"({"b":1})", R"({"b":1})"},
         {"JSON without a terminator is read within its bytes", "application/json", "[1,2,3]",
          "[1,2,3]"},
-        {"JSON ends at a NUL inside the body", "application/json", std::string("[1]\0[2]", 7),
-         "[1]"},
+        {"a NUL inside a JSON body", "application/json", std::string("[1]\0[2]", 7),
+         "error: The body holds a NUL character at offset 3."},
+        {"a NUL first in a JSON body", "application/json", std::string("\0[1]", 4),
+         "error: The body holds a NUL character at offset 0."},
+        {"a NUL inside a YAML body", "application/x-yaml", std::string("a: 1\n\0b: 2\n", 12),
+         "error: The body holds a NUL character at offset 5."},
+        {"a JSON escape of NUL is no NUL byte: the reader cuts the string at it, as documented",
+         "application/json", R"(["a\u0000b"])", R"(["a"])"},
+        {"MessagePack bodies are bytes: zeros are values", "application/x-msgpack",
+         std::string("\x92\x00\x00", 3), "[0,0]"},
         {"broken JSON", "application/json", "[1,", "error: Error: Invalid value. at offset 3."},
         {"YAML", "application/x-yaml", "a: 1\nb: [x]\n", R"({"a":1,"b":["x"]})"},
         {"MessagePack", "application/x-msgpack", "\x82\xA1" "a\x01\xA1" "b\xC3",
@@ -233,7 +287,7 @@ TEST_F(DispatchTest, HandlerAnswersAndFailures) {
         {"the not-found maker", "/t/v1/games/404", 404, "error: Not found"},
         {"the internal-error maker", "/t/v1/games/500", 500, "error: Internal server error"},
         {"a handler that throws", "/t/v1/games/999", 500, "error: Internal server error"},
-        {"an argument that does not convert", "/t/v1/games/abc", 0,
+        {"an argument that does not convert is the caller's fault", "/t/v1/games/abc", 400,
          "error: Value abc for 'gameId' of type uint64 is in an incorrect format"},
     };
     for (const AnswerCase& c : cases) {
@@ -241,6 +295,71 @@ TEST_F(DispatchTest, HandlerAnswersAndFailures) {
         EXPECT_EQ(reply.status, c.status) << c.description;
         EXPECT_EQ(Shown(reply), c.shown) << c.description;
     }
+}
+
+TEST_F(DispatchTest, ArgumentsThatDoNotBindAreAnsweredWithStatus400) {
+    struct StatusCase {
+        const char* description;
+        KzoWord method;
+        const char* path;
+        const char* contentType;
+        std::string body;
+        std::string shown;
+        KzoWord status = 400;
+    };
+    const StatusCase cases[] = {
+        {"an unknown argument", 2, "/t/v1/games/1?nope=1", "", "",
+         "error: Unknown argument 'nope' for 'GetTV1GamesByGameId'."},
+        {"an invalid location", 2, "/t/v1/games/1?gameId=5", "", "",
+         "error: Argument 'gameId' for 'GetTV1GamesByGameId' was specified in an invalid "
+         "location."},
+        {"an empty text", 2, "/t/v1/account?accountId", "", "",
+         "error: Expected value for argument 'accountId'."},
+        {"an index in an incorrect format", 2, "/t/v1/echo?value.1z=x", "", "",
+         "error: Index 1z is in an incorrect format"},
+        {"an index out of range", 2, "/t/v1/echo?value.2147483648=x", "", "",
+         "error: Index 2147483648 is out of range"},
+        {"a text in an incorrect format", 2, "/t/v1/account?accountId=x1", "", "",
+         "error: Value x1 for 'accountId' of type uint64 is in an incorrect format"},
+        {"a missing argument", 2, "/t/v1/account", "", "",
+         "error: A value for 'accountId' is required."},
+        {"a text that does not deserialize", 2, "/t/v1/echo?value=%7Bx", "", "",
+         "error: Couldn't deserialize JSON value for parameter 'value' of 'GetTV1Echo': Error: "
+         "Missing a name for object member. at offset 1."},
+        {"a NUL in a path parameter", 2, "/t/v1/games/3037071829%00junk", "", "",
+         "error: Argument 'gameId' holds a NUL character."},
+        {"a NUL in a query value", 2, "/t/v1/flags?name=a%00b", "", "",
+         "error: Argument 'name' holds a NUL character."},
+        {"a NUL in a member's text", 2, "/t/v1/echo?value.a=x%00", "", "",
+         "error: Argument 'value' holds a NUL character."},
+        {"a NUL after JSON", 2, "/t/v1/echo?value=%5B1%5D%00%5B2%5D", "", "",
+         "error: Argument 'value' holds a NUL character."},
+        {"a NUL after YAML", 2, "/t/v1/echo?value=---%0Aa%3A+1%00", "", "",
+         "error: Argument 'value' holds a NUL character."},
+        {"a body of another content type", 7, "/t/v1/body", "text/plain", "x",
+         "error: Unsupported body content type"},
+        {"a NUL in a JSON body", 7, "/t/v1/body", "application/json", std::string("1\0", 2),
+         "error: The body holds a NUL character at offset 1."},
+        // Statuses the handler chose stay as written.
+        {"the not-found maker", 2, "/t/v1/games/404", "", "", "error: Not found", 404},
+    };
+    for (const StatusCase& c : cases) {
+        KzoHost::EndpointCall call;
+        call.method = c.method;
+        call.path = c.path;
+        call.contentType = c.contentType;
+        call.body = c.body;
+        const KzoHost::EndpointReply reply = Send(call);
+        EXPECT_EQ(Shown(reply), c.shown) << c.description;
+        EXPECT_EQ(reply.status, c.status) << c.description;
+    }
+    KzoHost::EndpointCall typed;
+    typed.method = 6;
+    typed.path = "/t/v1/typed/3";
+    typed.arguments.emplace_back("nope", BindingProperty(1));
+    const KzoHost::EndpointReply reply = Send(typed);
+    EXPECT_EQ(Shown(reply), "error: Unknown argument 'nope' for 'PostTV1TypedByGameId'.");
+    EXPECT_EQ(reply.status, 400u) << "a typed argument that names no argument";
 }
 
 TEST_F(DispatchTest, AFullAnswerCarriesStatusTextHeadersAndFlags) {
@@ -309,6 +428,91 @@ TEST_F(DispatchTest, ResponsesGiveBackEveryBlockTheyTook) {
     const MemoryStats after = ReadMemoryStats();
     EXPECT_EQ(after.allocations - before.allocations, after.frees - before.frees)
         << "every response buffer from the counting allocator is freed by its release";
+}
+
+// A body of `text` delivered `chunk` bytes per read; counts its destruction.
+class ChunkedStream final : public ResponseStream {
+public:
+    ChunkedStream(std::string text, uint32_t chunk, int& destroyed)
+        : m_text(std::move(text)), m_chunk(chunk), m_destroyed(destroyed) {}
+    ~ChunkedStream() override { ++m_destroyed; }
+    bool Read(uint8_t* buffer, uint32_t& size, uint8_t& more) override {
+        if (m_chunk == 0) throw std::runtime_error("unreadable");
+        const size_t count = std::min<size_t>({size, m_chunk, m_text.size() - m_position});
+        std::memcpy(buffer, m_text.data() + m_position, count);
+        m_position += count;
+        size = static_cast<uint32_t>(count);
+        more = m_position < m_text.size() ? 1 : 0;
+        return true;
+    }
+    uint64_t ExpectedSize() const override { return m_text.size(); }
+
+private:
+    std::string m_text;
+    uint32_t m_chunk;
+    size_t m_position = 0;
+    int& m_destroyed;
+};
+
+// What a handler's CallResult writes into the record, read back through the
+// record the way the core reads it.
+TEST(ResponseRecordTest, KindsOneToThreePassAndEveryOtherBecomesZero) {
+    const std::pair<uint32_t, KzoWord> cases[] = {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 0},
+                                                  {0xFFFFFFFFu, 0}};
+    for (const auto& [kind, passed] : cases) {
+        CallResult result;
+        result.kind = kind;
+        alignas(KzoWord) CoreResponse response{};
+        internal::ResetResponse(response);
+        internal::FillResponse(response, result, nullptr);
+        EXPECT_EQ(+response.kind, passed) << kind;
+        response.release(&response);
+    }
+}
+
+TEST(ResponseRecordTest, AStreamIsReadThroughTheRecordAndClosedOnce) {
+    struct Case {
+        const char* description;
+        uint32_t chunk;
+        uint32_t bufferSize;
+        bool readable;
+        size_t reads;
+    };
+    const Case cases[] = {
+        {"in chunks of the stream's size", 4, 64, true, 3},
+        {"in chunks of the reader's buffer", 64, 3, true, 4},
+        {"a stream that throws reads as a failed read", 0, 64, false, 1},
+    };
+    const std::string body = "0123456789";
+    for (const Case& c : cases) {
+        int destroyed = 0;
+        CallResult result;
+        result.stream = std::make_unique<ChunkedStream>(body, c.chunk, destroyed);
+        alignas(KzoWord) CoreResponse response{};
+        internal::ResetResponse(response);
+        internal::FillResponse(response, result, nullptr);
+        ASSERT_NE(response.streamRead, nullptr) << c.description;
+        EXPECT_EQ(+response.expectedSize, body.size()) << c.description;
+        std::string read;
+        size_t reads = 0;
+        uint8_t more = 1;
+        bool ok = true;
+        while (more != 0 && ok && reads < 100) {
+            std::vector<uint8_t> buffer(c.bufferSize);
+            uint32_t size = c.bufferSize;
+            ok = response.streamRead(response.stream, buffer.data(), &size, &more);
+            ++reads;
+            if (ok) read.append(reinterpret_cast<const char*>(buffer.data()), size);
+        }
+        EXPECT_EQ(ok, c.readable) << c.description;
+        EXPECT_EQ(reads, c.reads) << c.description;
+        if (c.readable) EXPECT_EQ(read, body) << c.description;
+        EXPECT_EQ(destroyed, 0) << c.description << ": the record owns the stream until closed";
+        response.streamClose(response.stream);
+        EXPECT_EQ(destroyed, 1) << c.description;
+        response.release(&response);
+        EXPECT_EQ(destroyed, 1) << c.description << ": releasing the record leaves it closed";
+    }
 }
 
 } // namespace

@@ -66,7 +66,9 @@ TEST(RouteTemplateTest, MatchesWholePathsAndCapturesRawText) {
         {"/literal", "/literal", true, {}},
         {"/literal", "/literal/", false, {}}, // a request's trailing "/" is not removed
         {"/lit}eral", "/lit}eral", true, {}}, // without "{" the template is literal, "}" and all
-        {"/r/{+rest}", "/r/a\nb", false, {}},  // "." stops at line terminators
+        {"/r/{+rest}", "/r/a\nb", false, {}},  // "." stops at line terminators...
+        {"/r/{+rest}", "/r/a\rb", false, {}},  // ...of both kinds
+        {"/r/{#frag}", "/r/#a\rb", false, {}},
         {"/s/{seg}", "/s/a\nb", true, {"a\nb"}},
     };
     for (const Case& c : cases) {
@@ -138,6 +140,35 @@ TEST(RouteTemplateTest, MillionCharacterPathsMatchOnASmallStack) {
         }
     }));
     EXPECT_EQ(results, std::vector<int>(std::size(cases), 1));
+}
+
+// Every edge of the three hex digit ranges and the character just outside
+// each, as the high and as the low digit. A character that is no hex digit
+// counts as 16: high, it drops out ((16 * 16) & 0xFF is 0); low, it sets 0x10.
+TEST(UrlDecodeTest, DecodesEveryHexDigitClassEdgeInBothPlaces) {
+    struct Case {
+        const char* description;
+        const char* input;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"low 0", "%20", "\x20"},        {"low 9", "%29", "\x29"},
+        {"low a", "%2a", "\x2A"},        {"low f", "%2f", "\x2F"},
+        {"low A", "%2A", "\x2A"},        {"low F", "%2F", "\x2F"},
+        {"low / (before 0)", "%2/", "\x30"}, {"low : (after 9)", "%2:", "\x30"},
+        {"low ` (before a)", "%2`", "\x30"}, {"low g (after f)", "%2g", "\x30"},
+        {"low @ (before A)", "%2@", "\x30"}, {"low G (after F)", "%2G", "\x30"},
+        {"high 0", "%01", "\x01"},       {"high 9", "%91", "\x91"},
+        {"high a", "%a1", "\xA1"},       {"high f", "%f1", "\xF1"},
+        {"high A", "%A1", "\xA1"},       {"high F", "%F1", "\xF1"},
+        {"high / (before 0)", "%/1", "\x01"}, {"high : (after 9)", "%:1", "\x01"},
+        {"high ` (before a)", "%`1", "\x01"}, {"high g (after f)", "%g1", "\x01"},
+        {"high @ (before A)", "%@1", "\x01"}, {"high G (after F)", "%G1", "\x01"},
+        {"lower-case hex decodes a slash", "a%2fb", "a/b"},
+        {"a whole byte of lower-case digits", "%ff", "\xFF"},
+        {"a whole byte of upper-case digits", "%FF", "\xFF"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(UrlDecode(c.input), c.expected) << c.description;
 }
 
 TEST(UrlDecodeTest, DecodesPlusPercentAndMalformedEscapes) {

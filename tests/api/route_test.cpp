@@ -121,6 +121,26 @@ TEST(RouteTest, ChecksTheMethod) {
     }
 }
 
+TEST(RouteTest, MethodCodesAndWords) {
+    struct Case {
+        KzoWord code;
+        RequestMethod method;
+        const char* word;
+    };
+    const Case cases[] = {
+        {0, RequestMethod::Any, ""},          {1, RequestMethod::Delete, "DELETE"},
+        {2, RequestMethod::Get, "GET"},       {3, RequestMethod::Head, "HEAD"},
+        {4, RequestMethod::Options, "OPTIONS"}, {5, RequestMethod::Patch, "PATCH"},
+        {6, RequestMethod::Post, "POST"},     {7, RequestMethod::Put, "PUT"},
+        {8, RequestMethod::Other, ""},        {9, RequestMethod::Any, ""},
+        {0xFFFFFFFFu, RequestMethod::Any, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(RequestMethodFromCode(c.code), c.method) << c.code;
+        EXPECT_STREQ(MethodWord(RequestMethodFromCode(c.code)), c.word) << c.code;
+    }
+}
+
 TEST(RouteTest, NormalisesEndpointPaths) {
     const std::pair<const char*, const char*> cases[] = {
         {"/a/b/", "/a/b"}, {"/a/b", "/a/b"}, {"/", "/"}, {"", ""}, {"/a//", "/a/"},

@@ -4,6 +4,7 @@
 #include <malloc.h>
 
 #include <cstring>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -71,15 +72,31 @@ TEST(AllocatorTest, ReallocateOfNullIsAnAllocationWithoutAFree) {
     Free(block);
 }
 
-TEST(AllocatorTest, FailedReallocateKeepsTheOldBlockLiveInTheCounters) {
-    void* block = Allocate(32);
-    const MemoryStats before = ReadMemoryStats();
-    void* failed = Reallocate(block, SIZE_MAX / 2);
-    EXPECT_EQ(failed, nullptr);
-    const MemoryStats d = Delta(before, ReadMemoryStats());
-    EXPECT_EQ(d.frees, 0u);
-    EXPECT_EQ(d.bytesFreed, 0u);
-    Free(block);
+// A request the runtime refuses is still an allocation attempt: it counts
+// one allocation of 0 bytes, and a failed reallocation frees nothing, since
+// the old block stays live.
+TEST(AllocatorTest, FailedRequestsCountAsAllocationAttempts) {
+    struct Case {
+        const char* description;
+        std::function<void*(void* live)> request;
+    };
+    const Case cases[] = {
+        {"allocate", [](void*) { return Allocate(SIZE_MAX / 2); }},
+        {"reallocate a live block", [](void* live) { return Reallocate(live, SIZE_MAX / 2); }},
+        {"reallocate null", [](void*) { return Reallocate(nullptr, SIZE_MAX / 2); }},
+    };
+    for (const Case& c : cases) {
+        void* live = Allocate(32);
+        const MemoryStats before = ReadMemoryStats();
+        EXPECT_EQ(c.request(live), nullptr) << c.description;
+        const MemoryStats d = Delta(before, ReadMemoryStats());
+        EXPECT_EQ(d.allocations, 1u) << c.description;
+        EXPECT_EQ(d.bytesAllocated, 0u) << c.description;
+        EXPECT_EQ(d.frees, 0u) << c.description;
+        EXPECT_EQ(d.bytesFreed, 0u) << c.description;
+        EXPECT_EQ(BlockSize(live), malloc_usable_size(live)) << c.description << ": still live";
+        Free(live);
+    }
 }
 
 TEST(AllocatorTest, FreeOfNullChangesNoCounter) {

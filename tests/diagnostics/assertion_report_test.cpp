@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
+
+#include "diagnostics/assertion_report_scope.h"
 
 #include "diagnostics/log_group_table.h"
 #include "diagnostics/log_level.h"
@@ -71,6 +74,88 @@ TEST(AssertionReportTest, FormattedDescriptionIsExpandedAndCutAt1023Characters) 
               "Assertion failed!\n\nExpression: ALE-8A14EBBK\n\nDescription: -5 ms");
     EXPECT_EQ(entries[1].message,
               "Assertion failed!\n\n\n\nDescription: " + std::string(1023, 'd'));
+}
+
+/// The messages a target captured, reports shortened to "full <expression>".
+[[nodiscard]] std::vector<std::string> Outline(const CaptureLogTarget& target) {
+    const std::string reportHead = "Assertion failed!\n\nExpression: ";
+    std::vector<std::string> lines;
+    for (const auto& entry : target.Entries()) {
+        EXPECT_EQ(entry.level, kLogError) << entry.message;
+        EXPECT_EQ(entry.groups, LogGroups::DBG) << entry.message;
+        lines.push_back(entry.message.starts_with(reportHead)
+                            ? "full " + entry.message.substr(reportHead.size())
+                            : entry.message);
+    }
+    return lines;
+}
+
+TEST(AssertionReportTest, AScopeFoldsRepeatedExpressionsIntoOneCountWhenItCloses) {
+    struct Case {
+        const char* description;
+        std::vector<const char*> reported;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"one report", {"A"}, {"full A"}},
+        {"a repeat", {"A", "A"}, {"full A", "A repeated 1 more time"}},
+        {"many repeats", {"A", "A", "A", "A", "A"}, {"full A", "A repeated 4 more times"}},
+        {"two expressions, counted apart, in order of first report",
+         {"B", "A", "B", "A", "B"},
+         {"full B", "full A", "B repeated 2 more times", "A repeated 1 more time"}},
+        {"an empty expression is never folded", {"", ""},
+         {"Assertion failed!\n\n", "Assertion failed!\n\n"}},
+        {"a text that looks like a directive is kept as written", {"50%s", "50%s"},
+         {"full 50%s", "50%s repeated 1 more time"}},
+    };
+    for (const Case& c : cases) {
+        const ScopedFreshLogger logger;
+        CaptureLogTarget target;
+        target.Configure(kLogOkay, 0, 0, nullptr);
+        {
+            const AssertionReportScope scope;
+            for (const char* expression : c.reported) Report(expression, "", "", 0, "");
+        }
+        EXPECT_EQ(Outline(target), c.expected) << c.description;
+    }
+}
+
+TEST(AssertionReportTest, OnlyTheInnermostScopeFoldsAndNoScopeFoldsNothing) {
+    const ScopedFreshLogger logger;
+    CaptureLogTarget target;
+    target.Configure(kLogOkay, 0, 0, nullptr);
+    Report("A", "", "", 0, "");
+    Report("A", "", "", 0, "");
+    {
+        const AssertionReportScope request;
+        Report("A", "", "", 0, "");
+        {
+            const AssertionReportScope nested;
+            ReportFormatted("A", "", 0, "", "%d", 1);
+            ReportFormatted("A", "", 0, "", "%d", 2);
+        }
+        Report("A", "", "", 0, "");
+    }
+    const std::vector<std::string> expected = {
+        "full A", "full A",                           // outside every scope
+        "full A",                                     // the request's first
+        "full A\n\nDescription: 1",                   // the nested scope's first
+        "A repeated 1 more time",                     // the nested scope closes
+        "A repeated 1 more time",                     // the request closes
+    };
+    EXPECT_EQ(Outline(target), expected);
+}
+
+TEST(AssertionReportDeathTest, AFatalReportIsWrittenInFullEvenWhenItsCodeWasFolded) {
+    EXPECT_DEATH(
+        {
+            const ScopedFreshLogger logger;
+            Logger::StdErrTarget().RedirectTo(stderr);
+            const AssertionReportScope scope;
+            Report(kAssertFutureError, "", "", 0, "");
+            Fatal(kAssertFutureError, "", "", 0, "");
+        },
+        "Expression: ALE-6D828C10.*ERROR\\| Assertion failed!\n\nExpression: ALE-6D828C10");
 }
 
 TEST(AssertionReportDeathTest, FatalLogsTheReportThenAborts) {

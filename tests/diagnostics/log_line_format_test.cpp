@@ -76,6 +76,18 @@ TEST(LogLineFormatTest, CodesExpandAndEveryLineEndsWithOneNewline) {
     }
 }
 
+TEST(LogLineFormatTest, EveryLevelIsNamedRightAlignedInSixCharacters) {
+    const std::pair<int32_t, const char*> cases[] = {
+        {-1, "   ???\n"}, {kLogOkay, "  OKAY\n"},   {kLogWarn, "  WARN\n"},
+        {kLogError, " ERROR\n"}, {kLogAlways, "ALWAYS\n"}, {4, "   ???\n"},
+    };
+    for (const auto& [level, expected] : cases) {
+        LogEntry entry = FixedEntry();
+        entry.level = level;
+        EXPECT_EQ(Line("#L", entry), expected) << level;
+    }
+}
+
 TEST(LogLineFormatTest, CutsToCapacityKeepingTheNewlineAndNul) {
     struct Case {
         const char* description;

@@ -118,6 +118,8 @@ TEST(MessageTemplateTest, PrepareTemplate) {
         {"typed, already _int", "{#n_int}", {5}, "%1", {{"n_int", 5}}},
         {"typed, already _long", "{#n_long}", {5}, "%1", {{"n_long", 5}}},
         {"typed, already _ip", "{#peer_ip}", {"1.2.3.4"}, "%1", {{"peer_ip", "1.2.3.4"}}},
+        {"typed, already _bool for another kind", "{#ok_bool}", {5}, "%1", {{"ok_bool", 5}}},
+        {"typed, already _float for another kind", "{#r_float}", {5}, "%1", {{"r_float", 5}}},
         {"typed, already _str for another kind", "{#a_b_str}", {5}, "%1", {{"a_b_str", 5}}},
         {"typed, other suffix after the last _", "{#my_count}", {5}, "%1",
          {{"my_count_int", 5}}},

@@ -162,7 +162,7 @@ TEST(ApiEndToEndTest, AModuleAnswersThroughItsEndpointRecords) {
         {"a record", "/kzo-match-history/v1/seasons/2024", 0,
          R"({"games":[20240,20241],"year":2024})"},
         {"an error answer", "/kzo-match-history/v1/seasons/1999", 404, "error: No season 1999"},
-        {"an argument out of range", "/kzo-match-history/v1/seasons/4294967296", 0,
+        {"an argument out of range", "/kzo-match-history/v1/seasons/4294967296", 400,
          "error: Value 4294967296 for 'year' of type uint32 is out of range"},
         {"a string", "/kzo-match-history/v1/web-url", 0, R"("https://example.test/history")"},
     };

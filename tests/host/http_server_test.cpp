@@ -101,9 +101,10 @@ TEST_F(HttpServerTest, EveryEndpointAnswersOverHttp) {
         {"/kzo-match-history/v1/recently-played-summoners", 200, nullptr},
         {"/kzo-match-history/v1/web-url", 200, nullptr},
         {"/kzo-match-history/v1/games/1", 404, "message"},
-        // The plug-in answers a path argument that does not convert without a
-        // status of its own; the host reports that as a server error.
-        {"/kzo-match-history/v1/games/x", 500, "message"},
+        // A path argument that does not convert is the caller's fault, and so
+        // is one that holds a NUL.
+        {"/kzo-match-history/v1/games/x", 400, "message"},
+        {"/kzo-match-history/v1/games/3037071829%00junk", 400, "message"},
         {"/kzo-match-history/v1/nothing-here", 404, "message"},
         {"/somewhere/else", 404, "message"},
         {"/kzo-acs/v1/delta", 200, "deltas"},

@@ -149,6 +149,27 @@ TEST_F(MatchHistoryEndToEnd, CreationDatesAreUtcTextsWithMilliseconds) {
     }
 }
 
+TEST_F(MatchHistoryEndToEnd, DatesBeyondTheCalendarAreReportedOncePerRequestWithACount) {
+    BindingProperty list = SampleFile("matchlists/0.json");
+    BindingProperty& games = list["games"]["games"];
+    ASSERT_EQ(games.Size(), 20u);
+    for (size_t i = 0; i < games.Size(); ++i) games[i]["gameCreation"] = 32535216000000u + i;
+    Serve("/kzo-acs/v1/matchlists/0", PeerAnswer::WithValue(list));
+    for (const int request : {1, 2}) {
+        logLines.clear();
+        const BindingProperty answer = GetValue("/kzo-match-history/v1/matchlist");
+        EXPECT_EQ(answer["games"]["games"][19]["gameCreationDate"].GetString(), "");
+        std::vector<std::string> reports;
+        for (const std::string& line : logLines) {
+            if (line.find("ALE-8A14EBBK") != std::string::npos) reports.push_back(line);
+        }
+        ASSERT_EQ(reports.size(), 2u) << "request " << request;
+        EXPECT_NE(reports[0].find("Assertion failed!"), std::string::npos) << reports[0];
+        EXPECT_NE(reports[1].find("ALE-8A14EBBK repeated 19 more times"), std::string::npos)
+            << reports[1];
+    }
+}
+
 TEST_F(MatchHistoryEndToEnd, BothMatchListsMakeTheSameRequestAndGiveTheSameAnswer) {
     const KzoHost::EndpointReply own = Get("/kzo-match-history/v1/matchlist");
     const std::string ownRequest = core.SentRequests().back().path;
@@ -379,6 +400,21 @@ TEST_F(MatchHistoryEndToEnd, RecentlyPlayedFailuresAnswerTheirMessage) {
          "Error response for GET /kzo-summoner/v2/summoner-names: No summoners", nullptr},
         {"LCDS failing", "/kzo-login/v1/session/invoke", PeerAnswer::WithError(503, "Offline"), 500,
          "Error response for POST /kzo-login/v1/session/invoke: Offline", nullptr},
+        {"a percent sign in the names' failure", "/kzo-summoner/v2/summoner-names",
+         PeerAnswer::WithError(503, "50% of shards down"), 500,
+         "Error response for GET /kzo-summoner/v2/summoner-names: 50% of shards down", nullptr},
+        {"a printf directive in the names' failure", "/kzo-summoner/v2/summoner-names",
+         PeerAnswer::WithError(503, "%s%n%d"), 500,
+         "Error response for GET /kzo-summoner/v2/summoner-names: %s%n%d", nullptr},
+        {"a positional placeholder in the names' failure", "/kzo-summoner/v2/summoner-names",
+         PeerAnswer::WithError(503, "%1 %2$s {0} {error}"), 500,
+         "Error response for GET /kzo-summoner/v2/summoner-names: %1 %2$s {0} {error}", nullptr},
+        {"a lone percent sign ending the names' failure", "/kzo-summoner/v2/summoner-names",
+         PeerAnswer::WithError(503, "down 100%"), 500,
+         "Error response for GET /kzo-summoner/v2/summoner-names: down 100%", nullptr},
+        {"directives in the LCDS failure", "/kzo-login/v1/session/invoke",
+         PeerAnswer::WithError(503, "%s at 5%"), 500,
+         "Error response for POST /kzo-login/v1/session/invoke: %s at 5%", nullptr},
         {"another class", "/kzo-login/v1/session/invoke", PeerAnswer::WithValue(otherClass), 500,
          "Expected 'com.nimbelworks.platform.statistics.RecentGames' as LCDS response for "
          "playerStatsService.getRecentGames, but got 'com.nimbelworks.Other'",

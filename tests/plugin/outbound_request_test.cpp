@@ -177,6 +177,43 @@ TEST_F(ClientFixture, StreamsAreReadInChunksOf4096AndYieldOnlyAfterShortReads) {
     }
 }
 
+TEST_F(ClientFixture, AStreamThatStopsDeliveringFailsAfterTheEmptyReadBoundAndIsClosedOnce) {
+    constexpr uint32_t kBound = internal::kMaxEmptyStreamReads;
+    const std::vector<uint32_t> emptyBelowTheBound(kBound - 1, 0);
+    struct Case {
+        const char* description;
+        std::vector<uint32_t> chunks;
+        size_t reads;
+        bool delivered;
+    };
+    std::vector<Case> cases = {
+        {"nothing ever arrives", {0}, kBound, false},
+        {"some bytes, then nothing for ever", {10, 0}, 1 + kBound, false},
+        {"one empty read fewer than the bound, then the body", emptyBelowTheBound, kBound, true},
+    };
+    cases.back().chunks.push_back(4096);
+    Case resets{"a delivered byte starts the count again", emptyBelowTheBound, 2 * kBound, true};
+    resets.chunks.push_back(1);
+    resets.chunks.insert(resets.chunks.end(), emptyBelowTheBound.begin(), emptyBelowTheBound.end());
+    resets.chunks.push_back(4096);
+    cases.push_back(std::move(resets));
+
+    started.core.SetRecording(false);  // a hundred thousand yields need not be kept
+    for (const Case& c : cases) {
+        Serve("/kzo-acs/v1/games/7", PeerAnswer::WithStream(GameJsonOfSize(200), c.chunks));
+        const size_t readsBefore = started.core.StreamReads();
+        const size_t closesBefore = started.core.StreamCloses();
+        const MaybeType<Failure, Game> game = GetGame("/kzo-acs/v1/games/7");
+        EXPECT_EQ(started.core.StreamReads() - readsBefore, c.reads) << c.description;
+        EXPECT_EQ(started.core.StreamCloses() - closesBefore, 1u) << c.description;
+        ASSERT_EQ(game.HasValue(), c.delivered) << c.description;
+        if (c.delivered) continue;
+        EXPECT_EQ(game.GetFailure().Message(),
+                  "Error reading streamed response for GET /kzo-acs/v1/games/7: Stream read error")
+            << c.description;
+    }
+}
+
 TEST_F(ClientFixture, AnAbsurdAnnouncedSizeReservesLittleAndStillReadsTheBody) {
     PeerAnswer answer = PeerAnswer::WithStream(GameJsonOfSize(5000));
     answer.announcedSize = 0xFFFFFFFFu;
