@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "tests/codecs/comma_decimal_locale.h"
 #include "tests/codecs/small_stack.h"
 #include "tests/codecs/value_text.h"
 
@@ -107,6 +108,22 @@ TEST(YamlReaderTest, ResolvesPlainScalarsByWordListsAndNumbers) {
         {"stripped literal block resolves", "|-\n  12\n", "u12"},
         {"folded block resolves", ">-\n  true\n", "true"},
         {"text keeps all its bytes", "x: caf\xc3\xa9 au lait", "{x:\"caf\\xc3\\xa9 au lait\"}"},
+    };
+    ExpectValues(std::begin(cases), std::end(cases));
+}
+
+// The host process may have set a locale whose decimal point is a comma.
+TEST(YamlReaderTest, ResolvesNumbersAsInTheCLocaleUnderACommaDecimalLocale) {
+    const testing::CommaDecimalLocale locale;
+    if (!locale.Active()) GTEST_SKIP() << testing::kNoCommaDecimalLocale;
+    const ValueCase cases[] = {
+        {"plain fraction", "x: 1.5", "{x:f1.5}"},
+        {"plain exponent with a point", "x: -2.5e-1", "{x:f-0.25}"},
+        {"plain point first", "x: .5", "{x:f0.5}"},
+        {"plain hexadecimal fraction", "x: 0x1.8p1", "{x:u3}"},
+        {"comma stays text", "x: 1,5", "{x:\"1,5\"}"},
+        {"float tag", "!!float 2.25", "f2.25"},
+        {"int tag", "!!int 0x10", "u16"},
     };
     ExpectValues(std::begin(cases), std::end(cases));
 }
