@@ -82,9 +82,9 @@ TEST(JsonWriterTest, EachKindWritesItsJson) {
          R"("q\" r\\ s/ \b\f\n\r\t")"},
         {"other control characters in upper-case hex",
          [] { return BindingProperty("\x01\x1F\x7F"); }, "\"\\u0001\\u001F\x7F\""},
-        {"UTF-8 and invalid UTF-8 bytes as they are",
+        {"UTF-8 as it is and invalid UTF-8 as U+FFFD",
          [] { return BindingProperty("caf\xC3\xA9 \xFF\xC0\xAF"); },
-         "\"caf\xC3\xA9 \xFF\xC0\xAF\""},
+         "\"caf\xC3\xA9 \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
         {"blob as base64 with fill",
          [] {
              return Bytes({0x00, 0x10, 0x83, 0xFF});
@@ -150,6 +150,56 @@ TEST(JsonWriterTest, EachKindWritesItsJson) {
          R"({"a":null,"b":1})"},
     };
     ExpectCompact(std::begin(cases), std::end(cases), nullptr);
+}
+
+// Texts from peers may hold any bytes; JSON text must be UTF-8. Each maximal
+// subpart of an ill-formed sequence becomes one U+FFFD (written R below).
+TEST(JsonWriterTest, InvalidUtf8BecomesReplacementCharacters) {
+    struct Case {
+        const char* description;
+        std::string text;
+        std::string expected;  // the JSON string's contents, R for U+FFFD
+    };
+    const Case cases[] = {
+        {"ASCII", "plain text", "plain text"},
+        {"two-byte", "caf\xC3\xA9", "caf\xC3\xA9"},
+        {"smallest two-byte", "\xC2\x80", "\xC2\x80"},
+        {"smallest three-byte", "\xE0\xA0\x80", "\xE0\xA0\x80"},
+        {"last before the surrogates", "\xED\x9F\xBF", "\xED\x9F\xBF"},
+        {"first after the surrogates", "\xEE\x80\x80", "\xEE\x80\x80"},
+        {"smallest four-byte", "\xF0\x90\x80\x80", "\xF0\x90\x80\x80"},
+        {"emoji", "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+        {"largest code point", "\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},
+        {"stray continuation byte", "a\x80" "b", "aRb"},
+        {"two stray continuation bytes", "\xBF\x80", "RR"},
+        {"unused bytes", "\xFE\xFF", "RR"},
+        {"overlong two-byte lead C0", "\xC0\xAF", "RR"},
+        {"overlong two-byte lead C1", "\xC1\xBF", "RR"},
+        {"overlong three-byte", "\xE0\x80\xAF", "RRR"},
+        {"overlong four-byte", "\xF0\x8F\xBF\xBF", "RRRR"},
+        {"high surrogate", "\xED\xA0\x80", "RRR"},
+        {"low surrogate", "\xED\xBF\xBF", "RRR"},
+        {"beyond U+10FFFF", "\xF4\x90\x80\x80", "RRRR"},
+        {"lead byte beyond F4", "\xF5\x80\x80\x80", "RRRR"},
+        {"two-byte cut at the end", "ab\xC3", "abR"},
+        {"three-byte cut at the end", "\xE2\x82", "R"},
+        {"four-byte cut at the end", "\xF0\x9F\x98", "R"},
+        {"three-byte cut before ASCII", "\xE2\x82z", "Rz"},
+        {"four-byte cut before a valid sequence", "\xF0\x9F\xC3\xA9", "R\xC3\xA9"},
+        {"lead byte followed by a lead byte", "\xC3\xC3\xA9", "R\xC3\xA9"},
+        {"invalid after a long ASCII run", std::string(17, 'x') + "\xFF", std::string(17, 'x') + "R"},
+        {"escapes around invalid bytes", "\n\xFF\"", "\\n" "R" "\\\""},
+    };
+    for (const Case& c : cases) {
+        std::string expected = "\"";
+        for (const char ch : c.expected) expected += ch == 'R' ? "\xEF\xBF\xBD" : std::string(1, ch);
+        expected += "\"";
+        EXPECT_EQ(ValueToJson(BindingProperty(c.text), nullptr, nullptr), expected) << c.description;
+        BindingProperty member;
+        member[c.text] = true;
+        EXPECT_EQ(ValueToJson(member, nullptr, nullptr), "{" + expected + ":true}")
+            << c.description << " as a member name";
+    }
 }
 
 TEST(JsonWriterTest, EnumsAreNamedOnlyWhenTheTypeContextKnowsTheValue) {
