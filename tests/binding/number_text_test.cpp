@@ -73,6 +73,12 @@ TEST(NumberTextTest, UnsignedTextsRefuseEveryNegativeSign) {
         {"18446744073709551616", false, 0},
         {"-1", false, 0},
         {" -1", false, 0}, // the C library would wrap this to 2^64-1
+        {"\t-1", false, 0}, // after every blank the C library skips
+        {"\n-1", false, 0},
+        {"\v-1", false, 0},
+        {"\f-1", false, 0},
+        {"\r-1", false, 0},
+        {" \t -1", false, 0},
         {"-0", false, 0},
         {"0x10", true, 16},
         {"", true, 0},

@@ -200,6 +200,17 @@ TEST(JsonWriterTest, InvalidUtf8BecomesReplacementCharacters) {
         EXPECT_EQ(ValueToJson(member, nullptr, nullptr), "{" + expected + ":true}")
             << c.description << " as a member name";
     }
+    // ASCII is skipped several bytes at a time: a bad byte at any offset
+    // inside such a run is still found.
+    const std::string ascii = "abcdefghijklmnopqrstuvwx";
+    for (size_t at = 0; at < ascii.size(); ++at) {
+        std::string text = ascii;
+        text[at] = '\xFF';
+        std::string expected = "\"" + ascii + "\"";
+        expected.replace(at + 1, 1, "\xEF\xBF\xBD");
+        EXPECT_EQ(ValueToJson(BindingProperty(text), nullptr, nullptr), expected)
+            << "invalid byte at offset " << at << " of an ASCII run";
+    }
 }
 
 TEST(JsonWriterTest, EnumsAreNamedOnlyWhenTheTypeContextKnowsTheValue) {
