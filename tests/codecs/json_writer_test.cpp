@@ -1,6 +1,6 @@
 // ValueToJson: the JSON of each kind, escaping, enum names from a type context,
-// non-finite floats as null, the indented layout and its line breaks. Reading
-// back what was written is the JSON fuzz target's part.
+// non-finite floats as null, invalid UTF-8 as U+FFFD, the indented layout and
+// its line breaks, and strings and names read back as written.
 #include "codecs/json_writer.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "binding/static_type.h"
+#include "codecs/json_reader.h"
 
 namespace Nimbel {
 namespace {
@@ -210,6 +211,30 @@ TEST(JsonWriterTest, InvalidUtf8BecomesReplacementCharacters) {
         expected.replace(at + 1, 1, "\xEF\xBF\xBD");
         EXPECT_EQ(ValueToJson(BindingProperty(text), nullptr, nullptr), expected)
             << "invalid byte at offset " << at << " of an ASCII run";
+    }
+}
+
+// Whatever a string or member name holds, valid UTF-8 included, reading its
+// JSON gives it back.
+TEST(JsonWriterTest, StringsAndNamesReadBackAsWritten) {
+    std::string everyAscii;
+    for (int c = 1; c < 0x80; ++c) everyAscii += static_cast<char>(c);
+    const std::string texts[] = {
+        everyAscii,
+        "\xC2\x80 \xDF\xBF \xE0\xA0\x80 \xED\x9F\xBF \xEF\xBF\xBF \xF0\x90\x80\x80 \xF4\x8F\xBF\xBF",
+        "\\u0041 \"\\\" /\\/",
+        "",
+    };
+    for (const std::string& text : texts) {
+        BindingProperty value;
+        value["s"] = text;
+        value[text] = 1u;
+        for (const char* lineBreak : {static_cast<const char*>(nullptr), "\r\n"}) {
+            const BindingStatus read = JsonToValue(ValueToJson(value, nullptr, lineBreak).c_str());
+            ASSERT_TRUE(read.Ok()) << read.ErrorMessage();
+            EXPECT_EQ(read.Value()["s"].GetString(), text);
+            EXPECT_EQ(read.Value()[text].GetUnsigned(), 1u) << text;
+        }
     }
 }
 

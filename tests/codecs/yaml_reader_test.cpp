@@ -151,6 +151,15 @@ TEST(YamlReaderTest, TagsDecideTheKind) {
         {"float nan", "!!float nan", "fnan"},
         {"bool true word", "!!bool yes", "true"},
         {"bool false word", "!!bool OFF", "false"},
+        {"bool of every true word",
+         "[!!bool true, !!bool True, !!bool TRUE, !!bool y, !!bool Y, !!bool yes, !!bool Yes, "
+         "!!bool YES, !!bool on, !!bool On, !!bool ON]",
+         "[true,true,true,true,true,true,true,true,true,true,true]"},
+        {"bool of every false word",
+         "[!!bool false, !!bool False, !!bool FALSE, !!bool n, !!bool N, !!bool no, !!bool No, "
+         "!!bool NO, !!bool off, !!bool Off, !!bool OFF]",
+         "[false,false,false,false,false,false,false,false,false,false,false]"},
+        {"bool of a word in other capitals is empty", "[!!bool tRUE, !!bool oFF]", "[~,~]"},
         {"bool of no bool word is empty", "!!bool maybe", "~"},
         {"bool of no bool word empties a repeated key", "a: 1\na: !!bool maybe", "{a:~}"},
     };
