@@ -13,6 +13,7 @@ packages=(
   libmsgpack-cxx-dev libyaml-cpp-dev    # what the codec benchmarks compare against
   clang libclang-rt-14-dev              # fuzz targets in fuzz/
   libcpp-httplib-dev                    # the reference host's HTTP server
+  locales                               # a comma-decimal locale for the number tests
 )
 
 missing=()
@@ -22,15 +23,22 @@ for package in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
-fi
-
-echo "Installing: ${missing[*]}"
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
   sudo="sudo"
 fi
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+if [ ${#missing[@]} -ne 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Numbers must read the same under a locale whose decimal point is a comma;
+# the tests that show it skip when no such locale exists.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  echo "Generating the de_DE.UTF-8 locale"
+  $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8 ||
+    echo "Could not generate de_DE.UTF-8; the comma-decimal locale tests will skip"
+fi

@@ -3,8 +3,11 @@
 
 #include <rapidjson/reader.h>
 
+#include <cerrno>
 #include <string_view>
 #include <vector>
+
+#include "binding/number_text.h"
 
 namespace Nimbel::fuzz {
 namespace {
@@ -23,6 +26,24 @@ public:
     bool Int64(int64_t value) { return Set(value); }
     bool Uint64(uint64_t value) { return Set(value); }
     bool Double(double value) { return Set(value); }
+    // The C library's conversions, correctly rounded: integers by sign while
+    // they fit 64 bits, every other number as the nearest double. `text` is
+    // NUL-terminated.
+    bool RawNumber(const char* text, rapidjson::SizeType length, bool) {
+        const std::string_view number(text, length);
+        if (number.find_first_of(".eE") == std::string_view::npos) {
+            char* end = nullptr;
+            errno = 0;
+            if (number.front() == '-') {
+                const long long value = CLocaleStrtoll(text, &end, 10);
+                if (errno == 0) return Set(int64_t{value});
+            } else {
+                const unsigned long long value = CLocaleStrtoull(text, &end, 10);
+                if (errno == 0) return Set(uint64_t{value});
+            }
+        }
+        return Set(CLocaleStrtod(text, nullptr));
+    }
     bool String(const char* text, rapidjson::SizeType length, bool) {
         return Set(std::string_view(text, length));
     }
@@ -75,7 +96,7 @@ bool ReadJsonForReference(const char* text, BindingProperty& out) {
     rapidjson::Reader reader;
     rapidjson::StringStream stream(text);
     const rapidjson::ParseResult result =
-        reader.Parse<rapidjson::kParseDefaultFlags>(stream, builder);
+        reader.Parse<rapidjson::kParseNumbersAsStringsFlag>(stream, builder);
     // A body of blanks only is an empty value, not an error.
     return !result.IsError() || result.Code() == rapidjson::kParseErrorDocumentEmpty;
 }

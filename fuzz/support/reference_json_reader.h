@@ -9,7 +9,8 @@ namespace Nimbel::fuzz {
 
 /// Reads `text` (NUL-terminated) into `out` by the reader's rules (null
 /// leaves its node, a repeated key reuses its member, numbers by sign and
-/// size, blank text empty) with RapidJSON's default flags. Returns whether
+/// size, blank text empty) with RapidJSON's grammar and the C library's
+/// correctly rounded number conversions. Returns whether
 /// the text was accepted. Has no nesting limit: call it only on text that the real reader
 /// accepted.
 [[nodiscard]] bool ReadJsonForReference(const char* text, BindingProperty& out);

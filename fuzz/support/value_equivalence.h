@@ -16,9 +16,9 @@ namespace Nimbel::fuzz {
 /// - a blob comes back as the string of its base64 text;
 /// - an enum comes back as its number, a signed one only when negative;
 /// - a signed value that is not negative comes back unsigned;
-/// - a finite float comes back within 16 units in the last place, because the
-///   reader's default (not full-precision) conversion may round a digit string
-///   differently from the shortest form the writer chose.
+/// - a string or member name comes back with each ill-formed UTF-8 sequence
+///   as U+FFFD; members whose names become equal so read back as one.
+/// A finite float comes back bit for bit.
 [[nodiscard]] bool SameAfterJsonRoundTrip(const BindingProperty& original,
                                           const BindingProperty& reread);
 

@@ -1,5 +1,7 @@
 #include "binding/number_text.h"
 
+#include <locale.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <string>
@@ -8,6 +10,14 @@
 
 namespace Nimbel {
 namespace {
+
+// The "C" locale as an object of its own, so that no setlocale or uselocale
+// of the host changes how numbers read. glibc hands out its static "C" locale
+// for this request, so creating it allocates nothing and cannot fail.
+locale_t CLocale() noexcept {
+    static const locale_t locale = newlocale(LC_ALL_MASK, "C", locale_t{});
+    return locale;
+}
 
 void FailFormat(BindingStatus& status, std::string_view text, const NumberTarget& target) {
     status.SetError(FormatMessage("Value %1 for '%2' of type %3 is in an incorrect format", text,
@@ -29,13 +39,25 @@ std::string Terminated(std::string_view text) { return std::string(text); }
 
 } // namespace
 
+double CLocaleStrtod(const char* text, char** end) noexcept {
+    return strtod_l(text, end, CLocale());
+}
+
+long long CLocaleStrtoll(const char* text, char** end, int base) noexcept {
+    return strtoll_l(text, end, base, CLocale());
+}
+
+unsigned long long CLocaleStrtoull(const char* text, char** end, int base) noexcept {
+    return strtoull_l(text, end, base, CLocale());
+}
+
 int64_t TextToSigned(BindingStatus& status, std::string_view text, const NumberTarget& target,
                      int64_t minimum, int64_t maximum) {
     if (text.empty()) return 0;
     const std::string terminated = Terminated(text);
     char* end = nullptr;
     errno = 0;
-    const long long value = std::strtoll(terminated.c_str(), &end, 0);
+    const long long value = CLocaleStrtoll(terminated.c_str(), &end, 0);
     if (*end != '\0') {
         FailFormat(status, text, target);
         return 0;
@@ -53,7 +75,7 @@ uint64_t TextToUnsigned(BindingStatus& status, std::string_view text, const Numb
     const std::string terminated = Terminated(text);
     char* end = nullptr;
     errno = 0;
-    const unsigned long long value = std::strtoull(terminated.c_str(), &end, 0);
+    const unsigned long long value = CLocaleStrtoull(terminated.c_str(), &end, 0);
     if (*end != '\0') {
         FailFormat(status, text, target);
         return 0;
@@ -74,7 +96,7 @@ double TextToDouble(BindingStatus& status, std::string_view text, const NumberTa
     const std::string terminated = Terminated(text);
     char* end = nullptr;
     errno = 0;
-    const double value = std::strtod(terminated.c_str(), &end);
+    const double value = CLocaleStrtod(terminated.c_str(), &end);
     if (*end != '\0') {
         FailFormat(status, text, target);
         return 0.0;

@@ -1,7 +1,7 @@
 // Numbers written as text, read with the C library's rules (strtoll, strtoull
-// and strtod) and refused with the system's own messages. Used wherever a
-// number may arrive as text: argument texts, YAML tags, conversions into
-// native records.
+// and strtod) in the "C" locale and refused with the system's own messages.
+// Used wherever a number may arrive as text: argument texts, YAML tags and
+// plain scalars, conversions into native records.
 #pragma once
 
 #include <cstdint>
@@ -11,13 +11,22 @@
 
 namespace Nimbel {
 
+/// strtod, strtoll and strtoull exactly as the "C" locale reads them, whatever
+/// locale the host process or the calling thread has set: '.' is the only
+/// decimal point, the blanks skipped before the number are " \t\n\v\f\r", and
+/// no grouping is accepted. Otherwise as the C library's functions: hexadecimal
+/// forms, "inf", "infinity" and "nan" in any case, `end` and errno alike.
+[[nodiscard]] double CLocaleStrtod(const char* text, char** end) noexcept;
+[[nodiscard]] long long CLocaleStrtoll(const char* text, char** end, int base) noexcept;
+[[nodiscard]] unsigned long long CLocaleStrtoull(const char* text, char** end, int base) noexcept;
+
 /// Where a conversion's messages name what failed.
 struct NumberTarget {
     std::string_view name;     ///< '%2' of the messages: an argument, field or root name
     std::string_view typeName; ///< %3 of the messages: "int32", "uint64", "int64_t", ...
 };
 
-/// Parses `text` in base 0 (leading blanks and a sign allowed; "0x" selects
+/// Parses `text` with CLocaleStrtoll in base 0 (leading blanks and a sign allowed; "0x" selects
 /// hexadecimal, a leading "0" octal). The empty text is 0. Characters left
 /// after the number fail with "Value %1 for '%2' of type %3 is in an
 /// incorrect format"; a number outside [minimum, maximum] or beyond 64 bits
@@ -31,7 +40,7 @@ struct NumberTarget {
 [[nodiscard]] uint64_t TextToUnsigned(BindingStatus& status, std::string_view text,
                                       const NumberTarget& target, uint64_t maximum);
 
-/// Parses `text` with strtod. The empty text is 0; leftover characters give
+/// Parses `text` with CLocaleStrtod. The empty text is 0; leftover characters give
 /// the incorrect-format message; a result outside [minimum, maximum] or a
 /// range error of the library gives out of range. NaN passes the bounds.
 [[nodiscard]] double TextToDouble(BindingStatus& status, std::string_view text,

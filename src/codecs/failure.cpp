@@ -11,10 +11,6 @@ namespace {
 
 constexpr const char* kCodeFieldName = "errorCode_int";
 
-[[nodiscard]] rapidjson::SizeType JsonLength(std::string_view text) noexcept {
-    return static_cast<rapidjson::SizeType>(text.size());
-}
-
 void WriteField(internal::CompactJsonWriter& writer, const NamedValue& value) {
     switch (value.kind()) {
         case NamedValue::Kind::Bool:
@@ -30,7 +26,7 @@ void WriteField(internal::CompactJsonWriter& writer, const NamedValue& value) {
             internal::WriteDoubleOrNull(writer, value.doubleValue());
             return;
         case NamedValue::Kind::Text:
-            writer.String(value.text().data(), JsonLength(value.text()));
+            internal::WriteUtf8String(writer, value.text());
             return;
     }
     writer.Null();
@@ -42,9 +38,9 @@ void WriteField(internal::CompactJsonWriter& writer, const NamedValue& value) {
     internal::CompactJsonWriter writer(buffer, &allocator);
     writer.StartObject();
     writer.Key("message");
-    writer.String(failure.Message().data(), JsonLength(failure.Message()));
+    internal::WriteUtf8String(writer, failure.Message());
     for (const NamedValues::Entry& field : failure.Fields()) {
-        writer.Key(field.name.data(), JsonLength(field.name));
+        internal::WriteUtf8String(writer, field.name, true);
         WriteField(writer, field.value);
     }
     writer.EndObject();

@@ -75,7 +75,8 @@ private:
 /// - no fields: the message, followed by " (<code>)" when the code is not 0;
 /// - otherwise a compact JSON object: "message" first, then each field in the
 ///   table's order, bools as true/false, integers in decimal, doubles in their
-///   shortest form (NaN and infinities as null), texts as JSON strings.
+///   shortest form (NaN and infinities as null), texts as JSON strings (with
+///   ill-formed UTF-8 as U+FFFD, so the object is always valid JSON).
 [[nodiscard]] std::string FailureToText(const Failure& failure);
 
 /// FailureToText, so that messages format a failure with "%1" and templates

@@ -18,7 +18,9 @@ namespace Nimbel {
 /// text of the value is; other bytes, invalid UTF-8 included, pass unchanged);
 /// integers without a minus sign become unsigned up to 18446744073709551615,
 /// with one become signed down to -9223372036854775808; numbers with a
-/// fraction or an exponent, or beyond 64 bits, become float; arrays become
+/// fraction or an exponent, or beyond 64 bits, become float, the double
+/// nearest to the number written (ties to even), so that the text ValueToJson
+/// writes for any finite double reads back as that very double; arrays become
 /// collections and objects structures. A repeated key names the same member:
 /// a later scalar replaces it, null leaves it, and a later array or object
 /// extends a collection or structure already there.
@@ -28,7 +30,7 @@ namespace Nimbel {
 /// offset, from the start of `text`, at which reading stopped. A document
 /// nested deeper than 1,000 containers stops at the container that would open
 /// the 1,001st level, with the "Terminate parsing due to Handler error." text;
-/// a number whose magnitude a double cannot hold fails with
+/// a number whose magnitude rounds past the largest double fails with
 /// "Number too big to be stored in double." at the number's start. Never
 /// throws for bad input; exhausted memory throws std::bad_alloc.
 [[nodiscard]] BindingStatus JsonToValue(const char* text);

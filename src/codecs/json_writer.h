@@ -18,8 +18,10 @@ namespace Nimbel {
 /// Nodes: a nested empty value is null; bool, signed and unsigned integers as
 /// themselves; a float in the shortest form that reads back as the same
 /// double, and null when it is NaN or infinite, so the output is always valid
-/// JSON; strings with quotation mark, reverse solidus and control characters
-/// escaped (\b \f \n \r \t or \u00XX) and other bytes as they are; blobs as
+/// JSON; strings and member names with quotation mark, reverse solidus and
+/// control characters escaped (\b \f \n \r \t or \u00XX), well-formed UTF-8
+/// as it is and each ill-formed sequence (overlong, surrogate, beyond
+/// U+10FFFF, cut short, stray byte) as U+FFFD, one per maximal subpart; blobs as
 /// base64 strings; an enum as its enumerator's name when `typeContext` (may be
 /// null) names it, else as its signed number; collections as arrays;
 /// structures as objects, members in the structure's name order.

@@ -24,6 +24,10 @@ constexpr const char* kStringTruncatedMessage =
     "Invalid MessagePack data. String of size %1 at position %2 is truncated.";
 constexpr const char* kBytesTruncatedMessage =
     "Invalid MessagePack data. Raw bytes of size %1 at position %2 are truncated.";
+constexpr const char* kArrayTruncatedMessage =
+    "Invalid MessagePack data. Array of size %1 at position %2 is truncated.";
+constexpr const char* kMapTruncatedMessage =
+    "Invalid MessagePack data. Map of size %1 at position %2 is truncated.";
 
 [[nodiscard]] const char* IntegerTruncatedMessage(size_t width) noexcept {
     switch (width) {
@@ -50,6 +54,7 @@ struct Frame {
     BindingProperty* value;
     uint64_t count = 0;    // items of the container; a map counts keys and values apart
     uint64_t index = 0;    // the next item
+    size_t header = 0;     // the position of a container's type byte
     std::string_view key;  // the last key read, a view of the input (maps)
     FrameKind kind = FrameKind::Slot;
 };
@@ -78,6 +83,7 @@ public:
                     break;
             }
         }
+        if (status_.Ok()) FailIfRootIsOpen();
     }
 
     [[nodiscard]] size_t Position() const noexcept { return position_; }
@@ -100,6 +106,28 @@ private:
             return OpenMember(top);
         }
         return NextItem::Done;
+    }
+
+    // At the end of the input: the root must be complete, or never begun
+    // (an empty input). Otherwise the innermost container still expecting
+    // items is named, with the count its header announced (pairs for a map).
+    void FailIfRootIsOpen() {
+        while (!frames_.empty() && frames_.back().kind != FrameKind::Slot &&
+               frames_.back().index == frames_.back().count) {
+            frames_.pop_back();
+        }
+        if (frames_.empty()) return;
+        if (frames_.size() == 1 && frames_.back().kind == FrameKind::Slot) return;
+        for (auto frame = frames_.rbegin(); frame != frames_.rend(); ++frame) {
+            if (frame->kind == FrameKind::Array) {
+                Fail(kArrayTruncatedMessage, frame->count, frame->header);
+                return;
+            }
+            if (frame->kind == FrameKind::Map) {
+                Fail(kMapTruncatedMessage, frame->count / 2, frame->header);
+                return;
+            }
+        }
     }
 
     [[nodiscard]] NextItem OpenElement(Frame& array) {
@@ -139,6 +167,7 @@ private:
     }
 
     void ReadValue() {
+        frames_.back().header = position_;
         const uint8_t type = bytes_[position_++];
         if (type <= 0x7F) return StoreScalar(static_cast<int64_t>(type));
         if (type >= 0xE0) return StoreScalar(static_cast<int64_t>(static_cast<int8_t>(type)));

@@ -23,17 +23,19 @@ namespace Nimbel {
 /// in its slot: a repeated map key merges into the earlier structure, or
 /// overwrites the earlier collection from its first element on.
 ///
-/// Reading stops when the root value is complete or when the bytes run out;
-/// input that ends inside an open container is no error, the containers hold
-/// what was read. `consumed` receives the position where reading stopped, so
-/// that the caller can refuse trailing bytes.
+/// Reading stops when the root value is complete or when the bytes run out.
+/// `consumed` receives the position where reading stopped, so that the caller
+/// can refuse trailing bytes.
 ///
 /// Failure (never an exception for any input): a failed status whose "error"
 /// names the byte offset, for an unused or extension type byte, a key that is
 /// no string, a field or payload cut short by the end of the input, a
 /// container opening more than 1000 levels deep, or a container growing past
-/// BindingProperty::kMaxCount items. Memory exhaustion still throws
-/// std::bad_alloc.
+/// BindingProperty::kMaxCount items. Input that ends inside a container, with
+/// items its header announced still missing, fails with "Invalid MessagePack
+/// data. Array of size <n> at position <p> is truncated." (or "Map of size
+/// <n> ...", n counting pairs), naming the innermost such container and the
+/// position of its type byte. Memory exhaustion still throws std::bad_alloc.
 [[nodiscard]] BindingStatus MessagePackToValue(const uint8_t* bytes, size_t size, size_t& consumed);
 
 }  // namespace Nimbel

@@ -150,12 +150,11 @@ private:
         }
         pendingKey_.assign(scalar.text);
         hasPendingKey_ = true;
-        if (anchor.empty()) return;
-        // The key's anchor also counts as open until its mapping closes, so an
-        // alias to it inside that mapping is refused as cyclic.
-        YamlAnchor* defined =
+        // A key is a complete scalar: an alias to it gives its text anywhere
+        // after it, inside its own mapping too.
+        if (!anchor.empty()) {
             DefineAnchor(event, anchor, YamlAnchor{YamlAnchor::Kind::KeyText, pendingKey_, {}});
-        if (defined != nullptr) MarkOpen(*defined);
+        }
     }
 
     void OpenContainer(const yaml_event_t& event, EntryKind kind) {
@@ -386,8 +385,8 @@ private:
     std::vector<Entry> entries_;  // [0, depth_) are open; the root's entry is first
     size_t depth_ = 0;
     size_t openContainers_ = 0;
-    // Anchors of nodes that are still open, and of keys whose mapping is
-    // still open, in the table; each entry holds those from its openAnchorsBegin.
+    // Anchors of nodes that are still open, in the table; each entry holds
+    // those from its openAnchorsBegin.
     std::vector<YamlAnchor*> openAnchors_;
     internal::YamlAnchorTable anchors_;
     std::string pendingKey_;

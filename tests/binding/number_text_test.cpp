@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <string>
+
+#include "tests/codecs/comma_decimal_locale.h"
 
 namespace Nimbel {
 namespace {
@@ -70,6 +73,12 @@ TEST(NumberTextTest, UnsignedTextsRefuseEveryNegativeSign) {
         {"18446744073709551616", false, 0},
         {"-1", false, 0},
         {" -1", false, 0}, // the C library would wrap this to 2^64-1
+        {"\t-1", false, 0}, // after every blank the C library skips
+        {"\n-1", false, 0},
+        {"\v-1", false, 0},
+        {"\f-1", false, 0},
+        {"\r-1", false, 0},
+        {" \t -1", false, 0},
         {"-0", false, 0},
         {"0x10", true, 16},
         {"", true, 0},
@@ -111,6 +120,46 @@ TEST(NumberTextTest, DoubleTextsWithBoundsAndRangeErrors) {
     BindingStatus nan;
     EXPECT_TRUE(std::isnan(TextToDouble(nan, "nan", target, -floatMax, floatMax)));
     EXPECT_TRUE(nan.Ok()) << "NaN is not beyond the bounds";
+}
+
+// A host process may set any locale; the C library would then take "1.5" for
+// 1 followed by ".5" and accept "1,5" instead.
+TEST(NumberTextTest, TextsReadAsInTheCLocaleUnderACommaDecimalLocale) {
+    const testing::CommaDecimalLocale locale;
+    if (!locale.Active()) GTEST_SKIP() << testing::kNoCommaDecimalLocale;
+    ASSERT_EQ(std::strtod("1.5", nullptr), 1.0) << "the locale must change what strtod reads";
+
+    const NumberTarget target{"x", "double"};
+    const double max = std::numeric_limits<double>::max();
+    struct Case {
+        const char* description;
+        const char* text;
+        const char* error; // pattern with %s for the text; null when accepted
+        double value;
+    };
+    const char* format = "Value %s for 'x' of type double is in an incorrect format";
+    const Case cases[] = {
+        {"decimal point", "1.5", nullptr, 1.5},
+        {"blanks, sign and exponent", " \t-2.5e3", nullptr, -2500.0},
+        {"point first", ".25", nullptr, 0.25},
+        {"hexadecimal fraction", "0x1.8p1", nullptr, 3.0},
+        {"comma is no decimal point", "1,5", format, 0.0},
+        {"grouped thousands", "1.000,5", format, 0.0},
+    };
+    for (const Case& c : cases) {
+        BindingStatus status;
+        const double value = TextToDouble(status, c.text, target, -max, max);
+        if (c.error == nullptr) {
+            EXPECT_TRUE(status.Ok()) << c.description << ": " << status.ErrorMessage();
+            EXPECT_EQ(value, c.value) << c.description;
+        } else {
+            EXPECT_EQ(status.ErrorMessage(), Expected(c.error, c.text)) << c.description;
+        }
+    }
+    BindingStatus integers;
+    EXPECT_EQ(TextToSigned(integers, " -0x10", kTarget, -2147483648LL, 2147483647), -16);
+    EXPECT_EQ(TextToUnsigned(integers, "010", kTarget, 255), 8u);
+    EXPECT_TRUE(integers.Ok()) << integers.ErrorMessage();
 }
 
 } // namespace

@@ -86,6 +86,14 @@ TEST(FailureTest, TextForms) {
              return failure;
          },
          R"({"message":"m","nan":null,"inf":null,"after":1})"},
+        {"invalid UTF-8 from a peer as U+FFFD in the JSON form",
+         [] {
+             Failure failure = Failure::WithMessage(502, "bad \xC3(");
+             failure.SetField("body", "\xFF\xE2\x82");
+             return failure;
+         },
+         "{\"message\":\"bad \xEF\xBF\xBD(\",\"errorCode_int\":502,"
+         "\"body\":\"\xEF\xBF\xBD\xEF\xBF\xBD\"}"},
         {"message with quotes and line feed escaped",
          [] { return Failure::WithMessage(500, "said \"no\"\nthen left"); },
          R"({"message":"said \"no\"\nthen left","errorCode_int":500})"},

@@ -5,12 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "binding/internal/page_source.h"
+#include "codecs/json_writer.h"
 #include "diagnostics/allocator.h"
 #include "tests/codecs/small_stack.h"
 
@@ -107,6 +112,73 @@ TEST(JsonReaderTest, NumbersTakeTheirKindFromSignAndSize) {
         {"smallest subnormal", "5e-324", "float:4.9406564584124654e-324"},
         {"underflow to zero", "1e-400", "float:0"},
     });
+}
+
+// Expected values are written as hexadecimal doubles, which are exact.
+TEST(JsonReaderTest, NumbersReadAsTheNearestDouble) {
+    struct Case {
+        const char* description;
+        const char* input;
+        double expected;
+    };
+    const Case cases[] = {
+        {"shortest text of a double, read back", "468.77937713024286", 0x1.d4c7854275a4bp+8},
+        {"one tenth", "0.1", 0x1.999999999999ap-4},
+        {"1e23 lies near a tie", "1e23", 0x1.52d02c7e14af6p+76},
+        {"20 digits just below a tie", "3.5906419270306405886e-41", 0x1.905eb546f16cbp-135},
+        {"20 digits, tiny exponent", "3.5845168622285814447e-289", 0x1.bf21f8ce891e4p-959},
+        {"23 digits", "3.5449159268294026897658e-70", 0x1.392a8d11210efp-231},
+        {"23 digits, another", "1.3678000568252326859202e-152", 0x1.6ec8b4cfd3f84p-505},
+        {"largest subnormal", "2.2250738585072011e-308", 0x0.fffffffffffffp-1022},
+        {"smallest normal", "2.2250738585072012e-308", 0x1p-1022},
+        {"just above half the smallest subnormal", "2.4703282292062328e-324", 0x0.0000000000001p-1022},
+        {"just below half the smallest subnormal", "2.4703282292062327e-324", 0.0},
+        {"rounds down to the largest double", "1.7976931348623158e308", 0x1.fffffffffffffp+1023},
+        {"integer beyond 64 bits", "123456789012345678901234567890", 0x1.8ee90ff6c373ep+96},
+        {"2^64 + 1 rounds to 2^64", "18446744073709551617", 0x1p+64},
+        {"negative beyond 64 bits", "-9223372036854775809", -0x1p+63},
+        {"negative underflow keeps its sign", "-1e-400", -0.0},
+    };
+    for (const Case& c : cases) {
+        const BindingStatus status = JsonToValue(c.input);
+        ASSERT_TRUE(status.Ok()) << c.description << ": " << status.ErrorMessage();
+        EXPECT_EQ(status.Value().Kind(), BindingPropertyKind::Float) << c.description;
+        EXPECT_EQ(std::bit_cast<uint64_t>(status.Value().GetDouble(0.5)),
+                  std::bit_cast<uint64_t>(c.expected))
+            << c.description << ": read " << Describe(status.Value());
+    }
+}
+
+// Any finite double, of any exponent, subnormals included, that the writer
+// writes reads back as that very double.
+TEST(JsonReaderTest, WrittenDoublesReadBackBitForBit) {
+    std::mt19937_64 random(20240601);
+    BindingProperty values;
+    values.MakeCollection();
+    constexpr size_t kCount = 1'000'000;
+    values.Reserve(kCount);
+    for (const double edge : {0.0, -0.0, 0x1p-1074, 0x0.fffffffffffffp-1022, 0x1p-1022,
+                              0x1.fffffffffffffp+1023, 0x1p+53, 0x1.0000000000001p+53}) {
+        values.Append() = edge;
+    }
+    while (values.Size() < kCount) {
+        const double value = std::bit_cast<double>(random());
+        if (std::isfinite(value)) values.Append() = value;
+    }
+    const std::string text = ValueToJson(values, nullptr, nullptr);
+    const BindingStatus status = JsonToValue(text.c_str());
+    ASSERT_TRUE(status.Ok()) << status.ErrorMessage();
+    const BindingProperty& read = status.Value();
+    ASSERT_EQ(read.Size(), kCount);
+    size_t changed = 0;
+    for (size_t i = 0; i < kCount; ++i) {
+        const double written = values.Elements()[i].GetDouble();
+        const double back = read.Elements()[i].GetDouble();
+        if (std::bit_cast<uint64_t>(written) != std::bit_cast<uint64_t>(back) && ++changed <= 5) {
+            ADD_FAILURE() << std::hexfloat << written << " read back as " << back;
+        }
+    }
+    EXPECT_EQ(changed, 0u);
 }
 
 TEST(JsonReaderTest, ScalarsStringsAndContainers) {

@@ -1,6 +1,6 @@
 // ValueToJson: the JSON of each kind, escaping, enum names from a type context,
-// non-finite floats as null, the indented layout and its line breaks. Reading
-// back what was written is the JSON fuzz target's part.
+// non-finite floats as null, invalid UTF-8 as U+FFFD, the indented layout and
+// its line breaks, and strings and names read back as written.
 #include "codecs/json_writer.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "binding/static_type.h"
+#include "codecs/json_reader.h"
 
 namespace Nimbel {
 namespace {
@@ -82,9 +83,9 @@ TEST(JsonWriterTest, EachKindWritesItsJson) {
          R"("q\" r\\ s/ \b\f\n\r\t")"},
         {"other control characters in upper-case hex",
          [] { return BindingProperty("\x01\x1F\x7F"); }, "\"\\u0001\\u001F\x7F\""},
-        {"UTF-8 and invalid UTF-8 bytes as they are",
+        {"UTF-8 as it is and invalid UTF-8 as U+FFFD",
          [] { return BindingProperty("caf\xC3\xA9 \xFF\xC0\xAF"); },
-         "\"caf\xC3\xA9 \xFF\xC0\xAF\""},
+         "\"caf\xC3\xA9 \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
         {"blob as base64 with fill",
          [] {
              return Bytes({0x00, 0x10, 0x83, 0xFF});
@@ -150,6 +151,91 @@ TEST(JsonWriterTest, EachKindWritesItsJson) {
          R"({"a":null,"b":1})"},
     };
     ExpectCompact(std::begin(cases), std::end(cases), nullptr);
+}
+
+// Texts from peers may hold any bytes; JSON text must be UTF-8. Each maximal
+// subpart of an ill-formed sequence becomes one U+FFFD (written R below).
+TEST(JsonWriterTest, InvalidUtf8BecomesReplacementCharacters) {
+    struct Case {
+        const char* description;
+        std::string text;
+        std::string expected;  // the JSON string's contents, R for U+FFFD
+    };
+    const Case cases[] = {
+        {"ASCII", "plain text", "plain text"},
+        {"two-byte", "caf\xC3\xA9", "caf\xC3\xA9"},
+        {"smallest two-byte", "\xC2\x80", "\xC2\x80"},
+        {"smallest three-byte", "\xE0\xA0\x80", "\xE0\xA0\x80"},
+        {"last before the surrogates", "\xED\x9F\xBF", "\xED\x9F\xBF"},
+        {"first after the surrogates", "\xEE\x80\x80", "\xEE\x80\x80"},
+        {"smallest four-byte", "\xF0\x90\x80\x80", "\xF0\x90\x80\x80"},
+        {"emoji", "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+        {"largest code point", "\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},
+        {"stray continuation byte", "a\x80" "b", "aRb"},
+        {"two stray continuation bytes", "\xBF\x80", "RR"},
+        {"unused bytes", "\xFE\xFF", "RR"},
+        {"overlong two-byte lead C0", "\xC0\xAF", "RR"},
+        {"overlong two-byte lead C1", "\xC1\xBF", "RR"},
+        {"overlong three-byte", "\xE0\x80\xAF", "RRR"},
+        {"overlong four-byte", "\xF0\x8F\xBF\xBF", "RRRR"},
+        {"high surrogate", "\xED\xA0\x80", "RRR"},
+        {"low surrogate", "\xED\xBF\xBF", "RRR"},
+        {"beyond U+10FFFF", "\xF4\x90\x80\x80", "RRRR"},
+        {"lead byte beyond F4", "\xF5\x80\x80\x80", "RRRR"},
+        {"two-byte cut at the end", "ab\xC3", "abR"},
+        {"three-byte cut at the end", "\xE2\x82", "R"},
+        {"four-byte cut at the end", "\xF0\x9F\x98", "R"},
+        {"three-byte cut before ASCII", "\xE2\x82z", "Rz"},
+        {"four-byte cut before a valid sequence", "\xF0\x9F\xC3\xA9", "R\xC3\xA9"},
+        {"lead byte followed by a lead byte", "\xC3\xC3\xA9", "R\xC3\xA9"},
+        {"invalid after a long ASCII run", std::string(17, 'x') + "\xFF", std::string(17, 'x') + "R"},
+        {"escapes around invalid bytes", "\n\xFF\"", "\\n" "R" "\\\""},
+    };
+    for (const Case& c : cases) {
+        std::string expected = "\"";
+        for (const char ch : c.expected) expected += ch == 'R' ? "\xEF\xBF\xBD" : std::string(1, ch);
+        expected += "\"";
+        EXPECT_EQ(ValueToJson(BindingProperty(c.text), nullptr, nullptr), expected) << c.description;
+        BindingProperty member;
+        member[c.text] = true;
+        EXPECT_EQ(ValueToJson(member, nullptr, nullptr), "{" + expected + ":true}")
+            << c.description << " as a member name";
+    }
+    // ASCII is skipped several bytes at a time: a bad byte at any offset
+    // inside such a run is still found.
+    const std::string ascii = "abcdefghijklmnopqrstuvwx";
+    for (size_t at = 0; at < ascii.size(); ++at) {
+        std::string text = ascii;
+        text[at] = '\xFF';
+        std::string expected = "\"" + ascii + "\"";
+        expected.replace(at + 1, 1, "\xEF\xBF\xBD");
+        EXPECT_EQ(ValueToJson(BindingProperty(text), nullptr, nullptr), expected)
+            << "invalid byte at offset " << at << " of an ASCII run";
+    }
+}
+
+// Whatever a string or member name holds, valid UTF-8 included, reading its
+// JSON gives it back.
+TEST(JsonWriterTest, StringsAndNamesReadBackAsWritten) {
+    std::string everyAscii;
+    for (int c = 1; c < 0x80; ++c) everyAscii += static_cast<char>(c);
+    const std::string texts[] = {
+        everyAscii,
+        "\xC2\x80 \xDF\xBF \xE0\xA0\x80 \xED\x9F\xBF \xEF\xBF\xBF \xF0\x90\x80\x80 \xF4\x8F\xBF\xBF",
+        "\\u0041 \"\\\" /\\/",
+        "",
+    };
+    for (const std::string& text : texts) {
+        BindingProperty value;
+        value["s"] = text;
+        value[text] = 1u;
+        for (const char* lineBreak : {static_cast<const char*>(nullptr), "\r\n"}) {
+            const BindingStatus read = JsonToValue(ValueToJson(value, nullptr, lineBreak).c_str());
+            ASSERT_TRUE(read.Ok()) << read.ErrorMessage();
+            EXPECT_EQ(read.Value()["s"].GetString(), text);
+            EXPECT_EQ(read.Value()[text].GetUnsigned(), 1u) << text;
+        }
+    }
 }
 
 TEST(JsonWriterTest, EnumsAreNamedOnlyWhenTheTypeContextKnowsTheValue) {

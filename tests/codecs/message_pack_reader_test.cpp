@@ -50,6 +50,7 @@ TEST(MessagePackReaderTest, ReadsEveryTypeIntoItsKind) {
     const Case cases[] = {
         {"empty input", {}, "~", 0},
         {"positive fixint is signed", {0x05}, "s5", 1},
+        {"smallest positive fixint", {0x00}, "s0", 1},
         {"largest positive fixint", {0x7F}, "s127", 1},
         {"negative fixint -1", {0xFF}, "s-1", 1},
         {"smallest negative fixint", {0xE0}, "s-32", 1},
@@ -57,7 +58,14 @@ TEST(MessagePackReaderTest, ReadsEveryTypeIntoItsKind) {
         {"false", {0xC2}, "false", 1},
         {"true", {0xC3}, "true", 1},
         {"uint 8", {0xCC, 0x05}, "u5", 2},
+        {"uint 8 maximum", {0xCC, 0xFF}, "u255", 2},
         {"uint 16", {0xCD, 0x01, 0x00}, "u256", 3},
+        {"uint 16 maximum", {0xCD, 0xFF, 0xFF}, "u65535", 3},
+        {"uint 32 byte order", {0xCE, 0x01, 0x02, 0x03, 0x04}, "u16909060", 5},
+        {"uint 64 byte order",
+         {0xCF, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08},
+         "u72623859790382856",
+         9},
         {"uint 32 maximum", {0xCE, 0xFF, 0xFF, 0xFF, 0xFF}, "u4294967295", 5},
         {"uint 64 maximum",
          {0xCF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
@@ -67,6 +75,7 @@ TEST(MessagePackReaderTest, ReadsEveryTypeIntoItsKind) {
         {"int 8 positive", {0xD0, 0x7F}, "s127", 2},
         {"int 16 minimum", {0xD1, 0x80, 0x00}, "s-32768", 3},
         {"int 16 -2", {0xD1, 0xFF, 0xFE}, "s-2", 3},
+        {"int 16 maximum", {0xD1, 0x7F, 0xFF}, "s32767", 3},
         {"int 32 minimum", {0xD2, 0x80, 0x00, 0x00, 0x00}, "s-2147483648", 5},
         {"int 32 maximum", {0xD2, 0x7F, 0xFF, 0xFF, 0xFF}, "s2147483647", 5},
         {"int 64 minimum",
@@ -74,11 +83,20 @@ TEST(MessagePackReaderTest, ReadsEveryTypeIntoItsKind) {
          "s-9223372036854775808",
          9},
         {"int 64 -1", {0xD3, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, "s-1", 9},
+        {"int 64 maximum",
+         {0xD3, 0x7F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+         "s9223372036854775807",
+         9},
         {"float 32 widens", {0xCA, 0x3F, 0xC0, 0x00, 0x00}, "f1.5", 5},
         {"float 32 inexact value widens exactly", {0xCA, 0x3D, 0xCC, 0xCC, 0xCD},
          "f0.10000000149011612", 5},
         {"float 64", {0xCB, 0xC0, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, "f-2.25", 9},
         {"fixstr", {0xA3, 'a', 'b', 'c'}, "\"abc\"", 4},
+        {"longest fixstr",
+         {0xBF, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k', 'l', 'm', 'n', 'o', 'p',
+          'q', 'r', 's', 't', 'u', 'v', 'w', 'x', 'y', 'z', '0', '1', '2', '3', '4'},
+         "\"abcdefghijklmnopqrstuvwxyz01234\"",
+         32},
         {"empty fixstr", {0xA0}, "\"\"", 1},
         {"str 8", {0xD9, 0x02, 'h', 'i'}, "\"hi\"", 4},
         {"str 16", {0xDA, 0x00, 0x01, 'x'}, "\"x\"", 4},
@@ -86,16 +104,34 @@ TEST(MessagePackReaderTest, ReadsEveryTypeIntoItsKind) {
         {"invalid UTF-8 passes unchanged", {0xA3, 0xFF, 0xC0, 0x80}, "\"\\xff\\xc0\\x80\"", 4},
         {"string ends at its first NUL", {0xA3, 'a', 0x00, 'b'}, "\"a\"", 4},
         {"bin 8", {0xC4, 0x03, 0x01, 0x00, 0xFF}, "b:0100ff", 5},
+        {"bin 8 empty", {0xC4, 0x00}, "b:", 2},
         {"bin 16 empty", {0xC5, 0x00, 0x00}, "b:", 3},
+        {"bin 16", {0xC5, 0x00, 0x02, 0xAB, 0xCD}, "b:abcd", 5},
         {"bin 32", {0xC6, 0x00, 0x00, 0x00, 0x01, 0x2A}, "b:2a", 6},
         {"fixarray", {0x92, 0x01, 0xA1, 'x'}, "[s1,\"x\"]", 4},
+        {"largest fixarray",
+         {0x9F, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15},
+         "[s1,s2,s3,s4,s5,s6,s7,s8,s9,s10,s11,s12,s13,s14,s15]",
+         16},
+        {"empty array 16", {0xDC, 0x00, 0x00}, "[]", 3},
+        {"array 16 count byte order", {0xDC, 0x00, 0x01, 0x07}, "[s7]", 4},
         {"empty fixarray", {0x90}, "[]", 1},
         {"array 16", {0xDC, 0x00, 0x02, 0xC3, 0xC2}, "[true,false]", 5},
         {"array 32", {0xDD, 0x00, 0x00, 0x00, 0x01, 0x09}, "[s9]", 6},
         {"fixmap", {0x81, 0xA1, 'a', 0x01}, "{a:s1}", 4},
         {"empty fixmap", {0x80}, "{}", 1},
+        {"largest fixmap",
+         {0x8F, 0xA1, 'a', 1, 0xA1, 'b', 2, 0xA1, 'c', 3, 0xA1, 'd', 4, 0xA1, 'e', 5,
+          0xA1, 'f', 6, 0xA1, 'g', 7, 0xA1, 'h', 8, 0xA1, 'i', 9, 0xA1, 'j', 10,
+          0xA1, 'k', 11, 0xA1, 'l', 12, 0xA1, 'm', 13, 0xA1, 'n', 14, 0xA1, 'o', 15},
+         "{a:s1,b:s2,c:s3,d:s4,e:s5,f:s6,g:s7,h:s8,i:s9,j:s10,k:s11,l:s12,m:s13,n:s14,o:s15}",
+         46},
         {"map 16 with a str 8 key", {0xDE, 0x00, 0x01, 0xD9, 0x01, 'k', 0xC3}, "{k:true}", 7},
+        {"str 16 key", {0x81, 0xDA, 0x00, 0x01, 'k', 0x01}, "{k:s1}", 6},
+        {"str 32 key", {0x81, 0xDB, 0x00, 0x00, 0x00, 0x01, 'k', 0x01}, "{k:s1}", 8},
+        {"empty str 8 key", {0x81, 0xD9, 0x00, 0x01}, "{:s1}", 4},
         {"map 32", {0xDF, 0x00, 0x00, 0x00, 0x01, 0xA0, 0x02}, "{:s2}", 7},
+        {"empty map 32", {0xDF, 0x00, 0x00, 0x00, 0x00}, "{}", 5},
         {"members sorted by name", {0x82, 0xA1, 'b', 0x01, 0xA1, 'a', 0x02}, "{a:s2,b:s1}", 7},
         {"nested containers", {0x92, 0x91, 0x01, 0x81, 0xA1, 'a', 0x90}, "[[s1],{a:[]}]", 7},
         {"nil element stays empty", {0x92, 0xC0, 0x01}, "[~,s1]", 3},
@@ -152,18 +188,10 @@ TEST(MessagePackReaderTest, StopsAtTheEndOfTheRootOrOfTheInput) {
         {"trailing bytes after a scalar are not read", {0x01, 0x02}, "s1", 1},
         {"trailing bytes after an array are not read", {0x91, 0x01, 0xC1}, "[s1]", 2},
         {"trailing bytes after an empty map", {0x80, 0x05}, "{}", 1},
-        {"array cut short keeps what was read", {0x92, 0x01}, "[s1]", 2},
-        {"array with no element read", {0x93}, "[]", 1},
-        {"map cut after a key drops the key", {0x81, 0xA1, 'a'}, "{}", 3},
-        {"map cut after one pair", {0x82, 0xA1, 'a', 0x01, 0xA1, 'b'}, "{a:s1}", 6},
-        {"nested containers cut short", {0x91, 0x81, 0xA1, 'a', 0x92, 0x01}, "[{a:[s1]}]", 6},
-        {"map 32 of 2^32-1 pairs with one present",
-         {0xDF, 0xFF, 0xFF, 0xFF, 0xFF, 0xA1, 'a', 0x01},
-         "{a:s1}",
-         8},
-        {"array 32 of 2^32-1 elements with two present",
-         {0xDD, 0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0x02},
-         "[s1,s2]",
+        {"trailing bytes after nested containers", {0x91, 0x91, 0x01, 0x01}, "[[s1]]", 3},
+        {"input ends with the last item of nested containers",
+         {0x92, 0x01, 0x81, 0xA1, 'a', 0x91, 0x02},
+         "[s1,{a:[s2]}]",
          7},
     };
     for (const Case& c : cases) {
@@ -171,6 +199,46 @@ TEST(MessagePackReaderTest, StopsAtTheEndOfTheRootOrOfTheInput) {
         EXPECT_TRUE(result.status.Ok()) << c.description << ": " << result.status.ErrorMessage();
         EXPECT_EQ(ValueText(result.status.Value()), c.expected) << c.description;
         EXPECT_EQ(result.consumed, c.consumed) << c.description;
+    }
+}
+
+// A container whose announced items are not all there is an error, not the
+// items read so far: [1] is no reading of an array of two.
+TEST(MessagePackReaderTest, FailsWhenTheInputEndsInsideAContainer) {
+    const char* array = "Invalid MessagePack data. Array of size %1 at position %2 is truncated.";
+    const char* map = "Invalid MessagePack data. Map of size %1 at position %2 is truncated.";
+    struct Case {
+        const char* description;
+        Bytes input;
+        const char* pattern;
+        uint64_t size;      // %1
+        size_t position;    // %2: the container's type byte
+    };
+    const Case cases[] = {
+        {"fixarray cut short", {0x92, 0x01}, array, 2, 0},
+        {"fixarray with no element", {0x93}, array, 3, 0},
+        {"fixarray of fifteen with fourteen", {0x9F, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, array, 15, 0},
+        {"array 16 cut short", {0xDC, 0x00, 0x02, 0x01}, array, 2, 0},
+        {"array 32 of 2^32-1 elements with two",
+         {0xDD, 0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0x02}, array, 4294967295u, 0},
+        {"fixmap cut after a key", {0x81, 0xA1, 'a'}, map, 1, 0},
+        {"fixmap with no key", {0x81}, map, 1, 0},
+        {"fixmap cut after one pair", {0x82, 0xA1, 'a', 0x01, 0xA1, 'b'}, map, 2, 0},
+        {"map 16 cut short", {0xDE, 0x00, 0x01}, map, 1, 0},
+        {"map 32 of 2^32-1 pairs with one",
+         {0xDF, 0xFF, 0xFF, 0xFF, 0xFF, 0xA1, 'a', 0x01}, map, 4294967295u, 0},
+        {"innermost open container is named", {0x91, 0x81, 0xA1, 'a', 0x92, 0x01}, array, 2, 4},
+        {"outer container open after its last child closed", {0x92, 0x91, 0x01}, array, 2, 0},
+        {"map open after its array value closed", {0x92, 0x00, 0x82, 0xA1, 'k', 0x90}, map, 2, 2},
+    };
+    for (const Case& c : cases) {
+        const ReadResult result = Read(c.input);
+        std::string expected = c.pattern;
+        expected.replace(expected.find("%1"), 2, std::to_string(c.size));
+        expected.replace(expected.find("%2"), 2, std::to_string(c.position));
+        EXPECT_FALSE(result.status.Ok()) << c.description;
+        EXPECT_EQ(result.status.ErrorMessage(), expected) << c.description;
+        EXPECT_EQ(result.consumed, c.input.size()) << c.description;
     }
 }
 
@@ -257,8 +325,13 @@ TEST(MessagePackReaderTest, NamesTheFieldThatTheInputCutsShort) {
         {"bin 8 payload", {0xC4, 0x02, 0x01}, raw, 2, 2, 2},
         {"bin 16 payload", {0xC5, 0x00, 0x03}, raw, 3, 3, 3},
         {"bin 32 payload", {0xC6, 0x80, 0x00, 0x00, 0x00, 0x01}, raw, 2147483648u, 5, 5},
-        {"key payload", {0x81, 0xA2, 'a'}, text, 2, 2, 2},
-        {"key length", {0x81, 0xDA, 0x00}, bits16, 2, 0, 2},
+        {"fixstr key payload", {0x81, 0xA2, 'a'}, text, 2, 2, 2},
+        {"str 8 key length", {0x81, 0xD9}, bits8, 2, 0, 2},
+        {"str 8 key payload", {0x81, 0xD9, 0x02, 'a'}, text, 2, 3, 3},
+        {"str 16 key length", {0x81, 0xDA, 0x00}, bits16, 2, 0, 2},
+        {"str 16 key payload", {0x81, 0xDA, 0x00, 0x03, 'a'}, text, 3, 4, 4},
+        {"str 32 key length", {0x81, 0xDB, 0x00, 0x00, 0x00}, bits32, 2, 0, 2},
+        {"str 32 key payload", {0x81, 0xDB, 0x00, 0x00, 0x00, 0x02, 'a'}, text, 2, 6, 6},
     };
     for (const Case& c : cases) {
         const ReadResult result = Read(c.input);
@@ -326,7 +399,8 @@ TEST(MessagePackReaderTest, CountsAnnouncedByHeadersReserveNoMoreThanTheInputCan
     const MemoryStats before = ReadMemoryStats();
     const ReadResult result = Read(bytes);
     const MemoryStats after = ReadMemoryStats();
-    ASSERT_TRUE(result.status.Ok()) << result.status.ErrorMessage();
+    EXPECT_EQ(result.status.ErrorMessage(),
+              "Invalid MessagePack data. Array of size 3000 at position 2997 is truncated.");
     EXPECT_LT(after.bytesAllocated - before.bytesAllocated, 1024u * 1024u);
 }
 

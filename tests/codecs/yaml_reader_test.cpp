@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "tests/codecs/comma_decimal_locale.h"
 #include "tests/codecs/small_stack.h"
 #include "tests/codecs/value_text.h"
 
@@ -90,6 +91,14 @@ TEST(YamlReaderTest, ResolvesPlainScalarsByWordListsAndNumbers) {
         {"negative zero is unsigned", "x: -0", "{x:u0}"},
         {"negative hexadecimal", "x: -0x10", "{x:s-16}"},
         {"fraction", "x: -0.25", "{x:f-0.25}"},
+        {"leading point", "x: .5", "{x:f0.5}"},
+        {"negative leading point", "x: -.25", "{x:f-0.25}"},
+        {"leading point with an exponent", "x: .5e1", "{x:u5}"},
+        {"trailing point", "x: 5.", "{x:u5}"},
+        {"upper-case exponent with a sign", "x: 25E-1", "{x:f2.5}"},
+        {"exponent with a plus sign", "x: 1e+2", "{x:u100}"},
+        {"upper-case hexadecimal prefix", "x: 0X1a", "{x:u26}"},
+        {"signs and points alone stay text", "[., -, +, -.]", "[\".\",\"-\",\"+\",\"-.\"]"},
         {"nan stays text", "x: nan", "{x:\"nan\"}"},
         {"inf stays text", "[inf, .inf, -Infinity]", "[\"inf\",\".inf\",\"-Infinity\"]"},
         {"digits with a suffix stay text", "[1_000, 12px, 0x]", "[\"1_000\",\"12px\",\"0x\"]"},
@@ -111,6 +120,22 @@ TEST(YamlReaderTest, ResolvesPlainScalarsByWordListsAndNumbers) {
     ExpectValues(std::begin(cases), std::end(cases));
 }
 
+// The host process may have set a locale whose decimal point is a comma.
+TEST(YamlReaderTest, ResolvesNumbersAsInTheCLocaleUnderACommaDecimalLocale) {
+    const testing::CommaDecimalLocale locale;
+    if (!locale.Active()) GTEST_SKIP() << testing::kNoCommaDecimalLocale;
+    const ValueCase cases[] = {
+        {"plain fraction", "x: 1.5", "{x:f1.5}"},
+        {"plain exponent with a point", "x: -2.5e-1", "{x:f-0.25}"},
+        {"plain point first", "x: .5", "{x:f0.5}"},
+        {"plain hexadecimal fraction", "x: 0x1.8p1", "{x:u3}"},
+        {"comma stays text", "x: 1,5", "{x:\"1,5\"}"},
+        {"float tag", "!!float 2.25", "f2.25"},
+        {"int tag", "!!int 0x10", "u16"},
+    };
+    ExpectValues(std::begin(cases), std::end(cases));
+}
+
 TEST(YamlReaderTest, TagsDecideTheKind) {
     const ValueCase cases[] = {
         {"str keeps digits", "!!str 12", "\"12\""},
@@ -121,9 +146,20 @@ TEST(YamlReaderTest, TagsDecideTheKind) {
         {"int of a quoted text", "!!int \"42\"", "u42"},
         {"int of the empty text", "!!int ''", "u0"},
         {"float of an integer", "!!float 1", "f1"},
+        {"float of a leading point", "!!float .5", "f0.5"},
+        {"int with a plus sign", "!!int +5", "u5"},
         {"float nan", "!!float nan", "fnan"},
         {"bool true word", "!!bool yes", "true"},
         {"bool false word", "!!bool OFF", "false"},
+        {"bool of every true word",
+         "[!!bool true, !!bool True, !!bool TRUE, !!bool y, !!bool Y, !!bool yes, !!bool Yes, "
+         "!!bool YES, !!bool on, !!bool On, !!bool ON]",
+         "[true,true,true,true,true,true,true,true,true,true,true]"},
+        {"bool of every false word",
+         "[!!bool false, !!bool False, !!bool FALSE, !!bool n, !!bool N, !!bool no, !!bool No, "
+         "!!bool NO, !!bool off, !!bool Off, !!bool OFF]",
+         "[false,false,false,false,false,false,false,false,false,false,false]"},
+        {"bool of a word in other capitals is empty", "[!!bool tRUE, !!bool oFF]", "[~,~]"},
         {"bool of no bool word is empty", "!!bool maybe", "~"},
         {"bool of no bool word empties a repeated key", "a: 1\na: !!bool maybe", "{a:~}"},
     };
@@ -157,6 +193,11 @@ TEST(YamlReaderTest, AliasesCopyWhatTheirAnchorNamesNow) {
         {"scalar", "a: &s hello\nb: *s\n", "{a:\"hello\",b:\"hello\"}"},
         {"anchored key gives its text", "m: {&k key: v}\nother: *k\n",
          "{m:{key:\"v\"},other:\"key\"}"},
+        {"anchored key gives its text inside its own mapping", "&a foo: 1\nbar: *a\n",
+         "{bar:\"foo\",foo:u1}"},
+        {"anchored key as its own value", "m: {&k key: *k}", "{m:{key:\"key\"}}"},
+        {"anchored key in a nested mapping", "m:\n  &k key: 1\n  n: [*k]\n",
+         "{m:{key:u1,n:[\"key\"]}}"},
         {"element", "a: [&e 5, 6]\nb: *e\n", "{a:[u5,u6],b:u5}"},
         {"anchored node found after its collection grew",
          "list:\n - &first {n: 1}\n - {n: 2}\n - {n: 3}\ncopy: *first\n",
@@ -187,8 +228,6 @@ TEST(YamlReaderTest, RefusesWithMessagesNamingLineAndColumn) {
          "Unexpected start of sequence. At line: 2 col: 4"},
         {"alias of its own open sequence", "a: &x [*x]",
          "Cannot deserialize cyclic aliases. Alias \"x\". At line: 1 col: 8"},
-        {"alias of a key inside its mapping", "m: {&k key: *k}",
-         "Cannot deserialize cyclic aliases. Alias \"k\". At line: 1 col: 13"},
         {"alias of an open mapping whose key has an anchor too", "&m {&k key: v, x: *m}",
          "Cannot deserialize cyclic aliases. Alias \"m\". At line: 1 col: 19"},
         {"alias whose path now leads to an open node", "a: &x 1\na: [*x]",

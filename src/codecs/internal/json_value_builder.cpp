@@ -2,9 +2,38 @@
 // keep hostile input from overflowing the stack or throwing.
 #include "codecs/internal/json_value_builder.h"
 
+#include <charconv>
 #include <cmath>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "binding/number_text.h"
 
 namespace Nimbel::internal {
+namespace {
+
+// The magnitude of the smallest signed 64-bit integer.
+constexpr uint64_t kSignedMagnitudeLimit = uint64_t{1} << 63;
+
+[[nodiscard]] bool IsDigitsOnly(std::string_view text) noexcept {
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+// The double nearest to a JSON number's text. from_chars rounds correctly
+// but leaves a magnitude that rounds to zero or to infinity unset; the "C"
+// locale's strtod, correctly rounded too, then tells which, with its sign.
+[[nodiscard]] double NearestDouble(std::string_view text) {
+    double value = 0.0;
+    const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc::result_out_of_range) return value;
+    return CLocaleStrtod(std::string(text).c_str(), nullptr);
+}
+
+}  // namespace
 
 JsonValueBuilder::JsonValueBuilder(BindingProperty& root) : target_(&root) {
     open_.reserve(32);
@@ -22,10 +51,27 @@ BindingProperty* JsonValueBuilder::Place() {
 }
 
 bool JsonValueBuilder::Double(double value) {
-    // Normal-precision conversion can overflow a number below the reader's own
-    // limit ("1.8e308") to an infinity, which no JSON writer can write back.
+    // A number below the reader's own limit ("1.8e308") can still round to an
+    // infinity, which no JSON writer can write back.
     if (!std::isfinite(value)) return Refuse(Refusal::NumberNotFinite);
     return Store(value);
+}
+
+bool JsonValueBuilder::RawNumber(const Ch* text, rapidjson::SizeType length, bool) {
+    const std::string_view number(text, length);
+    const bool negative = number.front() == '-';
+    const std::string_view digits = number.substr(negative ? 1 : 0);
+    if (IsDigitsOnly(digits)) {
+        uint64_t magnitude = 0;
+        const auto [stop, error] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
+        if (error == std::errc() && !negative) return Store(magnitude);
+        if (error == std::errc() && magnitude <= kSignedMagnitudeLimit) {
+            return Store(static_cast<int64_t>(0 - magnitude));
+        }
+        // Beyond 64 bits: a float, like every number with a fraction or exponent.
+    }
+    return Double(NearestDouble(number));
 }
 
 bool JsonValueBuilder::Key(const Ch* text, rapidjson::SizeType length, bool) {

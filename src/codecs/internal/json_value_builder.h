@@ -26,7 +26,7 @@ namespace Nimbel::internal {
 /// container nested deeper than kMaxDepth (the reader recurses once per level,
 /// and so do the value's destructor and every walk over it), a collection or
 /// structure past BindingProperty::kMaxCount nodes (the value would throw),
-/// and a number that the reader turned into an infinity.
+/// and a number whose magnitude rounds to infinity.
 ///
 /// Holds pointers into the tree under construction: the containers it has
 /// opened stay in place because nothing is added to their parents while they
@@ -42,7 +42,7 @@ public:
         None,             ///< nothing refused (the reader's error is its own)
         TooDeep,          ///< a container would open past kMaxDepth
         TooManyNodes,     ///< a container would pass BindingProperty::kMaxCount
-        NumberNotFinite,  ///< a number overflowed a double to an infinity
+        NumberNotFinite,  ///< a number's magnitude rounds to infinity
     };
 
     /// Builds into `root`, which should be empty.
@@ -59,8 +59,13 @@ public:
     bool Int64(int64_t value) { return Store(value); }
     bool Uint64(uint64_t value) { return Store(value); }
     bool Double(double value);
-    /// Only reached with kParseNumbersAsStringsFlag, which the reader never sets.
-    bool RawNumber(const Ch*, rapidjson::SizeType, bool) { return false; }
+    /// Every number, when the reader runs with kParseNumbersAsStringsFlag: the
+    /// text has JSON's number grammar, and the reader has already refused
+    /// integer parts and exponents too large for a double. Integers become
+    /// unsigned up to 2^64 - 1, or with a minus sign signed down to -2^63;
+    /// every other number becomes the double nearest to it (ties to even), so
+    /// that the shortest text of any finite double reads back as that double.
+    bool RawNumber(const Ch* text, rapidjson::SizeType length, bool);
     bool String(const Ch* text, rapidjson::SizeType length, bool) {
         return Store(std::string_view(text, length));
     }

@@ -42,7 +42,7 @@ bool JsonValueWriter<Writer>::Float(double value) {
 
 template <class Writer>
 bool JsonValueWriter<Writer>::String(std::string_view text) {
-    return writer_.String(text.data(), JsonLength(text));
+    return WriteUtf8String(writer_, text);
 }
 
 template <class Writer>
@@ -56,7 +56,7 @@ bool JsonValueWriter<Writer>::Enum(const BindingEnum& pair) {
     if (typeContext_ != nullptr) {
         const std::optional<std::string_view> name =
             typeContext_->EnumeratorName(*pair.type, pair.value);
-        if (name) return writer_.String(name->data(), JsonLength(*name));
+        if (name) return WriteUtf8String(writer_, *name);
     }
     return writer_.Int64(pair.value);
 }
@@ -88,7 +88,7 @@ bool JsonValueWriter<Writer>::BeginStructure(size_t) {
 
 template <class Writer>
 bool JsonValueWriter<Writer>::MemberName(std::string_view name) {
-    return writer_.Key(name.data(), JsonLength(name));
+    return WriteUtf8String(writer_, name, true);
 }
 
 template <class Writer>

@@ -10,12 +10,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "binding/binding_visitor.h"
 #include "binding/enum_name_lookup.h"
 #include "codecs/internal/counted_json_allocator.h"
 #include "codecs/internal/json_text_buffer.h"
+#include "codecs/internal/utf8_text.h"
 
 namespace Nimbel::internal {
 
@@ -36,9 +38,23 @@ bool WriteDoubleOrNull(Writer& writer, double value) {
     return std::isfinite(value) ? writer.Double(value) : writer.Null();
 }
 
+/// Writes `text` as a JSON string (as an object's key when `asKey`), each
+/// ill-formed UTF-8 sequence as U+FFFD: RapidJSON's writers copy other bytes
+/// as they are, and JSON text must be UTF-8. A valid text is written as it
+/// is, with no copy.
+template <class Writer>
+bool WriteUtf8String(Writer& writer, std::string_view text, bool asKey = false) {
+    if (ValidUtf8Length(text) != text.size()) {
+        const std::string repaired = ReplaceInvalidUtf8(text);
+        return WriteUtf8String(writer, repaired, asKey);
+    }
+    const auto length = static_cast<rapidjson::SizeType>(text.size());
+    return asKey ? writer.Key(text.data(), length) : writer.String(text.data(), length);
+}
+
 /// Writes each node of a walk: empty as null, bool, signed and unsigned
 /// integers, floats (non-finite ones as null), strings with RapidJSON's
-/// escaping and other bytes as they are, blobs as base64 strings, enums as the
+/// escaping and ill-formed UTF-8 as U+FFFD, blobs as base64 strings, enums as the
 /// enumerator's name when the type context knows it and otherwise as a signed
 /// integer, collections as arrays and structures as objects in member order.
 /// Writer is CompactJsonWriter or IndentedJsonWriter; it and the type context

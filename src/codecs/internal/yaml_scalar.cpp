@@ -7,7 +7,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -42,8 +41,9 @@ template <size_t N>
     return std::strcmp(scalar.tag, tag) == 0;
 }
 
-// strtod reads a whole text only if it starts with a blank, a sign, a digit or
-// a point (or spells inf or nan, which are never finite): other texts skip it.
+// The "C" locale's strtod reads a whole text only if it starts with a blank, a
+// sign, a digit or a point (or spells inf or nan, which are never finite):
+// other texts skip it.
 [[nodiscard]] bool MayStartNumber(char first) noexcept {
     return (first >= '0' && first <= '9') || first == '-' || first == '+' || first == '.' ||
            first == ' ' || (first >= '\t' && first <= '\r');
@@ -106,7 +106,7 @@ void StoreDouble(double value, BindingProperty& target) {
     const IntegerText integer = StoreExactInteger(text, target);
     if (integer == IntegerText::Stored) return true;
     char* end = nullptr;
-    const double value = std::strtod(text.data(), &end);
+    const double value = CLocaleStrtod(text.data(), &end);
     if (end != text.data() + text.size() || !std::isfinite(value)) return false;
     if (integer == IntegerText::BeyondRange) {
         target = value;  // rounding it to an integer would claim a precision it lacks

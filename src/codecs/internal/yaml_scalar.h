@@ -25,7 +25,8 @@ struct YamlScalar {
 ///   double; bool tag: true or false for a bool word, else empty;
 /// - no tag, quoted: the text;
 /// - no tag, plain or block style: empty for "", "~", "null", "Null",
-///   "NULL"; a number when strtod reads the whole text as a finite value
+///   "NULL"; a number when strtod, in the "C" locale whatever the process's,
+///   reads the whole text as a finite value
 ///   (float when it has a fraction, else signed when negative and unsigned
 ///   otherwise; integers written in decimal or hexadecimal digits are read
 ///   exactly, and integral values beyond 64 bits stay float); true or false
