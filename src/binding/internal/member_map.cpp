@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <new>
+#include <utility>
 
 #include "binding/internal/length_limit.h"
 #include "binding/property_arena.h"
@@ -21,18 +22,30 @@ namespace {
 // are sorted among themselves and merged with it in one pass.
 constexpr uint32_t kPlacedOneByOne = 8;
 
+// Members fetched ahead when a structure is read out of storage order.
+constexpr size_t kPrefetchedMembers = 32;
+
 }  // namespace
 
 // ---- Reading ----------------------------------------------------------------
 
 BindingMemberRange<BindingMember> MemberMap::Members() noexcept {
-    EnsureOrdered();
-    return {members_, storedInOrder_ ? nullptr : NameOrder(), count_};
+    return std::as_const(*this).OrderedRange();
 }
 
 BindingMemberRange<const BindingMember> MemberMap::Members() const noexcept {
+    return OrderedRange();
+}
+
+BindingMemberRange<BindingMember> MemberMap::OrderedRange() const noexcept {
     EnsureOrdered();
-    return {members_, storedInOrder_ ? nullptr : NameOrder(), count_};
+    if (storedInOrder_) return {members_, nullptr, count_};
+    // Read in name order, the members of a structure stored otherwise are met
+    // out of address order, which the processor does not fetch ahead by
+    // itself: ask for the first lines of the storage now.
+    const size_t lines = std::min<size_t>(count_, kPrefetchedMembers) / 2;
+    for (size_t i = 0; i <= lines; ++i) __builtin_prefetch(members_ + 2 * i);
+    return {members_, NameOrder(), count_};
 }
 
 const BindingProperty* MemberMap::Find(std::string_view name) const noexcept {

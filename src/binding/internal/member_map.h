@@ -16,13 +16,15 @@ namespace Nimbel::internal {
 /// and destroys the values.
 ///
 /// Members are stored in the order they arrive and move only when the storage
-/// grows: reading the map in order moves none of them. Beside them the map keeps the positions of
-/// the members in name order, and, past a few members, a hash index of the names. A member whose
-/// name sorts after every other extends the order at once; the others are ordered together at the
-/// next ordered read (a sort of the new positions and one merge), so building n members costs O(n
-/// log n) whatever order their names arrive in, and looking a name up costs O(1) on average.
-/// Because an ordered read of a const map may still update those positions,
-/// reading a tree needs it to belong to one thread, as writing does.
+/// grows: reading the map in order moves none of them. Beside them the map
+/// keeps the positions of the members in name order and, past a few members,
+/// a hash index of the names. A member whose name sorts after every other
+/// extends the order at once; the others are ordered together at the next
+/// ordered read (a sort of the new positions and one merge), so building n
+/// members costs O(n log n) whatever order their names arrive in, and looking
+/// a name up costs O(1) on average. Because an ordered read of a const map may
+/// still update those positions, reading a tree needs it to belong to one
+/// thread, as writing does.
 class MemberMap {
 public:
     explicit MemberMap(PropertyArena& arena) noexcept : arena_(&arena) {}
@@ -50,7 +52,7 @@ public:
 
 private:
     /// Maps of at most this capacity search their few members one by one.
-    static constexpr uint32_t kLinearCapacity = 8;
+    static constexpr uint32_t kLinearCapacity = 16;
 
     // One arena block holds the members, then the order (capacity positions),
     // then the hash index: a power of two of slots, at least twice the
@@ -72,6 +74,7 @@ private:
     void Grow(size_t capacity);
     /// Puts the members added since the last ordered read in name order.
     void EnsureOrdered() const noexcept;
+    [[nodiscard]] BindingMemberRange<BindingMember> OrderedRange() const noexcept;
     /// Name order of two stored members; counts one step.
     [[nodiscard]] bool NameBefore(uint32_t left, uint32_t right) const noexcept;
 
