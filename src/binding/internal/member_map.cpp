@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <new>
+#include <ranges>
 #include <utility>
 
 #include "binding/internal/length_limit.h"
@@ -13,6 +14,11 @@
 
 namespace Nimbel::internal {
 namespace {
+
+static_assert(std::ranges::random_access_range<BindingMemberRange<BindingMember>>);
+static_assert(std::ranges::random_access_range<BindingMemberRange<const BindingMember>>);
+static_assert(std::convertible_to<BindingMemberRange<BindingMember>,
+                                  BindingMemberRange<const BindingMember>>);
 
 [[nodiscard]] std::string_view UpToFirstNul(std::string_view text) noexcept {
     return text.substr(0, text.find('\0'));
