@@ -126,6 +126,17 @@ TEST(MemberMapTest, ReferencesToAMemberSurviveOrderedReadsOfItsStructure) {
     EXPECT_TRUE(small["b"]["b"].IsEmpty());
 }
 
+// The copy's names are already interned in the tree, so each one is searched
+// for in a map that has just made room for all of them.
+TEST(MemberMapTest, ALargeStructureCopiedWithinItsTreeEqualsItsSource) {
+    BindingProperty tree;
+    for (const std::string& name : Numbered(40, NameOrder::Shuffled)) tree["a"][name] = name;
+    tree["b"] = std::as_const(tree)["a"];
+    EXPECT_TRUE(std::as_const(tree)["b"] == std::as_const(tree)["a"]);
+    for (const std::string& name : Numbered(40, NameOrder::Descending)) tree["b"][name] = true;
+    EXPECT_EQ(tree["b"].Size(), 40u);
+}
+
 TEST(MemberMapTest, EachMemberHoldsOneReferenceToItsInternedName) {
     BindingProperty tree;
     for (const std::string& name : Numbered(20, NameOrder::Shuffled)) {

@@ -64,6 +64,7 @@ const BindingProperty* MemberMap::Find(std::string_view name) const noexcept {
             if (members_[i].Name() == key) found = &members_[i].value_;
         }
     } else {
+        EnsureIndexed();
         const uint32_t hash = Fnv1a(key);
         const uint32_t* const index = Index();
         const size_t mask = IndexSlots(capacity_) - 1;
@@ -89,6 +90,7 @@ BindingMember* MemberMap::FindInterned(const InternedString& name) const noexcep
             if (members_[i].name_ == &name) found = &members_[i];
         }
     } else {
+        EnsureIndexed();
         const uint32_t* const index = Index();
         const size_t mask = IndexSlots(capacity_) - 1;
         for (size_t slot = HomeSlot(name.Hash()); index[slot] != 0; slot = (slot + 1) & mask) {
@@ -141,17 +143,22 @@ BindingProperty& MemberMap::Append(const InternedString& name) {
     BindingMember* member = new (&members_[position]) BindingMember(name, *arena_);
     ++count_;
     arena_->CountMemberSteps(1);
-    if (capacity_ > kLinearCapacity) AddToIndex(position);
     // A name after every ordered one keeps the order complete.
     uint32_t* const order = NameOrder();
     if (ordered_ == position && (position == 0 || NameBefore(order[position - 1], position))) {
         order[position] = position;
-        ordered_ = count_;
+        ordered_ = count_ & kMaxNodeCount;
     }
     return member->value_;
 }
 
-void MemberMap::AddToIndex(uint32_t position) noexcept {
+void MemberMap::EnsureIndexed() const noexcept {
+    if (indexed_ == count_) return;
+    for (uint32_t i = indexed_; i < count_; ++i) AddToIndex(i);
+    indexed_ = count_;
+}
+
+void MemberMap::AddToIndex(uint32_t position) const noexcept {
     uint32_t* const index = Index();
     const size_t mask = IndexSlots(capacity_) - 1;
     uint64_t steps = 1;
@@ -176,9 +183,9 @@ void MemberMap::Grow(size_t capacity) {
     arena_->CountMemberSteps(count_);
     members_ = grown;
     capacity_ = static_cast<uint32_t>(capacity);
-    if (capacity_ <= kLinearCapacity) return;
+    // The members go back into the new index at the next search.
     std::fill_n(Index(), IndexSlots(capacity_), uint32_t{0});
-    for (uint32_t i = 0; i < count_; ++i) AddToIndex(i);
+    indexed_ = 0;
 }
 
 void MemberMap::Clear() noexcept {
@@ -191,7 +198,8 @@ void MemberMap::Clear() noexcept {
     count_ = 0;
     capacity_ = 0;
     ordered_ = 0;
-    storedInOrder_ = true;
+    storedInOrder_ = 1;
+    indexed_ = 0;
 }
 
 // ---- Ordering ---------------------------------------------------------------
@@ -202,7 +210,7 @@ void MemberMap::EnsureOrdered() const noexcept {
     uint32_t* const middle = begin + ordered_;
     uint32_t* const end = begin + count_;
     for (uint32_t i = ordered_; i < count_; ++i) begin[i] = i;
-    storedInOrder_ = false;
+    storedInOrder_ = 0;
     const auto before = [this](uint32_t left, uint32_t right) { return NameBefore(left, right); };
     if (end - middle <= kPlacedOneByOne) {
         // Insertion into the ordered positions.
@@ -229,7 +237,7 @@ void MemberMap::EnsureOrdered() const noexcept {
             }
         }
     }
-    ordered_ = count_;
+    ordered_ = count_ & kMaxNodeCount;
 }
 
 bool MemberMap::NameBefore(uint32_t left, uint32_t right) const noexcept {

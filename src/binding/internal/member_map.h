@@ -70,7 +70,10 @@ private:
     [[nodiscard]] BindingProperty& FindOrAppend(const InternedString& name);
     [[nodiscard]] BindingMember* FindInterned(const InternedString& name) const noexcept;
     [[nodiscard]] BindingProperty& Append(const InternedString& name);
-    void AddToIndex(uint32_t position) noexcept;
+    /// Brings the index up to date with every member; it is built at the
+    /// first search that needs it, so names that are all new cost no index.
+    void EnsureIndexed() const noexcept;
+    void AddToIndex(uint32_t position) const noexcept;
     void Grow(size_t capacity);
     /// Puts the members added since the last ordered read in name order.
     void EnsureOrdered() const noexcept;
@@ -83,9 +86,12 @@ private:
     uint32_t count_ = 0;
     uint32_t capacity_ = 0;
     /// Members [0, ordered_) are listed in name order at NameOrder()[0, ordered_).
-    mutable uint32_t ordered_ = 0;
+    /// Counts never pass kMaxNodeCount, so 31 bits hold any of them.
+    mutable uint32_t ordered_ : 31 = 0;
     /// NameOrder()[i] == i for every ordered member: the range needs no order.
-    mutable bool storedInOrder_ = true;
+    mutable uint32_t storedInOrder_ : 1 = 1;
+    /// Members [0, indexed_) are in the index (of maps past kLinearCapacity).
+    mutable uint32_t indexed_ = 0;
 };
 
 }  // namespace Nimbel::internal
