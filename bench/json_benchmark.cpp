@@ -181,12 +181,22 @@ void ReadKeyedObject(benchmark::State& state, bool descending) {
                             static_cast<int64_t>(text.size()));
 }
 
-void BM_JsonToValue_AscendingKeys(benchmark::State& state) { ReadKeyedObject(state, false); }
-BENCHMARK(BM_JsonToValue_AscendingKeys)->ArgName("keys")->Arg(10000)->Arg(100000)
+void BM_JsonToValue_AscendingKeys(benchmark::State& state) {
+    ReadKeyedObject(state, false);
+}
+BENCHMARK(BM_JsonToValue_AscendingKeys)
+    ->ArgName("keys")
+    ->Arg(10000)
+    ->Arg(100000)
     ->Unit(benchmark::kMillisecond);
 
-void BM_JsonToValue_DescendingKeys(benchmark::State& state) { ReadKeyedObject(state, true); }
-BENCHMARK(BM_JsonToValue_DescendingKeys)->ArgName("keys")->Arg(10000)->Arg(100000)
+void BM_JsonToValue_DescendingKeys(benchmark::State& state) {
+    ReadKeyedObject(state, true);
+}
+BENCHMARK(BM_JsonToValue_DescendingKeys)
+    ->ArgName("keys")
+    ->Arg(10000)
+    ->Arg(100000)
     ->Unit(benchmark::kMillisecond);
 
 // ---- Writing ----------------------------------------------------------------
