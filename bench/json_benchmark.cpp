@@ -153,6 +153,52 @@ void BM_RapidJsonDocumentParse(benchmark::State& state) {
 }
 BENCHMARK(BM_RapidJsonDocumentParse)->Apply(NameInputs);
 
+// One object of `keys` members "k000000001"... valued 1, the names ascending or
+// descending: structures must cost about the same whichever order their
+// names arrive in.
+std::string KeyedObject(int64_t keys, bool descending) {
+    std::string text = "{";
+    for (int64_t i = 0; i < keys; ++i) {
+        const int64_t number = descending ? keys - i : i + 1;
+        std::string digits = std::to_string(number);
+        digits.insert(0, 9 - digits.size(), '0');
+        if (i != 0) text += ',';
+        text += "\"k" + digits + "\":1";
+    }
+    return text + "}";
+}
+
+void ReadKeyedObject(benchmark::State& state, bool descending) {
+    const std::string text = KeyedObject(state.range(0), descending);
+    const WarmPageSource warm;
+    for (auto _ : state) {
+        BindingStatus status = JsonToValue(text.c_str());
+        // Reading the members in name order is part of the cost.
+        benchmark::DoNotOptimize(status.Value().Members()[0]);
+        benchmark::DoNotOptimize(status);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(text.size()));
+}
+
+void BM_JsonToValue_AscendingKeys(benchmark::State& state) {
+    ReadKeyedObject(state, false);
+}
+BENCHMARK(BM_JsonToValue_AscendingKeys)
+    ->ArgName("keys")
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_JsonToValue_DescendingKeys(benchmark::State& state) {
+    ReadKeyedObject(state, true);
+}
+BENCHMARK(BM_JsonToValue_DescendingKeys)
+    ->ArgName("keys")
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
+
 // ---- Writing ----------------------------------------------------------------
 
 void BM_ValueToJson(benchmark::State& state) {

@@ -265,7 +265,7 @@ void BindingProperty::CopyInto(const BindingProperty& source) {
         case BindingPropertyKind::Structure: {
             MakeStructure();
             internal::MemberMap& members = Structure();
-            const std::span<const BindingMember> from = source.Members();
+            const BindingMemberRange<const BindingMember> from = source.Members();
             members.Reserve(from.size());
             for (const BindingMember& member : from) {
                 members.FindOrInsert(member.InternedName()).CopyInto(member.Value());
@@ -476,12 +476,12 @@ std::span<BindingProperty> BindingProperty::Elements() noexcept {
     return payload_.collection->Elements();
 }
 
-std::span<const BindingMember> BindingProperty::Members() const noexcept {
+BindingMemberRange<const BindingMember> BindingProperty::Members() const noexcept {
     if (kind_ != BindingPropertyKind::Structure) return {};
     return std::as_const(*payload_.structure).Members();
 }
 
-std::span<BindingMember> BindingProperty::Members() noexcept {
+BindingMemberRange<BindingMember> BindingProperty::Members() noexcept {
     if (kind_ != BindingPropertyKind::Structure) return {};
     return payload_.structure->Members();
 }
@@ -545,7 +545,7 @@ void BindingProperty::Visit(BindingVisitor& visitor) const {
             return;
         }
         case BindingPropertyKind::Structure: {
-            const std::span<const BindingMember> members = Members();
+            const BindingMemberRange<const BindingMember> members = Members();
             static_cast<void>(visitor.BeginStructure(members.size()));
             for (const BindingMember& member : members) {
                 static_cast<void>(visitor.MemberName(member.Name()));

@@ -17,9 +17,11 @@
 // tree belongs to one thread at a time.
 #pragma once
 
+#include <compare>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,6 +34,8 @@
 namespace Nimbel {
 
 class BindingMember;
+template <class Member>
+class BindingMemberRange;
 class BindingVisitor;
 class PropertyArena;
 
@@ -189,9 +193,10 @@ public:
     [[nodiscard]] std::span<const BindingProperty> Elements() const noexcept;
     [[nodiscard]] std::span<BindingProperty> Elements() noexcept;
     /// Members in name order (bytes compared as unsigned); empty unless this is
-    /// a structure.
-    [[nodiscard]] std::span<const BindingMember> Members() const noexcept;
-    [[nodiscard]] std::span<BindingMember> Members() noexcept;
+    /// a structure. Members added since the last ordered read are put in order
+    /// first, which moves no member.
+    [[nodiscard]] BindingMemberRange<const BindingMember> Members() const noexcept;
+    [[nodiscard]] BindingMemberRange<BindingMember> Members() noexcept;
 
     /// Makes this a collection (discarding other content), appends empty
     /// elements until `index` exists and returns that element. Throws
@@ -312,6 +317,116 @@ private:
 
     const InternedString* name_;
     BindingProperty value_;
+};
+
+/// The members of a structure in name order: a random-access view of the
+/// structure's storage through its order of names. It is valid as long as a
+/// span of the storage would be: until the structure gains or loses a member,
+/// is cleared, or is destroyed.
+template <class Member>
+class BindingMemberRange {
+public:
+    class Iterator {
+    public:
+        using iterator_category = std::random_access_iterator_tag;
+        using iterator_concept = std::random_access_iterator_tag;
+        using value_type = BindingMember;
+        using difference_type = std::ptrdiff_t;
+        using pointer = Member*;
+        using reference = Member&;
+
+        Iterator() noexcept = default;
+        Iterator(const BindingMemberRange* range, size_t index) noexcept
+            : members_(range->members_), order_(range->order_), index_(index) {}
+
+        [[nodiscard]] Member& operator*() const noexcept { return (*this)[0]; }
+        [[nodiscard]] Member* operator->() const noexcept { return &(*this)[0]; }
+        [[nodiscard]] Member& operator[](difference_type offset) const noexcept {
+            const size_t at = index_ + static_cast<size_t>(offset);
+            return members_[order_ == nullptr ? at : order_[at]];
+        }
+        Iterator& operator++() noexcept {
+            ++index_;
+            return *this;
+        }
+        Iterator operator++(int) noexcept {
+            Iterator old = *this;
+            ++index_;
+            return old;
+        }
+        Iterator& operator--() noexcept {
+            --index_;
+            return *this;
+        }
+        Iterator operator--(int) noexcept {
+            Iterator old = *this;
+            --index_;
+            return old;
+        }
+        Iterator& operator+=(difference_type offset) noexcept {
+            index_ += static_cast<size_t>(offset);
+            return *this;
+        }
+        Iterator& operator-=(difference_type offset) noexcept {
+            index_ -= static_cast<size_t>(offset);
+            return *this;
+        }
+        [[nodiscard]] friend Iterator operator+(Iterator at, difference_type offset) noexcept {
+            return at += offset;
+        }
+        [[nodiscard]] friend Iterator operator+(difference_type offset, Iterator at) noexcept {
+            return at += offset;
+        }
+        [[nodiscard]] friend Iterator operator-(Iterator at, difference_type offset) noexcept {
+            return at -= offset;
+        }
+        [[nodiscard]] friend difference_type operator-(const Iterator& left,
+                                                       const Iterator& right) noexcept {
+            return static_cast<difference_type>(left.index_) -
+                   static_cast<difference_type>(right.index_);
+        }
+        [[nodiscard]] friend bool operator==(const Iterator& left, const Iterator& right) noexcept {
+            return left.index_ == right.index_;
+        }
+        [[nodiscard]] friend std::strong_ordering operator<=>(const Iterator& left,
+                                                              const Iterator& right) noexcept {
+            return left.index_ <=> right.index_;
+        }
+
+    private:
+        Member* members_ = nullptr;
+        const uint32_t* order_ = nullptr;
+        size_t index_ = 0;
+    };
+
+    BindingMemberRange() noexcept = default;
+    /// `order` lists the positions of `count` members of `members` in name
+    /// order; null when the members are stored in name order.
+    BindingMemberRange(Member* members, const uint32_t* order, size_t count) noexcept
+        : members_(members), order_(order), count_(count) {}
+    /// A range of members may be read as a range of const members.
+    template <class Other>
+        requires(std::same_as<const Other, Member> && !std::same_as<Other, Member>)
+    BindingMemberRange(const BindingMemberRange<Other>& other) noexcept
+        : members_(other.members_), order_(other.order_), count_(other.count_) {}
+
+    [[nodiscard]] size_t size() const noexcept { return count_; }
+    [[nodiscard]] bool empty() const noexcept { return count_ == 0; }
+    [[nodiscard]] Member& operator[](size_t index) const noexcept {
+        return members_[order_ == nullptr ? index : order_[index]];
+    }
+    [[nodiscard]] Member& front() const noexcept { return (*this)[0]; }
+    [[nodiscard]] Member& back() const noexcept { return (*this)[count_ - 1]; }
+    [[nodiscard]] Iterator begin() const noexcept { return Iterator(this, 0); }
+    [[nodiscard]] Iterator end() const noexcept { return Iterator(this, count_); }
+
+private:
+    template <class Other>
+    friend class BindingMemberRange;
+
+    Member* members_ = nullptr;
+    const uint32_t* order_ = nullptr;
+    size_t count_ = 0;
 };
 
 }  // namespace Nimbel

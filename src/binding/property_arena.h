@@ -15,6 +15,10 @@
 
 namespace Nimbel {
 
+namespace internal {
+class MemberMap;
+}  // namespace internal
+
 /// Invariant: every block and interned entry handed out is freed or released
 /// into this same arena before it is destroyed, by one thread at a time.
 ///
@@ -65,15 +69,23 @@ public:
     [[nodiscard]] size_t InternedCount() const noexcept { return strings_.Count(); }
     /// Pages now taken from the page source by all size classes.
     [[nodiscard]] size_t PagesHeld() const noexcept;
+    /// Name comparisons, index probes and member moves made so far by the
+    /// structures of this arena: the work of building and ordering them,
+    /// counted independently of the machine.
+    [[nodiscard]] uint64_t MemberSteps() const noexcept { return memberSteps_; }
 
 private:
+    friend class internal::MemberMap;
+
     PropertyArena() noexcept;
     ~PropertyArena() = default;
 
     [[nodiscard]] internal::SlotPool& PoolFor(size_t bytes) noexcept;
+    void CountMemberSteps(uint64_t steps) noexcept { memberSteps_ += steps; }
 
     internal::SlotPool pools_[kSizeClasses];
     internal::InternTable strings_;
+    uint64_t memberSteps_ = 0;
 };
 
 template <class T, class... Args>

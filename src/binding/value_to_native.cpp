@@ -326,7 +326,7 @@ constexpr size_t kMatchedOnStack = 128;
 // Sets matched[i] to the member named like field i, or null: fields in name
 // order against members in name order, one comparison per step, where a
 // search per field would compare names about log2(members) times each.
-void MatchMembers(std::span<const BindingMember> members,
+void MatchMembers(BindingMemberRange<const BindingMember> members,
                   const BindingTypeDescription& description,
                   std::array<const BindingProperty*, kMatchedOnStack>& matched) noexcept {
     size_t next = 0;

@@ -1,21 +1,30 @@
-// The payload of a structure value: its members, sorted by name.
+// The payload of a structure value: its members, read in name order.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <string_view>
 
 #include "binding/binding_property.h"
 
 namespace Nimbel::internal {
 
-/// The members of one structure, in a sorted array: names are unique and
-/// ordered byte by byte as unsigned characters (the order of strcmp); every
-/// name is cut at its first NUL before it is looked up or stored. Members that
-/// arrive in order are appended; others are inserted by binary search. Each
-/// member holds one reference to its interned name. Destroying the map
-/// releases the names and destroys the values.
+/// The members of one structure. Names are unique, and every name is cut at
+/// its first NUL before it is looked up or stored; Members() gives them ordered
+/// byte by byte as unsigned characters (the order of strcmp). Each member holds
+/// one reference to its interned name. Destroying the map releases the names
+/// and destroys the values.
+///
+/// Members are stored in the order they arrive and move only when the storage
+/// grows: reading the map in order moves none of them. Beside them the map
+/// keeps the positions of the members in name order and, past a few members,
+/// a hash index of the names. A member whose name sorts after every other
+/// extends the order at once; the others are ordered together at the next
+/// ordered read (a sort of the new positions and one merge), so building n
+/// members costs O(n log n) whatever order their names arrive in, and looking
+/// a name up costs O(1) on average. Because an ordered read of a const map may
+/// still update those positions, reading a tree needs it to belong to one
+/// thread, as writing does.
 class MemberMap {
 public:
     explicit MemberMap(PropertyArena& arena) noexcept : arena_(&arena) {}
@@ -24,10 +33,9 @@ public:
     ~MemberMap() { Clear(); }
 
     [[nodiscard]] size_t Size() const noexcept { return count_; }
-    [[nodiscard]] std::span<BindingMember> Members() noexcept { return {members_, count_}; }
-    [[nodiscard]] std::span<const BindingMember> Members() const noexcept {
-        return {members_, count_};
-    }
+    /// The members in name order.
+    [[nodiscard]] BindingMemberRange<BindingMember> Members() noexcept;
+    [[nodiscard]] BindingMemberRange<const BindingMember> Members() const noexcept;
 
     /// The member of that name, or null.
     [[nodiscard]] const BindingProperty* Find(std::string_view name) const noexcept;
@@ -43,19 +51,47 @@ public:
     void Clear() noexcept;
 
 private:
-    [[nodiscard]] static size_t StorageBytes(size_t capacity) noexcept {
-        return capacity * sizeof(BindingMember);
+    /// Maps of at most this capacity search their few members one by one.
+    static constexpr uint32_t kLinearCapacity = 16;
+
+    // One arena block holds the members, then the order (capacity positions),
+    // then the hash index: a power of two of slots, at least twice the
+    // capacity, each 0 or one more than a member's position.
+    [[nodiscard]] static size_t IndexSlots(size_t capacity) noexcept;
+    [[nodiscard]] static size_t StorageBytes(size_t capacity) noexcept;
+    [[nodiscard]] uint32_t* NameOrder() const noexcept {
+        return reinterpret_cast<uint32_t*>(members_ + capacity_);
     }
-    /// Index of the first member whose name is not below `name`.
-    [[nodiscard]] size_t LowerBound(std::string_view name) const noexcept;
-    template <class Name>
-    [[nodiscard]] BindingProperty& FindOrInsertAt(std::string_view key, const Name& name);
-    [[nodiscard]] BindingProperty& InsertAt(size_t position, const InternedString& name);
+    [[nodiscard]] uint32_t* Index() const noexcept { return NameOrder() + capacity_; }
+    [[nodiscard]] uint32_t HomeSlot(uint32_t hash) const noexcept;
+
+    /// `name`, interned here with one reference that the member keeps or that
+    /// is released when the name is found.
+    [[nodiscard]] BindingProperty& FindOrAppend(const InternedString& name);
+    [[nodiscard]] BindingMember* FindInterned(const InternedString& name) const noexcept;
+    [[nodiscard]] BindingProperty& Append(const InternedString& name);
+    /// Brings the index up to date with every member; it is built at the
+    /// first search that needs it, so names that are all new cost no index.
+    void EnsureIndexed() const noexcept;
+    void AddToIndex(uint32_t position) const noexcept;
+    void Grow(size_t capacity);
+    /// Puts the members added since the last ordered read in name order.
+    void EnsureOrdered() const noexcept;
+    [[nodiscard]] BindingMemberRange<BindingMember> OrderedRange() const noexcept;
+    /// Name order of two stored members; counts one step.
+    [[nodiscard]] bool NameBefore(uint32_t left, uint32_t right) const noexcept;
 
     PropertyArena* arena_;
     BindingMember* members_ = nullptr;
     uint32_t count_ = 0;
     uint32_t capacity_ = 0;
+    /// Members [0, ordered_) are listed in name order at NameOrder()[0, ordered_).
+    /// Counts never pass kMaxNodeCount, so 31 bits hold any of them.
+    mutable uint32_t ordered_ : 31 = 0;
+    /// NameOrder()[i] == i for every ordered member: the range needs no order.
+    mutable uint32_t storedInOrder_ : 1 = 1;
+    /// Members [0, indexed_) are in the index (of maps past kLinearCapacity).
+    mutable uint32_t indexed_ = 0;
 };
 
 }  // namespace Nimbel::internal
