@@ -6,6 +6,7 @@
 // plug-in's next Yield, as a real core runs its pending work there.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -61,6 +62,8 @@ public:
     void ClearSentRequests() { m_sent.clear(); }
     /// Stream reads made by the plug-in so far, over all streamed answers.
     [[nodiscard]] size_t StreamReads() const noexcept { return m_streamReads; }
+    /// Time the peers spent answering the plug-in's requests, in total.
+    [[nodiscard]] std::chrono::nanoseconds PeerTime() const noexcept { return m_peerTime; }
 
     // ---- Events ----
 
@@ -115,6 +118,7 @@ private:
     std::map<std::string, PeerHandler, std::less<>> m_peers;
     std::vector<PeerRequest> m_sent;
     size_t m_streamReads = 0;
+    std::chrono::nanoseconds m_peerTime{0};
     bool m_recording = true;
     std::map<std::string, std::vector<Subscription>, std::less<>> m_subscriptions;
 };

@@ -34,18 +34,30 @@ struct JsonFile {
     std::string error; ///< Malformed: the reader's message
 };
 
-bool ReadWholeFile(const fs::path& file, std::string& text) {
+/// Reads `name` under `folder` (a canonical path). Only a regular file whose
+/// resolved path lies inside the folder is read: a symbolic link that leads
+/// out of it counts as missing, so the peers never serve other files.
+bool ReadFileInFolder(const fs::path& folder, const fs::path& name, std::string& text) {
     std::error_code error;
-    if (!fs::is_regular_file(file, error)) return false;
-    std::ifstream in(file, std::ios::binary);
+    const fs::path resolved = fs::canonical(folder / name, error);
+    if (error) return false;
+    const fs::path inside = resolved.lexically_relative(folder);
+    if (inside.empty() || *inside.begin() == "..") return false;
+    if (!fs::is_regular_file(resolved, error)) return false;
+    std::ifstream in(resolved, std::ios::binary);
     if (!in) return false;
     text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return !in.bad();
 }
 
-JsonFile ReadJsonFile(const fs::path& file) {
+JsonFile ReadJsonFile(const fs::path& folder, const fs::path& name) {
     JsonFile result;
-    if (!ReadWholeFile(file, result.text)) return result;
+    if (!ReadFileInFolder(folder, name, result.text)) return result;
+    if (result.text.find_first_not_of(" \t\r\n") == std::string::npos) {
+        result.outcome = JsonFile::Outcome::Malformed;
+        result.error = "the file is empty";
+        return result;
+    }
     Nimbel::BindingStatus parsed = Nimbel::JsonToValue(result.text.data(), result.text.size());
     if (!parsed.Ok()) {
         result.outcome = JsonFile::Outcome::Malformed;
@@ -124,7 +136,7 @@ PeerAnswer AnswerGameData(const fs::path& folder, const GameDataDocument& docume
                           const PeerRequest& request) {
     if (request.method != kGet) return MethodNotAllowed(request, "GET");
     if (!document.takesId) {
-        return AnswerFile(ReadJsonFile(folder / document.file), document.delivery,
+        return AnswerFile(ReadJsonFile(folder, document.file), document.delivery,
                           document.missingText, document.file);
     }
     std::string_view id = request.path;
@@ -132,7 +144,7 @@ PeerAnswer AnswerGameData(const fs::path& folder, const GameDataDocument& docume
     const std::string missingText = std::string(document.missingText) + " " + std::string(id);
     if (!IsPlainDecimal(id)) return PeerAnswer::WithError(404, missingText);
     const std::string fileName = std::string(document.file) + "/" + std::string(id) + ".json";
-    return AnswerFile(ReadJsonFile(folder / fileName), document.delivery, missingText, fileName);
+    return AnswerFile(ReadJsonFile(folder, fileName), document.delivery, missingText, fileName);
 }
 
 // ---- Resources the host changes ----
@@ -141,10 +153,11 @@ PeerAnswer AnswerGameData(const fs::path& folder, const GameDataDocument& docume
 /// and the host's value (or none) from then on.
 class ChangeableResource {
 public:
-    explicit ChangeableResource(fs::path file) : m_file(std::move(file)) {}
+    ChangeableResource(fs::path folder, std::string fileName)
+        : m_folder(std::move(folder)), m_fileName(std::move(fileName)) {}
 
     [[nodiscard]] JsonFile Read() const {
-        if (!m_setByHost) return ReadJsonFile(m_file);
+        if (!m_setByHost) return ReadJsonFile(m_folder, m_fileName);
         JsonFile result;
         if (m_hostValue.has_value()) {
             result.outcome = JsonFile::Outcome::Loaded;
@@ -159,7 +172,7 @@ public:
         return std::move(file.value);
     }
 
-    [[nodiscard]] std::string FileName() const { return m_file.filename().string(); }
+    [[nodiscard]] const std::string& FileName() const { return m_fileName; }
 
     void Set(BindingProperty value) {
         m_setByHost = true;
@@ -172,7 +185,8 @@ public:
     }
 
 private:
-    fs::path m_file;
+    fs::path m_folder;
+    std::string m_fileName;
     bool m_setByHost = false;
     std::optional<BindingProperty> m_hostValue;
 };
@@ -246,7 +260,7 @@ bool ReadInvokeArguments(const PeerRequest& request, InvokeArguments& call, std:
 }
 
 PeerAnswer AnswerServiceCall(const fs::path& folder, const ServiceCall& service) {
-    JsonFile file = ReadJsonFile(folder / service.file);
+    JsonFile file = ReadJsonFile(folder, service.file);
     if (file.outcome != JsonFile::Outcome::Loaded) {
         return AnswerFile(std::move(file), Delivery::Value,
                           std::string("No answer file for ") + std::string(service.method),
@@ -323,7 +337,7 @@ PeerAnswer AnswerSummonerNames(const fs::path& folder, const PeerRequest& reques
     std::string error;
     if (!ReadSummonerIds(request, ids, error)) return BadRequest(std::move(error));
     // Without a names file every name is unknown.
-    const JsonFile names = ReadJsonFile(folder / "summoner-names.json");
+    const JsonFile names = ReadJsonFile(folder, "summoner-names.json");
     if (names.outcome == JsonFile::Outcome::Malformed) {
         return PeerAnswer::WithError(500, "summoner-names.json: " + names.error);
     }
@@ -337,10 +351,10 @@ PeerAnswer AnswerSummonerNames(const fs::path& folder, const PeerRequest& reques
 struct SamplePeers::State {
     explicit State(fs::path dataFolder)
         : folder(std::move(dataFolder)),
-          session(folder / "session.json"),
-          configuration(folder / "config.json") {}
+          session(folder, "session.json"),
+          configuration(folder, "config.json") {}
 
-    fs::path folder;
+    fs::path folder;  ///< canonical
     ChangeableResource session;
     ChangeableResource configuration;
 };
@@ -357,7 +371,13 @@ std::unique_ptr<SamplePeers> SamplePeers::Open(HostCore& core, const fs::path& d
         error = "The sample data path " + dataFolder.string() + " is not a folder";
         return nullptr;
     }
-    auto peers = std::make_unique<SamplePeers>(OpenKey{}, core, std::make_shared<State>(dataFolder));
+    const fs::path canonical = fs::canonical(dataFolder, statusError);
+    if (statusError) {
+        error = "The sample data folder " + dataFolder.string() + " cannot be used: " +
+                statusError.message();
+        return nullptr;
+    }
+    auto peers = std::make_unique<SamplePeers>(OpenKey{}, core, std::make_shared<State>(canonical));
     peers->RegisterPeers();
     return peers;
 }
