@@ -5,6 +5,7 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ip/v6_only.hpp>
 #include <boost/asio/post.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/asio/thread_pool.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
@@ -124,6 +125,7 @@ private:
     std::string m_openApi;
     net::io_context m_io{1};
     tcp::acceptor m_acceptor;
+    net::steady_timer m_acceptPause{m_io};
     // The session's calls may block: they run here, never on the I/O thread.
     net::thread_pool m_worker{1};
     std::unordered_map<HttpConnection*, std::weak_ptr<HttpConnection>> m_connections;
@@ -429,6 +431,7 @@ void HttpServer::Engine::Stop() {
         m_stopping = true;
         error_code ignored;
         m_acceptor.close(ignored);
+        m_acceptPause.cancel();
         // Shutting a connection may forget it: walk a copy.
         const auto connections = m_connections;
         for (const auto& [raw, weak] : connections) {
@@ -451,8 +454,13 @@ void HttpServer::Engine::Accept() {
                 connection->Start();
             }
         }
-        // Errors such as running out of descriptors end one accept, not the server.
-        Accept();
+        if (!error) return Accept();
+        // Errors such as running out of descriptors end one accept, not the
+        // server; the next waits a little so that a lasting error does not spin.
+        m_acceptPause.expires_after(std::chrono::milliseconds(100));
+        m_acceptPause.async_wait([this](error_code waited) {
+            if (!waited && !m_stopping) Accept();
+        });
     });
 }
 

@@ -2,7 +2,8 @@
 // sample data: the game-data service, the login plug-in, the summoner plug-in
 // and the platform configuration.
 //
-// Files are read on every request, so edits to the folder show up at once.
+// Files are read again whenever they change, so edits to the folder show up
+// on the next request.
 // Only files inside the folder are served, judged by their resolved path: a
 // symbolic link that leads out of the folder counts as a missing file. An
 // empty or blank file, like one that is not JSON, is answered 500 with a

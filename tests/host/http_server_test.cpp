@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -30,6 +31,20 @@ constexpr const char* kGame = "/kzo-match-history/v1/games/3037071829";
 constexpr const char* kWebUrl = "/kzo-match-history/v1/web-url";
 constexpr const char* kSession = "/kzo-login/v1/session";
 constexpr const char* kConfiguration = "/kzo-platform-config/v1/namespaces/NewMatchHistory";
+
+/// What `plugin-host call TARGET` prints on standard output, without the
+/// line end.
+[[nodiscard]] std::string HostCallOutput(const std::string& target) {
+    const std::string command = std::string(KZO_HOST_PATH) + " call '" + target + "' 2>/dev/null";
+    std::string out;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return out;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    pclose(pipe);
+    if (!out.empty() && out.back() == '\n') out.pop_back();
+    return out;
+}
 
 [[nodiscard]] Nimbel::BindingProperty Json(const std::string& text) {
     Nimbel::BindingStatus parsed = Nimbel::JsonToValue(text.c_str());
@@ -217,6 +232,7 @@ TEST_F(HttpServerTest, TheTargetReachesThePluginDecodedOnceAsTheHostCallSendsIt)
         const HostAnswer direct = session->Handle(request);
         EXPECT_EQ(overHttp.status, direct.status) << c.description;
         EXPECT_EQ(overHttp.body, direct.json) << c.description;
+        EXPECT_EQ(HostCallOutput(c.target), overHttp.body) << c.description;
         if (c.status != 0) EXPECT_EQ(overHttp.status, c.status) << c.description;
         if (c.status == 0) {
             EXPECT_NE(overHttp.status, 200) << c.description << ": " << overHttp.body;

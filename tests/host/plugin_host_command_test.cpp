@@ -180,6 +180,22 @@ TEST(PluginHostCommandTest, StopSignalsEndServeWithinTwoSecondsWhateverClientsAr
     }
 }
 
+TEST(PluginHostCommandTest, ServeTakesItsLimitsFromTheCommandLine) {
+    ServingHost host({"--max-connections", "1", "--idle-timeout", "0.2"});
+    ASSERT_TRUE(host.WaitFor("Ctrl-C stops", std::chrono::seconds(20))) << host.Said();
+    KzoHost::Testing::LoopbackClient first(host.Port());
+    ASSERT_TRUE(first.Request("GET", "/kzo-match-history/v1/web-url").has_value());
+    KzoHost::Testing::LoopbackClient second(host.Port());
+    const auto refused = second.Read(std::chrono::seconds(2));
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_EQ(refused->status, 503);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(first.EndsWithin(std::chrono::seconds(2))) << "idle beyond 0.2 s";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    host.Signal(SIGTERM);
+    EXPECT_EQ(host.ExitWithin(std::chrono::seconds(2)), 0) << host.Said();
+}
+
 TEST(PluginHostCommandTest, ASecondCtrlCExitsAtOnce) {
     ServingHost host;
     ASSERT_TRUE(host.WaitFor("Ctrl-C stops", std::chrono::seconds(20))) << host.Said();

@@ -293,6 +293,31 @@ TEST_F(SamplePeersTest, EditsToTheFolderShowUpOnTheNextRequest) {
     EXPECT_EQ(Send(core, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 8u);
 }
 
+TEST_F(SamplePeersTest, EditsToOldFilesShowUpOnTheNextRequestToo) {
+    // Files untouched for a while are kept between requests; an edit of the
+    // same size still shows up at once, as does a file replaced by another.
+    TempFolder folder;
+    const auto peers = OpenFolder(folder.Path());
+    const auto age = [&folder](const char* name) {
+        fs::last_write_time(folder.Path() / name,
+                            fs::file_time_type::clock::now() - std::chrono::hours(1));
+    };
+    folder.Write("games/7.json", R"({"gameId":1})");
+    age("games/7.json");
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(Send(core, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 1u);
+    folder.Write("games/7.json", R"({"gameId":2})");
+    EXPECT_EQ(Send(core, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 2u);
+    age("games/7.json");
+    EXPECT_EQ(Send(core, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 2u);
+    folder.Write("games/8.json", R"({"gameId":3})");
+    age("games/8.json");
+    fs::rename(folder.Path() / "games/8.json", folder.Path() / "games/7.json");
+    EXPECT_EQ(Send(core, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 3u);
+    fs::remove(folder.Path() / "games/7.json");
+    EXPECT_EQ(Send(core, kGet, "/kzo-acs/v1/games/7").status, 404u);
+}
+
 TEST_F(SamplePeersTest, InvokeAnswersRecentGamesAsTheirPlatformType) {
     const auto peers = OpenFolder(kDataFolder);
     const Reply reply = Send(core, kPost, "/kzo-login/v1/session/invoke",
