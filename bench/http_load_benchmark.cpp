@@ -29,7 +29,8 @@ constexpr const char* kGamePath = "/kzo-match-history/v1/games/3037071829";
 }
 
 [[nodiscard]] double MicrosecondsPerRequest(std::chrono::nanoseconds total, uint64_t requests) {
-    return requests == 0 ? 0.0 : static_cast<double>(total.count()) / 1e3 / static_cast<double>(requests);
+    return requests == 0 ? 0.0
+                         : static_cast<double>(total.count()) / 1e3 / static_cast<double>(requests);
 }
 
 void BM_HttpGames(benchmark::State& state) {
@@ -86,7 +87,8 @@ void BM_HttpGames(benchmark::State& state) {
 
     const uint64_t served = timingsAfter.requests - timingsBefore.requests;
     const double wall = seconds * 1e6 / static_cast<double>(served == 0 ? 1 : served);
-    const double plugin = MicrosecondsPerRequest(timingsAfter.plugin - timingsBefore.plugin, served);
+    const double plugin =
+        MicrosecondsPerRequest(timingsAfter.plugin - timingsBefore.plugin, served);
     const double peers = MicrosecondsPerRequest(timingsAfter.peers - timingsBefore.peers, served);
     state.counters["requests"] = static_cast<double>(served);
     state.counters["failures"] = failures.load();

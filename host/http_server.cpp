@@ -2,6 +2,7 @@
 
 // Beast's texts are std::string_view, as everywhere else in this project.
 #define BOOST_BEAST_USE_STD_STRING_VIEW 1
+
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ip/v6_only.hpp>
 #include <boost/asio/post.hpp>
@@ -42,8 +43,7 @@ using beast::error_code;
 constexpr const char* kOpenApiPath = "/openapi.json";
 
 [[nodiscard]] bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
@@ -91,8 +91,7 @@ public:
     Engine(PluginSession& session, HttpServerLimits limits, RequestLog log)
         : m_session(session), m_limits(limits), m_log(std::move(log)), m_acceptor(m_io) {
         m_openApi = Nimbel::ValueToJson(
-            OpenApiDocument(session.Listing(), "jvp-be-kzo-match-history", "1.0.0"), nullptr,
-            "\n");
+            OpenApiDocument(session.Listing(), "jvp-be-kzo-match-history", "1.0.0"), nullptr, "\n");
     }
 
     bool Bind(const std::string& address, int port, std::string& error);
@@ -164,13 +163,15 @@ private:
     void ReadNext() {
         if (m_engine.Stopping()) return Close();
         if (m_buffer.size() > 0) return ReadHeader();
+        // A large request's buffer is not kept while the connection idles.
+        if (m_buffer.capacity() > 16 * 1024) m_buffer.shrink_to_fit();
         m_stream.expires_after(Limits().idleTimeout);
-        m_stream.async_read_some(
-            m_buffer.prepare(4096), [self = shared_from_this()](error_code error, size_t bytes) {
-                if (error) return self->Close();
-                self->m_buffer.commit(bytes);
-                self->ReadHeader();
-            });
+        m_stream.async_read_some(m_buffer.prepare(4096),
+                                 [self = shared_from_this()](error_code error, size_t bytes) {
+                                     if (error) return self->Close();
+                                     self->m_buffer.commit(bytes);
+                                     self->ReadHeader();
+                                 });
     }
 
     void ReadHeader() {
@@ -179,10 +180,9 @@ private:
             std::min<size_t>(Limits().maxHeaderBytes, std::numeric_limits<uint32_t>::max())));
         m_parser->body_limit(Limits().maxBodyBytes);
         m_stream.expires_after(Limits().headerTimeout);
-        http::async_read_header(m_stream, m_buffer, *m_parser,
-                                [self = shared_from_this()](error_code error, size_t) {
-                                    self->OnHeader(error);
-                                });
+        http::async_read_header(
+            m_stream, m_buffer, *m_parser,
+            [self = shared_from_this()](error_code error, size_t) { self->OnHeader(error); });
     }
 
     void OnHeader(error_code error) {
@@ -196,7 +196,8 @@ private:
         if (fields > Limits().maxHeaderCount)
             return Refuse({431, "The request has more than " +
                                     std::to_string(Limits().maxHeaderCount) + " header fields"});
-        if (const auto length = m_parser->content_length(); length && *length > Limits().maxBodyBytes)
+        if (const auto length = m_parser->content_length();
+            length && *length > Limits().maxBodyBytes)
             return Refuse({413, BodyTooLarge()});
         if (m_engine.ChecksHost()) {
             const auto host = header.find(http::field::host);
@@ -254,9 +255,8 @@ private:
         }
         if (error == http::error::body_limit) return Refuse({413, BodyTooLarge()});
         if (error == beast::error::timeout || error == http::error::end_of_stream ||
-            error == net::error::eof ||
-            error == net::error::operation_aborted || error == net::error::connection_reset ||
-            error == http::error::partial_message)
+            error == net::error::eof || error == net::error::operation_aborted ||
+            error == net::error::connection_reset || error == http::error::partial_message)
             return Close();
         return Refuse({400, "The request is not valid HTTP/1.1: " + error.message()});
     }
@@ -270,7 +270,8 @@ private:
         const std::string_view method = known ? m_parser->get().method_string() : "-";
         const std::string_view target = known ? m_parser->get().target() : "-";
         m_engine.LogRequest(method, target.substr(0, 200), refusal.status);
-        Write(HostAnswer{refusal.status, ErrorJson(refusal.status, refusal.message)}, false);
+        const bool head = known && m_parser->get().method() == http::verb::head;
+        Write(HostAnswer{refusal.status, ErrorJson(refusal.status, refusal.message)}, head);
     }
 
     void Dispatch() {
@@ -341,13 +342,14 @@ private:
     void Drain() {
         constexpr size_t kMaxDrainedBytes = 1024 * 1024;
         m_stream.expires_after(std::chrono::milliseconds(500));
-        m_stream.async_read_some(
-            m_buffer.prepare(16384), [self = shared_from_this()](error_code error, size_t bytes) {
-                self->m_buffer.clear();
-                self->m_drained += bytes;
-                if (error || self->m_drained > kMaxDrainedBytes) return self->Close();
-                self->Drain();
-            });
+        m_stream.async_read_some(m_buffer.prepare(16384),
+                                 [self = shared_from_this()](error_code error, size_t bytes) {
+                                     self->m_buffer.clear();
+                                     self->m_drained += bytes;
+                                     if (error || self->m_drained > kMaxDrainedBytes)
+                                         return self->Close();
+                                     self->Drain();
+                                 });
     }
 
     void Close() {
@@ -391,7 +393,8 @@ bool HttpServer::Engine::Bind(const std::string& address, int port, std::string&
     // SO_REUSEADDR only lets a restarted server take its port back from
     // connections still closing; the port stays exclusive (no SO_REUSEPORT).
     if (m_acceptor.open(endpoint.protocol(), code)) return fail(code.message());
-    if (m_acceptor.set_option(tcp::acceptor::reuse_address(true), code)) return fail(code.message());
+    if (m_acceptor.set_option(tcp::acceptor::reuse_address(true), code))
+        return fail(code.message());
     if (ip.is_v6() && m_acceptor.set_option(net::ip::v6_only(true), code))
         return fail(code.message());
     if (m_acceptor.bind(endpoint, code)) return fail(code.message());
@@ -472,17 +475,16 @@ void HttpServer::Engine::Refuse(tcp::socket socket) {
     };
     const std::string body = ErrorJson(
         503, "Too many connections: this server takes " + std::to_string(m_limits.maxConnections));
-    auto refused = std::make_shared<Refused>(Refused{
-        std::move(socket),
-        "HTTP/1.1 503 Service Unavailable\r\nServer: plugin-host\r\nConnection: close\r\n"
-        "Content-Type: application/json\r\nContent-Length: " +
-            std::to_string(body.size()) + "\r\n\r\n" + body});
-    net::async_write(refused->socket, net::buffer(refused->text),
-                     [refused](error_code, size_t) {
-                         error_code ignored;
-                         refused->socket.shutdown(tcp::socket::shutdown_both, ignored);
-                         refused->socket.close(ignored);
-                     });
+    auto refused = std::make_shared<Refused>(
+        Refused{std::move(socket),
+                "HTTP/1.1 503 Service Unavailable\r\nServer: plugin-host\r\nConnection: close\r\n"
+                "Content-Type: application/json\r\nContent-Length: " +
+                    std::to_string(body.size()) + "\r\n\r\n" + body});
+    net::async_write(refused->socket, net::buffer(refused->text), [refused](error_code, size_t) {
+        error_code ignored;
+        refused->socket.shutdown(tcp::socket::shutdown_both, ignored);
+        refused->socket.close(ignored);
+    });
 }
 
 void HttpServer::Engine::Answer(HostRequest request, std::function<void(HostAnswer)> done) {
@@ -502,7 +504,8 @@ void HttpServer::Engine::Answer(HostRequest request, std::function<void(HostAnsw
                 answer = m_session.Handle(request);
             }
         } catch (const std::exception& error) {
-            answer = HostAnswer{500, ErrorJson(500, std::string("The host failed: ") + error.what()), {}};
+            answer = HostAnswer{
+                500, ErrorJson(500, std::string("The host failed: ") + error.what()), {}};
         }
         net::post(m_io, [done = std::move(done), answer = std::move(answer),
                          guard = std::move(guard)]() mutable { done(std::move(answer)); });
@@ -520,12 +523,20 @@ bool HttpServer::Bind(const std::string& address, int port, std::string& error) 
     return m_engine->Bind(address, port, error);
 }
 
-int HttpServer::Port() const noexcept { return m_engine->Port(); }
+int HttpServer::Port() const noexcept {
+    return m_engine->Port();
+}
 
-std::string HttpServer::Origin() const { return m_engine->Origin(); }
+std::string HttpServer::Origin() const {
+    return m_engine->Origin();
+}
 
-bool HttpServer::Run() { return m_engine->Run(); }
+bool HttpServer::Run() {
+    return m_engine->Run();
+}
 
-void HttpServer::Stop() { m_engine->Stop(); }
+void HttpServer::Stop() {
+    m_engine->Stop();
+}
 
 }  // namespace KzoHost

@@ -26,8 +26,8 @@ struct HttpServerLimits {
     /// The request line and header fields together (431 above; 414 when the
     /// request line alone is too long).
     size_t maxHeaderBytes = 64 * 1024;
-    size_t maxHeaderCount = 100;  ///< header fields (431 above)
-    size_t maxTargetBytes = 8 * 1024;  ///< the request target (414 above)
+    size_t maxHeaderCount = 100;        ///< header fields (431 above)
+    size_t maxTargetBytes = 8 * 1024;   ///< the request target (414 above)
     size_t maxBodyBytes = 1024 * 1024;  ///< 413 above
 };
 
@@ -50,8 +50,7 @@ public:
     /// Called once per request with a line such as "GET /x -> 200".
     using RequestLog = std::function<void(const std::string& line)>;
 
-    explicit HttpServer(PluginSession& session, HttpServerLimits limits = {},
-                        RequestLog log = {});
+    explicit HttpServer(PluginSession& session, HttpServerLimits limits = {}, RequestLog log = {});
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;

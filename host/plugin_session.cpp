@@ -290,7 +290,8 @@ HostAnswer PluginSession::CallPlugin(const HostRequest& request) {
     const ListedEndpoint* endpoint = m_endpoints->Find(call);
     if (endpoint == nullptr) {
         if (m_endpoints->ServesPath(request.path))
-            return HostAnswer{405, ErrorJson(405, request.method + " is not served at " + request.path),
+            return HostAnswer{405,
+                              ErrorJson(405, request.method + " is not served at " + request.path),
                               m_endpoints->MethodsServing(request.path)};
         return HostAnswer{404, ErrorJson(404, "No endpoint serves " + request.path)};
     }

@@ -193,9 +193,10 @@ TEST_F(HttpServerTest, ThePluginsOwnStatusesPassThroughUnchanged) {
     EXPECT_EQ(loggedOut.status, 409);
     EXPECT_EQ(loggedOut.body, R"({"message":"Player not logged in","status":409})");
     EXPECT_EQ(Ask("GET", kSession).status, 404);
-    EXPECT_EQ(Ask("PUT", kSession, R"({"state":"SUCCEEDED","summonerId":28034063,"accountId":200000})")
-                  .status,
-              200);
+    EXPECT_EQ(
+        Ask("PUT", kSession, R"({"state":"SUCCEEDED","summonerId":28034063,"accountId":200000})")
+            .status,
+        200);
     EXPECT_EQ(Ask("GET", "/kzo-match-history/v1/recently-played-summoners").status, 200);
 
     ASSERT_EQ(Ask("PUT", kConfiguration,
@@ -220,8 +221,10 @@ TEST_F(HttpServerTest, TheTargetReachesThePluginDecodedOnceAsTheHostCallSendsIt)
         int status;  ///< 0: whatever the plug-in says, as long as both agree
     };
     const Case cases[] = {
-        {"digits encoded once read as the account", "/kzo-match-history/v1/friend-matchlists/%32%30%30000", 200},
-        {"an encoded percent sign stays a percent sign", "/kzo-match-history/v1/friend-matchlists/%253200000", 0},
+        {"digits encoded once read as the account",
+         "/kzo-match-history/v1/friend-matchlists/%32%30%30000", 200},
+        {"an encoded percent sign stays a percent sign",
+         "/kzo-match-history/v1/friend-matchlists/%253200000", 0},
         {"a letter in a number", "/kzo-match-history/v1/games/x", 0},
         {"an encoded slash is not a separator", "/kzo-match-history/v1/games/30370%2F71829", 0},
     };
@@ -253,8 +256,8 @@ TEST_F(HttpServerTest, OpenApiListsTheSevenPaths) {
 }
 
 TEST_F(HttpServerTest, HeadAnswersWhereverGetDoesWithoutTheBody) {
-    for (const char* path : {kGame, "/openapi.json", kSession, "/kzo-acs/v1/delta",
-                             "/kzo-match-history/v1/games/1"}) {
+    for (const char* path :
+         {kGame, "/openapi.json", kSession, "/kzo-acs/v1/delta", "/kzo-match-history/v1/games/1"}) {
         const HttpReply get = Ask("GET", path);
         LoopbackClient client(Port());
         const auto head = client.Request("HEAD", path);
@@ -304,13 +307,18 @@ TEST_F(HttpServerTest, EveryErrorAnswerHasTheJsonShape) {
     const Case cases[] = {
         {"a request line that is not HTTP", "NOT HTTP AT ALL\r\n\r\n", 400},
         {"no Host in HTTP/1.1", "GET /openapi.json HTTP/1.1\r\n\r\n", 400},
-        {"a target that is not a path", "GET http://127.0.0.1/openapi.json HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 400},
+        {"a target that is not a path",
+         "GET http://127.0.0.1/openapi.json HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 400},
         {"an unknown path", LoopbackClient::Format("GET", "/nowhere"), 404},
         {"a method not served", LoopbackClient::Format("POST", kGame), 405},
-        {"a body too large", "PUT /kzo-login/v1/session HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 2000000\r\n\r\n", 413},
+        {"a body too large",
+         "PUT /kzo-login/v1/session HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 2000000\r\n\r\n",
+         413},
         {"a target too long", LoopbackClient::Format("GET", "/" + std::string(9000, 'a')), 414},
         {"a foreign Host", "GET /openapi.json HTTP/1.1\r\nHost: example.test\r\n\r\n", 421},
-        {"a header too large", LoopbackClient::Format("GET", kWebUrl, {}, "X-Big: " + std::string(70'000, 'b') + "\r\n"), 431},
+        {"a header too large",
+         LoopbackClient::Format("GET", kWebUrl, {}, "X-Big: " + std::string(70'000, 'b') + "\r\n"),
+         431},
         {"the feature switched off", LoopbackClient::Format("GET", kGame), 500},
     };
     for (const Case& c : cases) ExpectErrorShape(AskRaw(c.request), c.status, c.description);
@@ -323,7 +331,8 @@ TEST_F(HttpServerTest, RequestsBeyondTheLimitsAreRefusedWithTheirStatus) {
     for (int i = 0; i < 99; ++i) hundredFields += "X-F" + std::to_string(i) + ": v\r\n";
     hundredOneFields = hundredFields + "X-Last: v\r\nX-Over: v\r\n";
     const std::string chunkedTooLarge =
-        "PUT /kzo-login/v1/session HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n\r\n" +
+        "PUT /kzo-login/v1/session HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: "
+        "chunked\r\n\r\n" +
         std::string("100000\r\n") + std::string(0x100000, ' ') + "\r\n10\r\n" +
         std::string(16, ' ') + "\r\n0\r\n\r\n";
     struct Case {
@@ -332,15 +341,23 @@ TEST_F(HttpServerTest, RequestsBeyondTheLimitsAreRefusedWithTheirStatus) {
         int status;
     };
     const Case cases[] = {
-        {"100 header fields (Host the 100th)", LoopbackClient::Format("GET", kWebUrl, {}, hundredFields), 200},
+        {"100 header fields (Host the 100th)",
+         LoopbackClient::Format("GET", kWebUrl, {}, hundredFields), 200},
         {"102 header fields", LoopbackClient::Format("GET", kWebUrl, {}, hundredOneFields), 431},
-        {"a header just under 64 KiB", LoopbackClient::Format("GET", kWebUrl, {}, "X-Big: " + std::string(60'000, 'b') + "\r\n"), 200},
-        {"a header over 64 KiB", LoopbackClient::Format("GET", kWebUrl, {}, "X-Big: " + std::string(66'000, 'b') + "\r\n"), 431},
+        {"a header just under 64 KiB",
+         LoopbackClient::Format("GET", kWebUrl, {}, "X-Big: " + std::string(60'000, 'b') + "\r\n"),
+         200},
+        {"a header over 64 KiB",
+         LoopbackClient::Format("GET", kWebUrl, {}, "X-Big: " + std::string(66'000, 'b') + "\r\n"),
+         431},
         {"a target of 8 KiB", LoopbackClient::Format("GET", "/" + std::string(8191, 'a')), 404},
         {"a target over 8 KiB", LoopbackClient::Format("GET", "/" + std::string(8192, 'a')), 414},
-        {"a request line over 64 KiB", "GET /" + std::string(70'000, 'a') + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 414},
-        {"a body of 1 MiB", LoopbackClient::Format("POST", "/kzo-acs/v1/delta", std::string(1 << 20, ' ')), 400},
-        {"a body over 1 MiB", LoopbackClient::Format("POST", "/kzo-acs/v1/delta", std::string((1 << 20) + 1, ' ')), 413},
+        {"a request line over 64 KiB",
+         "GET /" + std::string(70'000, 'a') + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 414},
+        {"a body of 1 MiB",
+         LoopbackClient::Format("POST", "/kzo-acs/v1/delta", std::string(1 << 20, ' ')), 400},
+        {"a body over 1 MiB",
+         LoopbackClient::Format("POST", "/kzo-acs/v1/delta", std::string((1 << 20) + 1, ' ')), 413},
         {"a chunked body over 1 MiB", chunkedTooLarge, 413},
     };
     for (const Case& c : cases) {
@@ -464,8 +481,12 @@ TEST_F(HttpServerTest, ARequestFollowedByAHalfCloseIsAnswered) {
     };
     const Case cases[] = {
         {"a GET", LoopbackClient::Format("GET", kWebUrl), 200},
-        {"a PUT", LoopbackClient::Format("PUT", kSession, R"({"state":"SUCCEEDED","summonerId":5,"accountId":6})"), 200},
-        {"two pipelined GETs", LoopbackClient::Format("GET", "/nowhere") + LoopbackClient::Format("GET", kSession), 404},
+        {"a PUT",
+         LoopbackClient::Format("PUT", kSession,
+                                R"({"state":"SUCCEEDED","summonerId":5,"accountId":6})"),
+         200},
+        {"two pipelined GETs",
+         LoopbackClient::Format("GET", "/nowhere") + LoopbackClient::Format("GET", kSession), 404},
     };
     for (const Case& c : cases) {
         LoopbackClient client(Port());
@@ -494,8 +515,10 @@ TEST_F(HttpServerTest, ConnectionCloseClosesAtOnce) {
 TEST_F(HttpServerTest, ABodyAfterExpectContinueIsRead) {
     const std::string body = R"({"state":"SUCCEEDED","summonerId":5,"accountId":7})";
     LoopbackClient client(Port());
-    client.Send("PUT /kzo-login/v1/session HTTP/1.1\r\nHost: 127.0.0.1\r\nExpect: 100-continue\r\n"
-                "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n");
+    client.Send(
+        "PUT /kzo-login/v1/session HTTP/1.1\r\nHost: 127.0.0.1\r\nExpect: 100-continue\r\n"
+        "Content-Length: " +
+        std::to_string(body.size()) + "\r\n\r\n");
     const auto interim = client.Read(2s);
     ASSERT_TRUE(interim.has_value());
     EXPECT_EQ(interim->status, 100);
@@ -522,7 +545,8 @@ TEST_F(HttpServerTest, WritesThatThePluginCannotReadChangeNothing) {
         {"a session that is an array", kSession, R"([{"accountId":1}])"},
         {"a session that is a number", kSession, "17"},
         {"a session that is not JSON", kSession, "{not json"},
-        {"an account that is text", kSession, R"({"state":"SUCCEEDED","summonerId":1,"accountId":"abc"})"},
+        {"an account that is text", kSession,
+         R"({"state":"SUCCEEDED","summonerId":1,"accountId":"abc"})"},
         {"a negative summoner", kSession, R"({"state":"SUCCEEDED","summonerId":-1,"accountId":1})"},
         {"an unknown state", kSession, R"({"state":"DANCING","summonerId":1,"accountId":1})"},
         {"an empty configuration", kConfiguration, ""},
@@ -547,15 +571,25 @@ TEST_F(HttpServerTest, OnlyRequestsNamingThisMachineAreAnsweredOnLoopback) {
         int status;
     };
     const Case cases[] = {
-        {"localhost", 200},      {"LocalHost:8080", 200}, {"127.0.0.1", 200},
-        {"127.0.0.1:1", 200},    {"[::1]", 200},          {"[::1]:8080", 200},
-        {"example.test", 421},   {"127.0.0.1.example.test", 421},
-        {"localhost.example.test:80", 421}, {"127.0.0.2", 421}, {"[::2]", 421},
-        {"localhost:http", 421}, {"localhost:", 421},     {"", 421},
+        {"localhost", 200},
+        {"LocalHost:8080", 200},
+        {"127.0.0.1", 200},
+        {"127.0.0.1:1", 200},
+        {"[::1]", 200},
+        {"[::1]:8080", 200},
+        {"example.test", 421},
+        {"127.0.0.1.example.test", 421},
+        {"localhost.example.test:80", 421},
+        {"127.0.0.2", 421},
+        {"[::2]", 421},
+        {"localhost:http", 421},
+        {"localhost:", 421},
+        {"", 421},
     };
     for (const Case& c : cases) {
-        const HttpReply reply = AskRaw(std::string("GET /kzo-match-history/v1/web-url HTTP/1.1\r\nHost: ") +
-                                       c.host + "\r\n\r\n");
+        const HttpReply reply =
+            AskRaw(std::string("GET /kzo-match-history/v1/web-url HTTP/1.1\r\nHost: ") + c.host +
+                   "\r\n\r\n");
         EXPECT_EQ(reply.status, c.status) << "Host: " << c.host;
     }
     EXPECT_EQ(AskRaw("GET /kzo-match-history/v1/web-url HTTP/1.0\r\n\r\n").status, 200)

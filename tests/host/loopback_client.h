@@ -120,7 +120,8 @@ public:
             const size_t colon = field.find(':');
             if (colon != std::string::npos) {
                 std::string name = field.substr(0, colon);
-                for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                for (char& c : name)
+                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
                 const size_t value = field.find_first_not_of(' ', colon + 1);
                 reply.headers[name] = value == std::string::npos ? "" : field.substr(value);
             }

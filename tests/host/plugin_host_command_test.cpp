@@ -1,11 +1,10 @@
 // The plugin-host program's commands, run as a user runs them.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <poll.h>
 
 #include <chrono>
 #include <cstdio>
@@ -167,13 +166,15 @@ TEST(PluginHostCommandTest, StopSignalsEndServeWithinTwoSecondsWhateverClientsAr
         ServingHost host;
         ASSERT_TRUE(host.WaitFor("Ctrl-C stops", std::chrono::seconds(20))) << host.Said();
         KzoHost::Testing::LoopbackClient idle(host.Port());
-        ASSERT_TRUE(idle.Request("GET", "/kzo-match-history/v1/web-url").has_value()) << c.description;
+        ASSERT_TRUE(idle.Request("GET", "/kzo-match-history/v1/web-url").has_value())
+            << c.description;
         KzoHost::Testing::LoopbackClient slow(host.Port());
         slow.Send("GET /kzo-match-history/v1/web-url HTTP/1.1\r\nHo");
         KzoHost::Testing::LoopbackClient silent(host.Port());
         std::this_thread::sleep_for(std::chrono::milliseconds(100));  // all three accepted
         host.Signal(c.signal);
-        EXPECT_EQ(host.ExitWithin(std::chrono::seconds(2)), 0) << c.description << ": " << host.Said();
+        EXPECT_EQ(host.ExitWithin(std::chrono::seconds(2)), 0)
+            << c.description << ": " << host.Said();
         EXPECT_NE(host.Said().find("plugin-host: stopped and unloaded"), std::string::npos)
             << c.description << ": " << host.Said();
         EXPECT_TRUE(slow.EndsWithin(std::chrono::seconds(1))) << c.description;
@@ -228,4 +229,4 @@ TEST(PluginHostCommandTest, ABusyPortIsAClearErrorWithANonZeroExit) {
     close(listener);
 }
 
-} // namespace
+}  // namespace
