@@ -62,9 +62,11 @@ constexpr const char* kServeUsage =
     "  --port N           the port (default 8080; 0 picks a free one)\n"
     "  --address ADDR     the address to listen on (default 127.0.0.1, this machine only;\n"
     "                     ::1 for IPv6)\n"
-    "  --max-connections N  connections open at once; more are answered 503 (default 256)\n"
-    "  --header-timeout S   seconds a request's header, then its body, may take (default 10)\n"
-    "  --idle-timeout S     seconds an idle keep-alive connection stays open (default 5)\n";
+    "  --max-connections N\n"
+    "                     connections open at once; one more is answered 503 (default 256)\n"
+    "  --header-timeout S seconds a request's header, then its body, may take once\n"
+    "                     begun; then the connection closes (default 10)\n"
+    "  --idle-timeout S   seconds an idle keep-alive connection stays open (default 5)\n";
 
 constexpr const char* kCallUsage =
     "Usage: plugin-host call PATH [--method M] [--body JSON] [options]\n"
