@@ -1,6 +1,7 @@
 #include "host/endpoint_client.h"
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <string_view>
 
@@ -111,6 +112,27 @@ bool EndpointDirectory::ServesPath(std::string_view path) const {
     return std::any_of(m_routes.begin(), m_routes.end(), [&](const Nimbel::RouteMatcher& route) {
         return route.Match(path, captures);
     });
+}
+
+std::string EndpointDirectory::MethodsServing(std::string_view path) const {
+    static constexpr std::array<std::string_view, 8> kNames = {
+        "", "DELETE", "GET", "HEAD", "OPTIONS", "PATCH", "POST", "PUT"};
+    path = path.substr(0, path.find('?'));
+    std::vector<std::string_view> captures;
+    std::vector<std::string> methods;
+    const auto add = [&methods](std::string_view method) {
+        if (!method.empty() && std::find(methods.begin(), methods.end(), method) == methods.end())
+            methods.emplace_back(method);
+    };
+    for (size_t i = 0; i < m_routes.size(); ++i) {
+        if (!m_routes[i].Match(path, captures)) continue;
+        const ListedEndpoint& endpoint = m_endpoints[i];
+        add(endpoint.method < kNames.size() ? kNames[endpoint.method] : endpoint.methodName);
+        if (endpoint.method == 2) add("HEAD");
+    }
+    std::string allow;
+    for (const std::string& method : methods) allow += (allow.empty() ? "" : ", ") + method;
+    return allow;
 }
 
 EndpointReply EndpointDirectory::Deliver(const EndpointCall& call) const {

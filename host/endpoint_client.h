@@ -81,6 +81,9 @@ public:
     [[nodiscard]] const ListedEndpoint* Find(const EndpointCall& call) const;
     /// Whether some endpoint's template matches `path`, whatever its method.
     [[nodiscard]] bool ServesPath(std::string_view path) const;
+    /// The methods served at `path`, for an Allow header: "GET, HEAD" and so
+    /// on, in chain order without repeats (HEAD follows GET).
+    [[nodiscard]] std::string MethodsServing(std::string_view path) const;
     /// Delivers `call` to the endpoint Find chooses; not delivered when none.
     [[nodiscard]] EndpointReply Deliver(const EndpointCall& call) const;
     [[nodiscard]] const std::vector<ListedEndpoint>& Endpoints() const noexcept {

@@ -100,14 +100,17 @@ KzoWord HostCore::OnSendRequest(const CoreFunctions* table, CoreResponse* respon
     *response = CoreResponse{};
     response->text = "";
     response->release = &ReleaseResponse;
+    HostCore& host = From(table);
+    const auto start = std::chrono::steady_clock::now();
     try {
-        From(table).Answer(*response, *request);
+        host.Answer(*response, *request);
     } catch (const std::exception& error) {
         ReleaseResponse(response);
         response->text = "";
         response->release = &ReleaseResponse;
         SetError(*response, 500, std::string("The peer failed: ") + error.what());
     }
+    host.m_peerTime += std::chrono::steady_clock::now() - start;
     return 0;
 }
 

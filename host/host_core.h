@@ -6,6 +6,7 @@
 // plug-in's next Yield, as a real core runs its pending work there.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -63,6 +64,8 @@ public:
     [[nodiscard]] size_t StreamReads() const noexcept { return m_streamReads; }
     /// Streams the plug-in closed so far.
     [[nodiscard]] size_t StreamCloses() const noexcept { return m_streamCloses; }
+    /// Time the peers spent answering the plug-in's requests, in total.
+    [[nodiscard]] std::chrono::nanoseconds PeerTime() const noexcept { return m_peerTime; }
 
     // ---- Events ----
 
@@ -118,6 +121,7 @@ private:
     std::vector<PeerRequest> m_sent;
     size_t m_streamReads = 0;
     size_t m_streamCloses = 0;
+    std::chrono::nanoseconds m_peerTime{0};
     bool m_recording = true;
     std::map<std::string, std::vector<Subscription>, std::less<>> m_subscriptions;
 };

@@ -1,8 +1,32 @@
 #include "host/http_server.h"
 
-#include <httplib.h>
+// Beast's texts are std::string_view, as everywhere else in this project.
+#define BOOST_BEAST_USE_STD_STRING_VIEW 1
 
-#include <thread>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/ip/v6_only.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/thread_pool.hpp>
+#include <boost/asio/write.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/core/tcp_stream.hpp>
+#include <boost/beast/http/empty_body.hpp>
+#include <boost/beast/http/error.hpp>
+#include <boost/beast/http/read.hpp>
+#include <boost/beast/http/string_body.hpp>
+#include <boost/beast/http/write.hpp>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <exception>
+#include <iterator>
+#include <limits>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
 
 #include "codecs/json_writer.h"
 #include "host/api_documents.h"
@@ -10,101 +34,509 @@
 namespace KzoHost {
 namespace {
 
-constexpr size_t kMaxBodyBytes = size_t{1} << 20;
-constexpr const char* kJson = "application/json";
+namespace net = boost::asio;
+namespace beast = boost::beast;
+namespace http = boost::beast::http;
+using tcp = net::ip::tcp;
+using beast::error_code;
 
-[[nodiscard]] HostRequest ToHostRequest(const httplib::Request& request) {
-    HostRequest host;
-    host.method = request.method;
-    // The path goes to the plug-in as received, still percent-encoded: routes
-    // match it first and decode parameters after, so that "%2F" stays inside
-    // one parameter and "%00" reaches the plug-in instead of cutting the path.
-    const size_t query = request.target.find('?');
-    host.path = request.target.substr(0, query);
-    if (query != std::string::npos) host.query = request.target.substr(query + 1);
-    for (const auto& [name, value] : request.headers) host.headers.emplace_back(name, value);
-    host.contentType = request.get_header_value("Content-Type");
-    host.body = request.body;
-    return host;
+constexpr const char* kOpenApiPath = "/openapi.json";
+
+[[nodiscard]] bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
 }
+
+/// Whether a Host header names this machine: localhost, 127.0.0.1 or [::1],
+/// with or without a port.
+[[nodiscard]] bool NamesThisMachine(std::string_view host) {
+    std::string_view name = host;
+    std::string_view port;
+    if (host.starts_with('[')) {
+        const size_t close = host.find(']');
+        if (close == std::string_view::npos) return false;
+        name = host.substr(0, close + 1);
+        port = host.substr(close + 1);
+    } else if (const size_t colon = host.find(':'); colon != std::string_view::npos) {
+        name = host.substr(0, colon);
+        port = host.substr(colon);
+    }
+    if (!port.empty()) {
+        if (port.size() < 2 || port.size() > 6 || port[0] != ':') return false;
+        if (!std::all_of(port.begin() + 1, port.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return false;
+    }
+    return EqualsIgnoringCase(name, "localhost") || name == "127.0.0.1" || name == "[::1]";
+}
+
+/// A request's outcome decided by the server itself, before any session call.
+struct Refusal {
+    int status = 0;
+    std::string message;
+};
 
 }  // namespace
 
-HttpServer::HttpServer(PluginSession& session, RequestLog log)
-    : m_session(session), m_log(std::move(log)), m_server(std::make_unique<httplib::Server>()) {
-    m_openApi = Nimbel::ValueToJson(
-        OpenApiDocument(session.Listing(), "jvp-be-kzo-match-history", "1.0.0"), nullptr, "\n");
-    m_server->set_payload_max_length(kMaxBodyBytes);
-    m_server->set_keep_alive_max_count(1000);
-    // Answers go out at once: with Nagle's algorithm a client that waits for
-    // a small response's last segment stalls on the delayed ACK (about 40 ms
-    // per request on Linux).
-    m_server->set_tcp_nodelay(true);
-    // Paths are matched by the session, not by patterns: ".*" takes every one.
-    const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
-        HandleRequest(request, response);
-    };
-    m_server->Get(".*", handler);
-    m_server->Post(".*", handler);
-    m_server->Put(".*", handler);
-    m_server->Patch(".*", handler);
-    m_server->Delete(".*", handler);
-    m_server->Options(".*", handler);
-    m_server->set_exception_handler(
-        [](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
-            response.status = 500;
-            response.set_content(ErrorJson(500, "The host failed to answer"), kJson);
+// ---- The engine ----
+
+class HttpConnection;
+
+/// The I/O context, its acceptor and the open connections. Everything here
+/// but Stop and the session calls runs on the one thread in Run, so the
+/// connection table needs no lock.
+class HttpServer::Engine {
+public:
+    Engine(PluginSession& session, HttpServerLimits limits, RequestLog log)
+        : m_session(session), m_limits(limits), m_log(std::move(log)), m_acceptor(m_io) {
+        m_openApi = Nimbel::ValueToJson(
+            OpenApiDocument(session.Listing(), "jvp-be-kzo-match-history", "1.0.0"), nullptr, "\n");
+    }
+
+    bool Bind(const std::string& address, int port, std::string& error);
+    bool Run();
+    void Stop();
+    [[nodiscard]] int Port() const noexcept { return m_port; }
+    [[nodiscard]] std::string Origin() const;
+
+    // For the connections.
+    [[nodiscard]] const HttpServerLimits& Limits() const noexcept { return m_limits; }
+    [[nodiscard]] bool Stopping() const noexcept { return m_stopping; }
+    [[nodiscard]] bool ChecksHost() const noexcept { return m_loopback; }
+    /// Answers a request on the worker thread and hands the answer to `done`
+    /// on the I/O thread.
+    void Answer(HostRequest request, std::function<void(HostAnswer)> done);
+    void Forget(HttpConnection* connection) { m_connections.erase(connection); }
+    void LogRequest(std::string_view method, std::string_view target, int status) {
+        if (m_log)
+            m_log(std::string(method) + " " + std::string(target) + " -> " +
+                  std::to_string(status));
+    }
+
+private:
+    void Accept();
+    void Refuse(tcp::socket socket);
+
+    PluginSession& m_session;
+    HttpServerLimits m_limits;
+    RequestLog m_log;
+    std::string m_openApi;
+    net::io_context m_io{1};
+    tcp::acceptor m_acceptor;
+    net::steady_timer m_acceptPause{m_io};
+    // The session's calls may block: they run here, never on the I/O thread.
+    net::thread_pool m_worker{1};
+    std::unordered_map<HttpConnection*, std::weak_ptr<HttpConnection>> m_connections;
+    int m_port = 0;
+    bool m_loopback = true;
+    bool m_stopping = false;  // I/O thread only
+    std::atomic<bool> m_stopRequested{false};
+};
+
+// ---- One connection ----
+
+/// Reads requests one after the other, answers each before reading the next
+/// (so pipelined requests are answered in order), and closes on the first
+/// request it cannot read or when the client is idle too long.
+class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
+public:
+    HttpConnection(HttpServer::Engine& engine, tcp::socket socket)
+        : m_engine(engine), m_stream(std::move(socket)) {}
+
+    void Start() { ReadNext(); }
+
+    /// Closes now unless a request is being answered; then its answer closes.
+    void Shut() {
+        if (m_busy) {
+            m_keepAlive = false;
+        } else {
+            Close();
+        }
+    }
+
+private:
+    const HttpServerLimits& Limits() const noexcept { return m_engine.Limits(); }
+
+    // Waits up to the idle time for a request's first byte, then up to the
+    // header time for its header.
+    void ReadNext() {
+        if (m_engine.Stopping()) return Close();
+        if (m_buffer.size() > 0) return ReadHeader();
+        // A large request's buffer is not kept while the connection idles.
+        if (m_buffer.capacity() > 16 * 1024) m_buffer.shrink_to_fit();
+        m_stream.expires_after(Limits().idleTimeout);
+        m_stream.async_read_some(m_buffer.prepare(4096),
+                                 [self = shared_from_this()](error_code error, size_t bytes) {
+                                     if (error) return self->Close();
+                                     self->m_buffer.commit(bytes);
+                                     self->ReadHeader();
+                                 });
+    }
+
+    void ReadHeader() {
+        m_parser.emplace();
+        m_parser->header_limit(static_cast<uint32_t>(
+            std::min<size_t>(Limits().maxHeaderBytes, std::numeric_limits<uint32_t>::max())));
+        m_parser->body_limit(Limits().maxBodyBytes);
+        m_stream.expires_after(Limits().headerTimeout);
+        http::async_read_header(
+            m_stream, m_buffer, *m_parser,
+            [self = shared_from_this()](error_code error, size_t) { self->OnHeader(error); });
+    }
+
+    void OnHeader(error_code error) {
+        if (error) return RefuseUnread(error);
+        const auto& header = m_parser->get();
+        m_keepAlive = header.keep_alive();
+        if (header.target().size() > Limits().maxTargetBytes)
+            return Refuse({414, "The request target is longer than " +
+                                    std::to_string(Limits().maxTargetBytes) + " bytes"});
+        const size_t fields = static_cast<size_t>(std::distance(header.begin(), header.end()));
+        if (fields > Limits().maxHeaderCount)
+            return Refuse({431, "The request has more than " +
+                                    std::to_string(Limits().maxHeaderCount) + " header fields"});
+        if (const auto length = m_parser->content_length();
+            length && *length > Limits().maxBodyBytes)
+            return Refuse({413, BodyTooLarge()});
+        if (m_engine.ChecksHost()) {
+            const auto host = header.find(http::field::host);
+            if (host == header.end()) {
+                if (header.version() >= 11) return Refuse({400, "The request has no Host header"});
+            } else if (!NamesThisMachine(host->value())) {
+                return Refuse({421, "This server answers only for localhost, 127.0.0.1 and [::1]"});
+            }
+        }
+        if (!header.target().starts_with('/'))
+            return Refuse({400, "The request target must be a path starting with '/'"});
+        if (m_parser->is_done()) return Dispatch();
+        const auto expect = header.find(http::field::expect);
+        if (expect != header.end() && EqualsIgnoringCase(expect->value(), "100-continue")) {
+            auto interim = std::make_shared<http::response<http::empty_body>>(
+                http::status::continue_, header.version());
+            http::async_write(m_stream, *interim,
+                              [self = shared_from_this(), interim](error_code written, size_t) {
+                                  if (written) return self->Close();
+                                  self->ReadBody();
+                              });
+            return;
+        }
+        ReadBody();
+    }
+
+    void ReadBody() {
+        m_stream.expires_after(Limits().headerTimeout);
+        http::async_read(m_stream, m_buffer, *m_parser,
+                         [self = shared_from_this()](error_code error, size_t) {
+                             if (error) return self->RefuseUnread(error);
+                             self->Dispatch();
+                         });
+    }
+
+    [[nodiscard]] std::string BodyTooLarge() const {
+        return "The request body is larger than " + std::to_string(Limits().maxBodyBytes) +
+               " bytes";
+    }
+
+    // A request that could not be read in full: answered when the client is
+    // still owed an answer, then the connection closes. One that ran out of
+    // time is closed without an answer (the stream's deadline closes the
+    // socket).
+    void RefuseUnread(error_code error) {
+        m_keepAlive = false;
+        if (error == http::error::header_limit) {
+            // The parser takes the request line as soon as it is whole, so no
+            // target yet means the request line alone broke the limit.
+            if (m_parser->get().target().empty())
+                return Refuse({414, "The request line is longer than " +
+                                        std::to_string(Limits().maxHeaderBytes) + " bytes"});
+            return Refuse({431, "The request header is larger than " +
+                                    std::to_string(Limits().maxHeaderBytes) + " bytes"});
+        }
+        if (error == http::error::body_limit) return Refuse({413, BodyTooLarge()});
+        if (error == beast::error::timeout || error == http::error::end_of_stream ||
+            error == net::error::eof || error == net::error::operation_aborted ||
+            error == net::error::connection_reset || error == http::error::partial_message)
+            return Close();
+        return Refuse({400, "The request is not valid HTTP/1.1: " + error.message()});
+    }
+
+    // Answers with an error and closes: what follows in the stream cannot be
+    // trusted to start a request.
+    void Refuse(Refusal refusal) {
+        m_keepAlive = false;
+        m_refused = true;
+        const bool known = m_parser && m_parser->is_header_done();
+        const std::string_view method = known ? m_parser->get().method_string() : "-";
+        const std::string_view target = known ? m_parser->get().target() : "-";
+        m_engine.LogRequest(method, target.substr(0, 200), refusal.status);
+        const bool head = known && m_parser->get().method() == http::verb::head;
+        Write(HostAnswer{refusal.status, ErrorJson(refusal.status, refusal.message)}, head);
+    }
+
+    void Dispatch() {
+        http::request<http::string_body> request = m_parser->release();
+        m_parser.reset();
+        m_keepAlive = request.keep_alive();
+        const bool head = request.method() == http::verb::head;
+        const std::string_view target = request.target();
+        const size_t query = target.find('?');
+        HostRequest host;
+        host.method = head ? std::string("GET") : std::string(request.method_string());
+        host.path = std::string(target.substr(0, query));
+        if (query != std::string_view::npos) host.query = std::string(target.substr(query + 1));
+        for (const auto& field : request)
+            host.headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
+        if (const auto type = request.find(http::field::content_type); type != request.end())
+            host.contentType = std::string(type->value());
+        host.body = std::move(request.body());
+        m_logMethod = std::string(request.method_string());
+        m_logTarget = std::string(target.substr(0, 200));
+
+        m_busy = true;
+        m_stream.expires_never();
+        m_engine.Answer(std::move(host), [self = shared_from_this(), head](HostAnswer answer) {
+            self->m_busy = false;
+            self->m_engine.LogRequest(self->m_logMethod, self->m_logTarget, answer.status);
+            self->Write(std::move(answer), head);
         });
+    }
+
+    void Write(HostAnswer answer, bool head) {
+        if (m_closed) return;
+        if (m_engine.Stopping()) m_keepAlive = false;
+        m_response = {};
+        m_response.version(11);
+        m_response.result(static_cast<unsigned>(answer.status));
+        m_response.set(http::field::server, "plugin-host");
+        if (!answer.allow.empty()) m_response.set(http::field::allow, answer.allow);
+        m_response.keep_alive(m_keepAlive);
+        if (answer.status != 204 && answer.status != 304) {
+            m_response.set(http::field::content_type, "application/json");
+            const size_t length = answer.json.size();
+            if (!head) m_response.body() = std::move(answer.json);
+            m_response.content_length(length);
+        }
+        m_stream.expires_after(Limits().headerTimeout);
+        http::async_write(m_stream, m_response,
+                          [self = shared_from_this()](error_code error, size_t) {
+                              if (error) return self->Close();
+                              if (!self->m_keepAlive) return self->CloseAfterAnswer();
+                              self->ReadNext();
+                          });
+    }
+
+    // Ends the connection once its last answer is written: no more sending,
+    // then what the client still sends is read and dropped (briefly, and only
+    // so much) so that closing does not reset the connection before the
+    // client has read the answer.
+    void CloseAfterAnswer() {
+        error_code ignored;
+        m_stream.socket().shutdown(tcp::socket::shutdown_send, ignored);
+        if (!m_refused && m_buffer.size() == 0) return Close();
+        m_buffer.clear();
+        m_drained = 0;
+        Drain();
+    }
+
+    void Drain() {
+        constexpr size_t kMaxDrainedBytes = 1024 * 1024;
+        m_stream.expires_after(std::chrono::milliseconds(500));
+        m_stream.async_read_some(m_buffer.prepare(16384),
+                                 [self = shared_from_this()](error_code error, size_t bytes) {
+                                     self->m_buffer.clear();
+                                     self->m_drained += bytes;
+                                     if (error || self->m_drained > kMaxDrainedBytes)
+                                         return self->Close();
+                                     self->Drain();
+                                 });
+    }
+
+    void Close() {
+        if (m_closed) return;
+        m_closed = true;
+        error_code ignored;
+        m_stream.socket().shutdown(tcp::socket::shutdown_both, ignored);
+        m_stream.close();
+        m_engine.Forget(this);
+    }
+
+    HttpServer::Engine& m_engine;
+    beast::tcp_stream m_stream;
+    beast::flat_buffer m_buffer;
+    std::optional<http::request_parser<http::string_body>> m_parser;
+    http::response<http::string_body> m_response;
+    std::string m_logMethod;
+    std::string m_logTarget;
+    size_t m_drained = 0;
+    bool m_keepAlive = true;
+    bool m_busy = false;
+    bool m_closed = false;
+    bool m_refused = false;  // answered without reading the whole request
+};
+
+// ---- Engine ----
+
+bool HttpServer::Engine::Bind(const std::string& address, int port, std::string& error) {
+    const auto fail = [&](const std::string& why) {
+        error = "cannot listen on " + address + " port " + std::to_string(port) + ": " + why;
+        error_code ignored;
+        m_acceptor.close(ignored);
+        return false;
+    };
+    if (port < 0 || port > 65535) return fail("not a port");
+    error_code code;
+    net::ip::address ip = address == "localhost" ? net::ip::address(net::ip::address_v4::loopback())
+                                                 : net::ip::make_address(address, code);
+    if (code) return fail("not an IP address");
+    const tcp::endpoint endpoint(ip, static_cast<unsigned short>(port));
+    // SO_REUSEADDR only lets a restarted server take its port back from
+    // connections still closing; the port stays exclusive (no SO_REUSEPORT).
+    if (m_acceptor.open(endpoint.protocol(), code)) return fail(code.message());
+    if (m_acceptor.set_option(tcp::acceptor::reuse_address(true), code))
+        return fail(code.message());
+    if (ip.is_v6() && m_acceptor.set_option(net::ip::v6_only(true), code))
+        return fail(code.message());
+    if (m_acceptor.bind(endpoint, code)) return fail(code.message());
+    if (m_acceptor.listen(net::socket_base::max_listen_connections, code))
+        return fail(code.message());
+    m_port = m_acceptor.local_endpoint(code).port();
+    m_loopback = ip.is_loopback();
+    return true;
 }
 
-HttpServer::~HttpServer() = default;
-
-void HttpServer::HandleRequest(const httplib::Request& request, httplib::Response& response) {
-    HostAnswer answer;
-    if (request.method == "GET" && request.path == "/openapi.json") {
-        answer = HostAnswer{200, m_openApi};
-    } else {
-        answer = m_session.Handle(ToHostRequest(request));
-    }
-    response.status = answer.status;
-    if (answer.status != 204) response.set_content(answer.json, kJson);
-    if (m_log)
-        m_log(request.method + " " + request.target + " -> " + std::to_string(answer.status));
+std::string HttpServer::Engine::Origin() const {
+    error_code code;
+    const tcp::endpoint endpoint = m_acceptor.local_endpoint(code);
+    if (code) return {};
+    const std::string address = endpoint.address().to_string();
+    return "http://" + (endpoint.address().is_v6() ? "[" + address + "]" : address) + ":" +
+           std::to_string(endpoint.port());
 }
 
-bool HttpServer::Bind(const std::string& address, int port, std::string& error) {
-    if (port == 0) {
-        m_port = m_server->bind_to_any_port(address);
-    } else {
-        m_port = m_server->bind_to_port(address, port) ? port : -1;
+bool HttpServer::Engine::Run() {
+    if (!m_acceptor.is_open()) return false;
+    Accept();
+    bool served = true;
+    try {
+        m_io.run();
+    } catch (const std::exception&) {
+        served = false;
     }
-    if (m_port > 0) return true;
-    error = "cannot listen on " + address + ":" + std::to_string(port);
-    m_port = 0;
-    return false;
-}
-
-bool HttpServer::Run() {
-    {
-        const std::lock_guard lock(m_runLock);
-        if (m_stopRequested) return true;
-        m_runStarted = true;
-    }
-    const bool served = m_server->listen_after_bind();
-    m_runFinished = true;
+    // Answers already under way finish before the session can go.
+    m_worker.join();
     return served;
 }
 
+void HttpServer::Engine::Stop() {
+    if (m_stopRequested.exchange(true)) return;
+    net::post(m_io, [this] {
+        m_stopping = true;
+        error_code ignored;
+        m_acceptor.close(ignored);
+        m_acceptPause.cancel();
+        // Shutting a connection may forget it: walk a copy.
+        const auto connections = m_connections;
+        for (const auto& [raw, weak] : connections) {
+            if (const auto connection = weak.lock()) connection->Shut();
+        }
+    });
+}
+
+void HttpServer::Engine::Accept() {
+    m_acceptor.async_accept([this](error_code error, tcp::socket socket) {
+        if (error == net::error::operation_aborted || m_stopping || !m_acceptor.is_open()) return;
+        if (!error) {
+            error_code ignored;
+            socket.set_option(tcp::no_delay(true), ignored);
+            if (m_connections.size() >= m_limits.maxConnections) {
+                Refuse(std::move(socket));
+            } else {
+                auto connection = std::make_shared<HttpConnection>(*this, std::move(socket));
+                m_connections.emplace(connection.get(), connection);
+                connection->Start();
+            }
+        }
+        if (!error) return Accept();
+        // Errors such as running out of descriptors end one accept, not the
+        // server; the next waits a little so that a lasting error does not spin.
+        m_acceptPause.expires_after(std::chrono::milliseconds(100));
+        m_acceptPause.async_wait([this](error_code waited) {
+            if (!waited && !m_stopping) Accept();
+        });
+    });
+}
+
+// Beyond the connection cap: one fixed 503 answer, then the socket closes.
+void HttpServer::Engine::Refuse(tcp::socket socket) {
+    struct Refused {
+        tcp::socket socket;
+        std::string text;
+    };
+    const std::string body = ErrorJson(
+        503, "Too many connections: this server takes " + std::to_string(m_limits.maxConnections));
+    auto refused = std::make_shared<Refused>(
+        Refused{std::move(socket),
+                "HTTP/1.1 503 Service Unavailable\r\nServer: plugin-host\r\nConnection: close\r\n"
+                "Content-Type: application/json\r\nContent-Length: " +
+                    std::to_string(body.size()) + "\r\n\r\n" + body});
+    net::async_write(refused->socket, net::buffer(refused->text), [refused](error_code, size_t) {
+        error_code ignored;
+        refused->socket.shutdown(tcp::socket::shutdown_both, ignored);
+        refused->socket.close(ignored);
+    });
+}
+
+void HttpServer::Engine::Answer(HostRequest request, std::function<void(HostAnswer)> done) {
+    // The work guard keeps Run going until the answer is back on the I/O thread.
+    net::post(m_worker, [this, request = std::move(request), done = std::move(done),
+                         guard = net::make_work_guard(m_io)]() mutable {
+        HostAnswer answer;
+        try {
+            if (request.path == kOpenApiPath) {
+                answer = request.method == "GET"
+                             ? HostAnswer{200, m_openApi, {}}
+                             : HostAnswer{405,
+                                          ErrorJson(405, request.method + " is not served at " +
+                                                             request.path),
+                                          "GET, HEAD"};
+            } else {
+                answer = m_session.Handle(request);
+            }
+        } catch (const std::exception& error) {
+            answer = HostAnswer{
+                500, ErrorJson(500, std::string("The host failed: ") + error.what()), {}};
+        }
+        net::post(m_io, [done = std::move(done), answer = std::move(answer),
+                         guard = std::move(guard)]() mutable { done(std::move(answer)); });
+    });
+}
+
+// ---- HttpServer ----
+
+HttpServer::HttpServer(PluginSession& session, HttpServerLimits limits, RequestLog log)
+    : m_engine(std::make_unique<Engine>(session, limits, std::move(log))) {}
+
+HttpServer::~HttpServer() = default;
+
+bool HttpServer::Bind(const std::string& address, int port, std::string& error) {
+    return m_engine->Bind(address, port, error);
+}
+
+int HttpServer::Port() const noexcept {
+    return m_engine->Port();
+}
+
+std::string HttpServer::Origin() const {
+    return m_engine->Origin();
+}
+
+bool HttpServer::Run() {
+    return m_engine->Run();
+}
+
 void HttpServer::Stop() {
-    {
-        const std::lock_guard lock(m_runLock);
-        m_stopRequested = true;
-        if (!m_runStarted) return;
-    }
-    // The server ignores a stop until its loop runs; Run has begun, so wait
-    // for the loop (or for Run to have ended on its own).
-    while (!m_server->is_running() && !m_runFinished) std::this_thread::yield();
-    m_server->stop();
+    m_engine->Stop();
 }
 
 }  // namespace KzoHost

@@ -1,32 +1,56 @@
 // The reference host's HTTP front: serves a plug-in session on a local
-// address, so the plug-in can be tried with curl or any HTTP tool.
+// address, so the plug-in can be tried with curl or any HTTP tool, and stays
+// up whatever its clients send or fail to send.
 #pragma once
 
-#include <atomic>
+#include <chrono>
+#include <cstddef>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "host/plugin_session.h"
 
-namespace httplib {
-class Server;
-struct Request;
-struct Response;
-}  // namespace httplib
-
 namespace KzoHost {
 
-/// Every request goes to the session, except GET /openapi.json, which answers
-/// the OpenAPI document of the plug-in's API. Answers are JSON; errors are
-/// {"status": N, "message": "..."}. Bodies above 1 MiB are refused.
+/// What one client may take of the server. Every limit is enforced on its own
+/// connection only, so no client can hold back another.
+struct HttpServerLimits {
+    /// Connections open at once; one more is answered 503 and closed.
+    size_t maxConnections = 256;
+    /// A request's header, and then its body, must each arrive within this
+    /// time once its first byte has come, else the connection closes.
+    std::chrono::milliseconds headerTimeout{10'000};
+    /// A connection with no request under way is closed after this time.
+    std::chrono::milliseconds idleTimeout{5'000};
+    /// The request line and header fields together (431 above; 414 when the
+    /// request line alone is too long).
+    size_t maxHeaderBytes = 64 * 1024;
+    size_t maxHeaderCount = 100;        ///< header fields (431 above)
+    size_t maxTargetBytes = 8 * 1024;   ///< the request target (414 above)
+    size_t maxBodyBytes = 1024 * 1024;  ///< 413 above
+};
+
+/// Every request goes to the session, except GET (or HEAD) /openapi.json,
+/// which answers the OpenAPI document of the plug-in's API. HEAD is answered
+/// wherever GET is, without the body. Answers are JSON; errors are
+/// {"message": "...", "status": N}, and 405 answers name the methods served
+/// in `Allow`. The request target reaches the session exactly as sent, still
+/// percent-encoded, as the platform's core passes it to a plug-in.
+///
+/// Served from loopback, only requests that name this machine in `Host`
+/// (localhost, 127.0.0.1 or [::1], any port) are answered; others get 421, so
+/// a web page cannot reach the server through a name that resolves to it.
+///
+/// Connections are served on the thread that calls Run; the session's calls,
+/// which may block, run on one worker thread (the session takes one request
+/// at a time anyway). Pipelined requests are answered in order, one at a time.
 class HttpServer {
 public:
     /// Called once per request with a line such as "GET /x -> 200".
     using RequestLog = std::function<void(const std::string& line)>;
 
-    HttpServer(PluginSession& session, RequestLog log = {});
+    explicit HttpServer(PluginSession& session, HttpServerLimits limits = {}, RequestLog log = {});
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
@@ -34,36 +58,33 @@ public:
     /// The address served unless the user asks for another: this machine only.
     static constexpr const char* kDefaultAddress = "127.0.0.1";
 
-    /// Binds to `address` and `port`; port 0 takes a free one. False, with
-    /// `error` set, when the address cannot be bound.
+    /// Binds to `address` (an IPv4 or IPv6 address, or "localhost") and
+    /// `port`; port 0 takes a free one. The port is this server's alone: a
+    /// port another socket listens on is an error. False, with `error` set,
+    /// when the address cannot be bound.
     [[nodiscard]] bool Bind(const std::string& address, int port, std::string& error);
     /// Binds to the default address.
     [[nodiscard]] bool Bind(int port, std::string& error) {
         return Bind(kDefaultAddress, port, error);
     }
     /// The bound port; 0 before Bind.
-    [[nodiscard]] int Port() const noexcept { return m_port; }
+    [[nodiscard]] int Port() const noexcept;
+    /// "http://127.0.0.1:8080" or "http://[::1]:8080" for the bound address.
+    [[nodiscard]] std::string Origin() const;
+
     /// Serves until Stop; false when the server could not run. Returns at
     /// once when Stop came first.
     bool Run();
-    /// Ends Run from any thread, also while Run is still starting; in-flight
-    /// requests finish first.
+    /// Ends Run from any thread, also before Run starts. Stops accepting,
+    /// closes idle connections and those still reading a request at once, and
+    /// lets requests the session is already answering finish, their answers
+    /// closing their connections.
     void Stop();
 
 private:
-    void HandleRequest(const httplib::Request& request, httplib::Response& response);
-
-    PluginSession& m_session;
-    RequestLog m_log;
-    std::unique_ptr<httplib::Server> m_server;
-    std::string m_openApi;
-    int m_port = 0;
-
-    // Stop must not be lost when it comes before the listening loop runs.
-    std::mutex m_runLock;
-    bool m_stopRequested = false;
-    bool m_runStarted = false;
-    std::atomic<bool> m_runFinished{false};
+    class Engine;
+    friend class HttpConnection;
+    std::unique_ptr<Engine> m_engine;
 };
 
 }  // namespace KzoHost

@@ -5,8 +5,11 @@
 #include <pthread.h>
 
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -50,13 +53,20 @@ constexpr const char* kServeUsage =
     "Usage: plugin-host serve [--port N] [--address ADDR] [options]\n"
     "\n"
     "Serves the plug-in's endpoints, the peers' paths and GET /openapi.json over\n"
-    "HTTP until interrupted (Ctrl-C), then stops the plug-in and unloads it.\n"
+    "HTTP until interrupted (Ctrl-C, SIGTERM or SIGHUP): then it closes every\n"
+    "connection, stops the plug-in and unloads it. A second Ctrl-C exits at once.\n"
     "PUT or DELETE /kzo-login/v1/session and\n"
     "/kzo-platform-config/v1/namespaces/NewMatchHistory change those resources and\n"
     "tell the plug-in.\n"
     "\n"
     "  --port N           the port (default 8080; 0 picks a free one)\n"
-    "  --address ADDR     the address to listen on (default 127.0.0.1, this machine only)\n";
+    "  --address ADDR     the address to listen on (default 127.0.0.1, this machine only;\n"
+    "                     ::1 for IPv6)\n"
+    "  --max-connections N\n"
+    "                     connections open at once; one more is answered 503 (default 256)\n"
+    "  --header-timeout S seconds a request's header, then its body, may take once\n"
+    "                     begun; then the connection closes (default 10)\n"
+    "  --idle-timeout S   seconds an idle keep-alive connection stays open (default 5)\n";
 
 constexpr const char* kCallUsage =
     "Usage: plugin-host call PATH [--method M] [--body JSON] [options]\n"
@@ -87,6 +97,7 @@ struct Options {
     int logLevel = 0;
     int port = 8080;
     std::string address = KzoHost::HttpServer::kDefaultAddress;
+    KzoHost::HttpServerLimits limits;
     std::string path;
     std::string method = "GET";
     std::string body;
@@ -112,6 +123,44 @@ struct Options {
     }
     if (value > 65535) return false;
     port = value;
+    return true;
+}
+
+/// A positive count of at most a million.
+[[nodiscard]] bool ParseCount(std::string_view text, size_t& count) {
+    if (text.empty() || text.size() > 7) return false;
+    size_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<size_t>(c - '0');
+    }
+    if (value == 0 || value > 1'000'000) return false;
+    count = value;
+    return true;
+}
+
+/// Seconds, with up to three decimals ("10", "0.5"), above zero and at most a day.
+[[nodiscard]] bool ParseSeconds(std::string_view text, std::chrono::milliseconds& duration) {
+    const size_t point = text.find('.');
+    const std::string_view whole = text.substr(0, point);
+    const std::string_view fraction =
+        point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+    if (whole.empty() || whole.size() > 5 || fraction.size() > 3) return false;
+    if (point != std::string_view::npos && fraction.empty()) return false;
+    long long milliseconds = 0;
+    for (const char c : whole) {
+        if (c < '0' || c > '9') return false;
+        milliseconds = milliseconds * 10 + (c - '0');
+    }
+    milliseconds *= 1000;
+    long long scale = 100;
+    for (const char c : fraction) {
+        if (c < '0' || c > '9') return false;
+        milliseconds += (c - '0') * scale;
+        scale /= 10;
+    }
+    if (milliseconds <= 0 || milliseconds > 86'400'000) return false;
+    duration = std::chrono::milliseconds(milliseconds);
     return true;
 }
 
@@ -163,6 +212,15 @@ void PrintCommandUsage(const Options& options, std::FILE* out) {
                 return fail(std::string("'") + argv[i] + "' is not a port");
         } else if (arg == "--address" && hasValue && options.command == "serve") {
             options.address = argv[++i];
+        } else if (arg == "--max-connections" && hasValue && options.command == "serve") {
+            if (!ParseCount(argv[++i], options.limits.maxConnections))
+                return fail(std::string("'") + argv[i] + "' is not a number of connections");
+        } else if ((arg == "--header-timeout" || arg == "--idle-timeout") && hasValue &&
+                   options.command == "serve") {
+            auto& timeout = arg == "--header-timeout" ? options.limits.headerTimeout
+                                                      : options.limits.idleTimeout;
+            if (!ParseSeconds(argv[++i], timeout))
+                return fail(std::string("'") + argv[i] + "' is not a number of seconds");
         } else if (arg == "--method" && hasValue && options.command == "call") {
             options.method = argv[++i];
         } else if (arg == "--body" && hasValue && options.command == "call") {
@@ -211,41 +269,52 @@ void PrintCommandUsage(const Options& options, std::FILE* out) {
 // ---- Commands ----
 
 int Serve(const Options& options) {
-    // Ctrl-C and termination are taken by one thread with sigwait, so the
-    // server stops from ordinary code; every other thread has them blocked.
+    // Ctrl-C, termination and hang-up are taken by one thread with sigwait,
+    // so the server stops from ordinary code; every other thread has them
+    // blocked. The first stops the server; a second exits at once.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     auto session = OpenSession(options);
     if (session == nullptr) return 1;
     const HostCore::LogSink log = StandardErrorSink(options.logLevel);
-    KzoHost::HttpServer server(
-        *session, [&log](const std::string& line) { log(0, ("host: " + line).c_str()); });
+    KzoHost::HttpServer server(*session, options.limits, [&log](const std::string& line) {
+        log(0, ("host: " + line).c_str());
+    });
     std::string error;
     if (!server.Bind(options.address, options.port, error)) {
         std::fprintf(stderr, "plugin-host: %s\n", error.c_str());
         return 1;
     }
-    std::fprintf(stderr, "plugin-host: serving %s on http://%s:%d/ (Ctrl-C stops)\n",
-                 options.pluginPath.c_str(), options.address.c_str(), server.Port());
-    std::fprintf(stderr, "  try: curl http://%s:%d/kzo-match-history/v1/matchlist\n",
-                 options.address.c_str(), server.Port());
+    const std::string origin = server.Origin();
+    std::fprintf(stderr, "plugin-host: serving %s on %s/ (Ctrl-C stops)\n",
+                 options.pluginPath.c_str(), origin.c_str());
+    std::fprintf(stderr, "  try: curl %s/kzo-match-history/v1/matchlist\n", origin.c_str());
 
-    std::thread stopper([&server, &stopSignals] {
+    std::atomic<bool> finished{false};
+    std::thread stopper([&server, &stopSignals, &finished] {
         int signal = 0;
         sigwait(&stopSignals, &signal);
+        if (finished) return;
+        std::fprintf(stderr, "plugin-host: closing connections (again to exit at once)\n");
         server.Stop();
+        sigwait(&stopSignals, &signal);
+        if (finished) return;
+        std::fprintf(stderr, "plugin-host: exiting without stopping the plug-in\n");
+        std::_Exit(128 + signal);
     });
     const bool served = server.Run();
-    // Run also ends when the server fails; wake the stopper in that case.
-    pthread_kill(stopper.native_handle(), SIGTERM);
-    stopper.join();
     std::fprintf(stderr, "plugin-host: stopping the plug-in\n");
     session.reset();
     std::fprintf(stderr, "plugin-host: stopped and unloaded\n");
+    // Wake the stopper, whether or not a signal came.
+    finished = true;
+    pthread_kill(stopper.native_handle(), SIGTERM);
+    stopper.join();
     return served ? 0 : 1;
 }
 

@@ -5,9 +5,14 @@
 #include <charconv>
 
 #include "api/url_decode.h"
+#include "binding/binding_status.h"
+#include "binding/binding_type_builder.h"
+#include "binding/binding_type_registry.h"
 #include "binding/core_value.h"
+#include "binding/value_to_native.h"
 #include "codecs/json_reader.h"
 #include "codecs/json_writer.h"
+#include "match_history/match_history_records.h"
 #include "plugin/outbound_request.h"
 
 namespace KzoHost {
@@ -35,6 +40,49 @@ constexpr std::array<std::string_view, 4> kPeerPrefixes = {
     }
     value = std::move(parsed.Value());
     return true;
+}
+
+/// Whether `session` converts into the session record the plug-in reads, by
+/// the framework's own conversion rules (the plug-in ignores a session event
+/// it cannot convert); `error` says why not.
+[[nodiscard]] bool ConvertsToLoginSession(const Nimbel::BindingProperty& session,
+                                          std::string& error) {
+    using Nimbel::Client::MatchHistory::Api::LoginSession;
+    using Nimbel::Client::MatchHistory::Api::LoginSessionStates;
+    static const std::unique_ptr<const Nimbel::BindingTypeRegistry> registry = [] {
+        auto types = std::make_unique<Nimbel::BindingTypeRegistry>();
+        Nimbel::BindingTypeBuilder<LoginSessionStates>(*types, "LoginSessionStates")
+            .Enumerator("IN_PROGRESS", LoginSessionStates::IN_PROGRESS)
+            .Enumerator("ERROR", LoginSessionStates::ERROR)
+            .Enumerator("SUCCEEDED", LoginSessionStates::SUCCEEDED)
+            .Enumerator("LOGGING_OUT", LoginSessionStates::LOGGING_OUT)
+            .Finish();
+        Nimbel::BindingTypeBuilder<LoginSession>(*types, "LoginSession")
+            .Field("state", &LoginSession::state)
+            .Field("summonerId", &LoginSession::summonerId)
+            .Field("accountId", &LoginSession::accountId)
+            .Finish();
+        return std::unique_ptr<const Nimbel::BindingTypeRegistry>(std::move(types));
+    }();
+    Nimbel::BindingStatus status;
+    LoginSession record;
+    Nimbel::ValueToNative(status, record, session, "session", *registry);
+    if (status.Ok()) return true;
+    error = status.ErrorMessage();
+    return false;
+}
+
+/// Whether `text` holds nothing but white space.
+[[nodiscard]] bool IsBlank(std::string_view text) {
+    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+/// The methods a peer path serves, for Allow.
+[[nodiscard]] std::string PeerMethods(std::string_view path) {
+    if (path == SamplePeers::kSessionPath || path == SamplePeers::kConfigurationPath)
+        return "GET, HEAD, PUT, DELETE";
+    if (path == "/kzo-login/v1/session/invoke") return "POST";
+    return "GET, HEAD";
 }
 
 /// The "ids" of a query such as "ids=1,2,3" as a collection of unsigned
@@ -146,14 +194,29 @@ std::array<uint64_t, 7> PluginSession::MemoryStats() const {
     return m_library->MemoryStats();
 }
 
+SessionTimings PluginSession::Timings() {
+    const std::lock_guard lock(m_lock);
+    return m_timings;
+}
+
 HostAnswer PluginSession::Handle(const HostRequest& request) {
     const std::lock_guard lock(m_lock);
+    const auto start = std::chrono::steady_clock::now();
+    const std::chrono::nanoseconds peersBefore = m_core.PeerTime();
     const bool changesResource = (request.method == "PUT" || request.method == "DELETE") &&
                                  (request.path == SamplePeers::kSessionPath ||
                                   request.path == SamplePeers::kConfigurationPath);
-    if (changesResource) return ChangeResource(request);
-    if (IsPeerPath(request.path)) return AskPeer(request);
-    return CallPlugin(request);
+    const bool toPlugin = !changesResource && !IsPeerPath(request.path);
+    HostAnswer answer = changesResource ? ChangeResource(request)
+                        : toPlugin      ? CallPlugin(request)
+                                        : AskPeer(request);
+    const std::chrono::nanoseconds spent = std::chrono::steady_clock::now() - start;
+    const std::chrono::nanoseconds peers = m_core.PeerTime() - peersBefore;
+    ++m_timings.requests;
+    m_timings.handling += spent;
+    m_timings.peers += peers;
+    if (toPlugin) m_timings.plugin += spent - peers;
+    return answer;
 }
 
 HostAnswer PluginSession::ChangeResource(const HostRequest& request) {
@@ -166,9 +229,16 @@ HostAnswer PluginSession::ChangeResource(const HostRequest& request) {
         }
         return HostAnswer{204, {}};
     }
+    const auto refuse = [&request](const std::string& why) {
+        return HostAnswer{400, ErrorJson(400, "PUT " + request.path + ": " + why), {}};
+    };
+    if (IsBlank(request.body)) return refuse("the body must be a JSON object, and it is empty");
     Nimbel::BindingProperty value;
     std::string error;
-    if (!ReadJson(request.body, value, error)) return HostAnswer{400, ErrorJson(400, error)};
+    if (!ReadJson(request.body, value, error)) return refuse(error);
+    if (value.Kind() != Nimbel::BindingPropertyKind::Structure)
+        return refuse("the body must be a JSON object, not " + std::string(value.KindName()));
+    if (session && !ConvertsToLoginSession(value, error)) return refuse(error);
     if (session) {
         m_peers->SetSession(value);
     } else {
@@ -203,7 +273,9 @@ HostAnswer PluginSession::AskPeer(const HostRequest& request) {
     alignas(KzoWord) CoreResponse response{};
     const CoreFunctions* functions = m_core.Context()->functions;
     functions->sendRequest(functions, &response, &record);
-    return ReadPeerAnswer(response);
+    HostAnswer answer = ReadPeerAnswer(response);
+    if (answer.status == 405) answer.allow = PeerMethods(request.path);
+    return answer;
 }
 
 HostAnswer PluginSession::CallPlugin(const HostRequest& request) {
@@ -219,7 +291,8 @@ HostAnswer PluginSession::CallPlugin(const HostRequest& request) {
     if (endpoint == nullptr) {
         if (m_endpoints->ServesPath(request.path))
             return HostAnswer{405,
-                              ErrorJson(405, request.method + " is not served at " + request.path)};
+                              ErrorJson(405, request.method + " is not served at " + request.path),
+                              m_endpoints->MethodsServing(request.path)};
         return HostAnswer{404, ErrorJson(404, "No endpoint serves " + request.path)};
     }
     const EndpointReply reply = CallEndpoint(endpoint->onRequest, endpoint->context, call);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -34,8 +35,21 @@ struct HostRequest {
 
 /// A status and a JSON body. Errors are {"status": N, "message": "..."}.
 struct HostAnswer {
+    HostAnswer() = default;
+    HostAnswer(int answerStatus, std::string answerJson, std::string answerAllow = {})
+        : status(answerStatus), json(std::move(answerJson)), allow(std::move(answerAllow)) {}
+
     int status = 200;
     std::string json;
+    std::string allow;  ///< 405 only: the methods served at the path, as Allow lists them
+};
+
+/// Where a session's time went, summed over every request it answered.
+struct SessionTimings {
+    uint64_t requests = 0;
+    std::chrono::nanoseconds handling{0};  ///< all of Handle, peers and plug-in included
+    std::chrono::nanoseconds peers{0};     ///< the peers answering requests
+    std::chrono::nanoseconds plugin{0};    ///< the plug-in's endpoints, minus their peer calls
 };
 
 struct SessionOptions {
@@ -66,23 +80,29 @@ public:
     PluginSession(const PluginSession&) = delete;
     PluginSession& operator=(const PluginSession&) = delete;
 
-    /// Answers one request:
+    /// Answers one request; the path and the query are as sent, still
+    /// percent-encoded (the plug-in decodes them, as from the platform's core):
     /// - PUT or DELETE of the login session or of the configuration namespace
-    ///   changes the peer's resource (PUT takes a JSON body) and delivers the
-    ///   change to the plug-in as an event;
+    ///   changes the peer's resource and delivers the change to the plug-in as
+    ///   an event. A PUT takes a JSON object; a session must also convert into
+    ///   the session record the plug-in reads. Anything else is refused with
+    ///   400 and changes nothing;
     /// - a path of a peer ("/kzo-acs/", "/kzo-login/", "/kzo-summoner/",
     ///   "/kzo-platform-config/") is answered by that peer; a JSON array body
     ///   gives its positional arguments, and "ids=1,2,3" in the query gives
     ///   the summoner-name lookup its one list;
     /// - any other path goes to the plug-in's endpoint whose method and path
     ///   template fit it: 404 when no template fits, 405 when only the method
-    ///   does not.
+    ///   does not. The plug-in's own statuses are passed on unchanged; an
+    ///   error without a status is 500.
+    /// Every 405 says in `allow` which methods the path serves.
     [[nodiscard]] HostAnswer Handle(const HostRequest& request);
 
     /// The plug-in's API as the core reads it.
     [[nodiscard]] const ApiListing& Listing() const noexcept { return m_listing; }
     /// The plug-in's memory counters (the seven words of its callback).
     [[nodiscard]] std::array<uint64_t, 7> MemoryStats() const;
+    [[nodiscard]] SessionTimings Timings();
 
 private:
     [[nodiscard]] HostAnswer ChangeResource(const HostRequest& request);
@@ -95,6 +115,7 @@ private:
     std::unique_ptr<PluginLibrary> m_library;
     ApiListing m_listing;
     std::unique_ptr<EndpointDirectory> m_endpoints;
+    SessionTimings m_timings;
 };
 
 /// {"status": status, "message": message} as compact JSON.

@@ -1,8 +1,12 @@
 #include "host/sample_peers.h"
 
+#include <sys/stat.h>
+#include <time.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
+#include <unordered_map>
 #include <iterator>
 #include <string_view>
 #include <system_error>
@@ -35,17 +39,20 @@ struct JsonFile {
 };
 
 bool ReadWholeFile(const fs::path& file, std::string& text) {
-    std::error_code error;
-    if (!fs::is_regular_file(file, error)) return false;
     std::ifstream in(file, std::ios::binary);
     if (!in) return false;
     text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return !in.bad();
 }
 
-JsonFile ReadJsonFile(const fs::path& file) {
+JsonFile ParseJsonText(std::string text) {
     JsonFile result;
-    if (!ReadWholeFile(file, result.text)) return result;
+    result.text = std::move(text);
+    if (result.text.find_first_not_of(" \t\r\n") == std::string::npos) {
+        result.outcome = JsonFile::Outcome::Malformed;
+        result.error = "the file is empty";
+        return result;
+    }
     Nimbel::BindingStatus parsed = Nimbel::JsonToValue(result.text.data(), result.text.size());
     if (!parsed.Ok()) {
         result.outcome = JsonFile::Outcome::Malformed;
@@ -57,13 +64,75 @@ JsonFile ReadJsonFile(const fs::path& file) {
     return result;
 }
 
+/// The data folder (a canonical path) and the files read from it, kept by
+/// resolved path. A kept file is used again only while its modification
+/// time, size and inode are those it was read with, and only if that time lay
+/// at least a second in the past when it was read: any later edit then changes
+/// the time, however coarse the file system's clock, so an edit is always
+/// served on the next request. Used by one thread at a time (the host core
+/// calls its peers one at a time).
+class DataFiles {
+public:
+    explicit DataFiles(fs::path canonical) : m_path(std::move(canonical)) {}
+
+    [[nodiscard]] const fs::path& Path() const noexcept { return m_path; }
+
+    /// `name` under the folder: missing unless it is a regular file whose
+    /// resolved path lies inside the folder, so a symbolic link that leads
+    /// out of it is never followed there.
+    [[nodiscard]] std::shared_ptr<const JsonFile> Read(const fs::path& name) const {
+        static const auto missing = std::make_shared<const JsonFile>();
+        std::error_code error;
+        const fs::path resolved = fs::canonical(m_path / name, error);
+        if (error) return missing;
+        const fs::path inside = resolved.lexically_relative(m_path);
+        if (inside.empty() || *inside.begin() == "..") return missing;
+        struct stat status{};
+        if (::stat(resolved.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return missing;
+        const std::string key = resolved.string();
+        if (const auto kept = m_kept.find(key); kept != m_kept.end()) {
+            if (kept->second.SameFile(status)) return kept->second.file;
+            m_kept.erase(kept);
+        }
+        std::string text;
+        if (!ReadWholeFile(resolved, text)) return missing;
+        auto file = std::make_shared<const JsonFile>(ParseJsonText(std::move(text)));
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        if (now.tv_sec - status.st_mtim.tv_sec >= 2 && file->outcome == JsonFile::Outcome::Loaded) {
+            constexpr size_t kMaxKeptFiles = 256;
+            if (m_kept.size() >= kMaxKeptFiles) m_kept.clear();
+            m_kept.emplace(key, Kept{status.st_mtim.tv_sec, status.st_mtim.tv_nsec, status.st_size,
+                                     status.st_ino, file});
+        }
+        return file;
+    }
+
+private:
+    struct Kept {
+        time_t seconds;
+        long nanoseconds;
+        off_t size;
+        ino_t inode;
+        std::shared_ptr<const JsonFile> file;
+
+        [[nodiscard]] bool SameFile(const struct stat& status) const noexcept {
+            return status.st_mtim.tv_sec == seconds && status.st_mtim.tv_nsec == nanoseconds &&
+                   status.st_size == size && status.st_ino == inode;
+        }
+    };
+
+    fs::path m_path;
+    mutable std::unordered_map<std::string, Kept> m_kept;
+};
+
 // ---- Answers ----
 
 enum class Delivery { Value, Stream };
 
 /// 404 with `missingText` for a missing file, 500 naming the file and the
 /// reader's message for one that is not JSON, else the content as delivered.
-PeerAnswer AnswerFile(JsonFile file, Delivery delivery, const std::string& missingText,
+PeerAnswer AnswerFile(const JsonFile& file, Delivery delivery, const std::string& missingText,
                       const std::string& fileName) {
     switch (file.outcome) {
         case JsonFile::Outcome::Missing: return PeerAnswer::WithError(404, missingText);
@@ -71,8 +140,8 @@ PeerAnswer AnswerFile(JsonFile file, Delivery delivery, const std::string& missi
             return PeerAnswer::WithError(500, fileName + ": " + file.error);
         case JsonFile::Outcome::Loaded: break;
     }
-    if (delivery == Delivery::Stream) return PeerAnswer::WithStream(std::move(file.text));
-    return PeerAnswer::WithValue(std::move(file.value));
+    if (delivery == Delivery::Stream) return PeerAnswer::WithStream(file.text);
+    return PeerAnswer::WithValue(file.value);
 }
 
 PeerAnswer MethodNotAllowed(const PeerRequest& request, const char* allowed) {
@@ -120,11 +189,11 @@ bool IsPlainDecimal(std::string_view id) {
     return true;
 }
 
-PeerAnswer AnswerGameData(const fs::path& folder, const GameDataDocument& document,
+PeerAnswer AnswerGameData(const DataFiles& folder, const GameDataDocument& document,
                           const PeerRequest& request) {
     if (request.method != kGet) return MethodNotAllowed(request, "GET");
     if (!document.takesId) {
-        return AnswerFile(ReadJsonFile(folder / document.file), document.delivery,
+        return AnswerFile(*folder.Read(document.file), document.delivery,
                           document.missingText, document.file);
     }
     std::string_view id = request.path;
@@ -132,7 +201,7 @@ PeerAnswer AnswerGameData(const fs::path& folder, const GameDataDocument& docume
     const std::string missingText = std::string(document.missingText) + " " + std::string(id);
     if (!IsPlainDecimal(id)) return PeerAnswer::WithError(404, missingText);
     const std::string fileName = std::string(document.file) + "/" + std::string(id) + ".json";
-    return AnswerFile(ReadJsonFile(folder / fileName), document.delivery, missingText, fileName);
+    return AnswerFile(*folder.Read(fileName), document.delivery, missingText, fileName);
 }
 
 // ---- Resources the host changes ----
@@ -141,25 +210,26 @@ PeerAnswer AnswerGameData(const fs::path& folder, const GameDataDocument& docume
 /// and the host's value (or none) from then on.
 class ChangeableResource {
 public:
-    explicit ChangeableResource(fs::path file) : m_file(std::move(file)) {}
+    ChangeableResource(const DataFiles& folder, std::string fileName)
+        : m_folder(folder), m_fileName(std::move(fileName)) {}
 
-    [[nodiscard]] JsonFile Read() const {
-        if (!m_setByHost) return ReadJsonFile(m_file);
-        JsonFile result;
+    [[nodiscard]] std::shared_ptr<const JsonFile> Read() const {
+        if (!m_setByHost) return m_folder.Read(m_fileName);
+        auto result = std::make_shared<JsonFile>();
         if (m_hostValue.has_value()) {
-            result.outcome = JsonFile::Outcome::Loaded;
-            result.value = *m_hostValue;
+            result->outcome = JsonFile::Outcome::Loaded;
+            result->value = *m_hostValue;
         }
         return result;
     }
 
     [[nodiscard]] std::optional<BindingProperty> Current() const {
-        JsonFile file = Read();
-        if (file.outcome != JsonFile::Outcome::Loaded) return std::nullopt;
-        return std::move(file.value);
+        const auto file = Read();
+        if (file->outcome != JsonFile::Outcome::Loaded) return std::nullopt;
+        return file->value;
     }
 
-    [[nodiscard]] std::string FileName() const { return m_file.filename().string(); }
+    [[nodiscard]] const std::string& FileName() const { return m_fileName; }
 
     void Set(BindingProperty value) {
         m_setByHost = true;
@@ -172,7 +242,8 @@ public:
     }
 
 private:
-    fs::path m_file;
+    const DataFiles& m_folder;
+    std::string m_fileName;
     bool m_setByHost = false;
     std::optional<BindingProperty> m_hostValue;
 };
@@ -180,7 +251,7 @@ private:
 PeerAnswer AnswerResource(const ChangeableResource& resource, const std::string& missingText,
                           const PeerRequest& request) {
     if (request.method != kGet) return MethodNotAllowed(request, "GET");
-    return AnswerFile(resource.Read(), Delivery::Value, missingText, resource.FileName());
+    return AnswerFile(*resource.Read(), Delivery::Value, missingText, resource.FileName());
 }
 
 void SetAndPublish(HostCore& core, const char* uri, ChangeableResource& resource,
@@ -245,20 +316,20 @@ bool ReadInvokeArguments(const PeerRequest& request, InvokeArguments& call, std:
     return true;
 }
 
-PeerAnswer AnswerServiceCall(const fs::path& folder, const ServiceCall& service) {
-    JsonFile file = ReadJsonFile(folder / service.file);
-    if (file.outcome != JsonFile::Outcome::Loaded) {
-        return AnswerFile(std::move(file), Delivery::Value,
+PeerAnswer AnswerServiceCall(const DataFiles& folder, const ServiceCall& service) {
+    const auto file = folder.Read(service.file);
+    if (file->outcome != JsonFile::Outcome::Loaded) {
+        return AnswerFile(*file, Delivery::Value,
                           std::string("No answer file for ") + std::string(service.method),
                           service.file);
     }
     BindingProperty answer;
     answer["typeName"] = service.typeName;
-    answer["body"] = std::move(file.value);
+    answer["body"] = file->value;
     return PeerAnswer::WithValue(std::move(answer));
 }
 
-PeerAnswer AnswerInvoke(const fs::path& folder, const PeerRequest& request) {
+PeerAnswer AnswerInvoke(const DataFiles& folder, const PeerRequest& request) {
     if (request.method != kPost) return MethodNotAllowed(request, "POST");
     InvokeArguments call;
     std::string error;
@@ -317,17 +388,17 @@ BindingProperty NamesInIdOrder(const std::vector<uint64_t>& ids, const BindingPr
     return answer;
 }
 
-PeerAnswer AnswerSummonerNames(const fs::path& folder, const PeerRequest& request) {
+PeerAnswer AnswerSummonerNames(const DataFiles& folder, const PeerRequest& request) {
     if (request.method != kGet) return MethodNotAllowed(request, "GET");
     std::vector<uint64_t> ids;
     std::string error;
     if (!ReadSummonerIds(request, ids, error)) return BadRequest(std::move(error));
     // Without a names file every name is unknown.
-    const JsonFile names = ReadJsonFile(folder / "summoner-names.json");
-    if (names.outcome == JsonFile::Outcome::Malformed) {
-        return PeerAnswer::WithError(500, "summoner-names.json: " + names.error);
+    const auto names = folder.Read("summoner-names.json");
+    if (names->outcome == JsonFile::Outcome::Malformed) {
+        return PeerAnswer::WithError(500, "summoner-names.json: " + names->error);
     }
-    return PeerAnswer::WithValue(NamesInIdOrder(ids, names.value));
+    return PeerAnswer::WithValue(NamesInIdOrder(ids, names->value));
 }
 
 } // namespace
@@ -337,10 +408,10 @@ PeerAnswer AnswerSummonerNames(const fs::path& folder, const PeerRequest& reques
 struct SamplePeers::State {
     explicit State(fs::path dataFolder)
         : folder(std::move(dataFolder)),
-          session(folder / "session.json"),
-          configuration(folder / "config.json") {}
+          session(folder, "session.json"),
+          configuration(folder, "config.json") {}
 
-    fs::path folder;
+    DataFiles folder;
     ChangeableResource session;
     ChangeableResource configuration;
 };
@@ -357,7 +428,13 @@ std::unique_ptr<SamplePeers> SamplePeers::Open(HostCore& core, const fs::path& d
         error = "The sample data path " + dataFolder.string() + " is not a folder";
         return nullptr;
     }
-    auto peers = std::make_unique<SamplePeers>(OpenKey{}, core, std::make_shared<State>(dataFolder));
+    const fs::path canonical = fs::canonical(dataFolder, statusError);
+    if (statusError) {
+        error = "The sample data folder " + dataFolder.string() + " cannot be used: " +
+                statusError.message();
+        return nullptr;
+    }
+    auto peers = std::make_unique<SamplePeers>(OpenKey{}, core, std::make_shared<State>(canonical));
     peers->RegisterPeers();
     return peers;
 }
@@ -408,6 +485,6 @@ std::optional<BindingProperty> SamplePeers::Configuration() const {
     return m_state->configuration.Current();
 }
 
-const fs::path& SamplePeers::DataFolder() const noexcept { return m_state->folder; }
+const fs::path& SamplePeers::DataFolder() const noexcept { return m_state->folder.Path(); }
 
 } // namespace KzoHost

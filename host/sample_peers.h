@@ -2,7 +2,12 @@
 // sample data: the game-data service, the login plug-in, the summoner plug-in
 // and the platform configuration.
 //
-// Files are read on every request, so edits to the folder show up at once.
+// Files are read again whenever they change, so edits to the folder show up
+// on the next request.
+// Only files inside the folder are served, judged by their resolved path: a
+// symbolic link that leads out of the folder counts as a missing file. An
+// empty or blank file, like one that is not JSON, is answered 500 with a
+// message naming the file.
 // The login session and the configuration are their files' content until the
 // host sets or deletes them; each such change is published to the plug-in as
 // a resource event.
@@ -57,6 +62,7 @@ public:
     [[nodiscard]] std::optional<Nimbel::BindingProperty> Session() const;
     [[nodiscard]] std::optional<Nimbel::BindingProperty> Configuration() const;
 
+    /// The data folder as a canonical path.
     [[nodiscard]] const std::filesystem::path& DataFolder() const noexcept;
 
     /// The resource paths the changes are published under.

@@ -12,7 +12,7 @@ packages=(
   libbenchmark-dev                      # benchmarks in bench/
   libmsgpack-cxx-dev libyaml-cpp-dev    # what the codec benchmarks compare against
   clang libclang-rt-14-dev              # fuzz targets in fuzz/
-  libcpp-httplib-dev                    # the reference host's HTTP server
+  libboost-dev                          # Boost.Beast and Asio: the reference host's HTTP server
   locales                               # a comma-decimal locale for the number tests
 )
 

@@ -1,26 +1,67 @@
 // The reference host's HTTP server on a free loopback port, driven over real
-// HTTP with the real plug-in and the sample peers.
+// sockets with the real plug-in and the sample peers, by well-behaved and by
+// hostile clients.
 #include "host/http_server.h"
 
 #include <gtest/gtest.h>
-#include <httplib.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "codecs/json_reader.h"
+#include "tests/host/loopback_client.h"
 
 namespace KzoHost {
 namespace {
+
+using namespace std::chrono_literals;
+using Testing::HttpReply;
+using Testing::LoopbackClient;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kGame = "/kzo-match-history/v1/games/3037071829";
+constexpr const char* kWebUrl = "/kzo-match-history/v1/web-url";
+constexpr const char* kSession = "/kzo-login/v1/session";
+constexpr const char* kConfiguration = "/kzo-platform-config/v1/namespaces/NewMatchHistory";
+
+/// What `plugin-host call TARGET` prints on standard output, without the
+/// line end.
+[[nodiscard]] std::string HostCallOutput(const std::string& target) {
+    const std::string command = std::string(KZO_HOST_PATH) + " call '" + target + "' 2>/dev/null";
+    std::string out;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return out;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    pclose(pipe);
+    if (!out.empty() && out.back() == '\n') out.pop_back();
+    return out;
+}
 
 [[nodiscard]] Nimbel::BindingProperty Json(const std::string& text) {
     Nimbel::BindingStatus parsed = Nimbel::JsonToValue(text.c_str());
     EXPECT_TRUE(parsed.Ok()) << parsed.ErrorMessage() << " in " << text.substr(0, 200);
     return std::move(parsed.Value());
+}
+
+/// Whether `reply` is an error answer of the house shape: exactly a message
+/// text and the status as a number.
+void ExpectErrorShape(const HttpReply& reply, int status, const std::string& description) {
+    EXPECT_EQ(reply.status, status) << description << ": " << reply.body.substr(0, 200);
+    EXPECT_EQ(reply.Header("content-type"), "application/json") << description;
+    const Nimbel::BindingProperty error = Json(reply.body);
+    ASSERT_EQ(error.Kind(), Nimbel::BindingPropertyKind::Structure) << description;
+    EXPECT_EQ(error.Size(), 2u) << description << ": " << reply.body;
+    EXPECT_EQ(error["status"].ToString(), std::to_string(status)) << description;
+    EXPECT_EQ(error["message"].Kind(), Nimbel::BindingPropertyKind::String) << description;
 }
 
 /// The local addresses (hex, as the kernel lists them) of the TCP sockets
@@ -44,6 +85,14 @@ namespace {
     return addresses;
 }
 
+/// This process's resident memory in bytes.
+[[nodiscard]] size_t ResidentBytes() {
+    std::ifstream in("/proc/self/statm");
+    size_t total = 0, resident = 0;
+    in >> total >> resident;
+    return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+
 class HttpServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -54,37 +103,49 @@ protected:
         std::string error;
         session = PluginSession::Open(options, error);
         ASSERT_NE(session, nullptr) << error;
-        server = std::make_unique<HttpServer>(*session);
-        ASSERT_TRUE(server->Bind(0, error)) << error;
-        serving = std::thread([this] { server->Run(); });
-        client = std::make_unique<httplib::Client>("127.0.0.1", server->Port());
+        Start({});
     }
-    void TearDown() override {
+    void TearDown() override { Stop(); }
+
+    void Start(HttpServerLimits limits, const std::string& address = HttpServer::kDefaultAddress) {
+        Stop();
+        server = std::make_unique<HttpServer>(*session, limits);
+        std::string error;
+        ASSERT_TRUE(server->Bind(address, 0, error)) << error;
+        serving = std::thread([this] { server->Run(); });
+    }
+    void Stop() {
         if (server != nullptr) server->Stop();
         if (serving.joinable()) serving.join();
         server.reset();
-        session.reset();
     }
 
-    struct Reply {
-        int status = 0;
-        std::string body;
-    };
-    [[nodiscard]] Reply Get(const std::string& path) { return Of(client->Get(path), path); }
-    [[nodiscard]] Reply Put(const std::string& path, const std::string& body) {
-        return Of(client->Put(path, body, "application/json"), path);
+    [[nodiscard]] int Port() const { return server->Port(); }
+
+    /// One request on a connection of its own.
+    [[nodiscard]] HttpReply Ask(const std::string& method, const std::string& target,
+                                const std::string& body = {}, const std::string& headers = {}) {
+        LoopbackClient client(Port());
+        const auto reply = client.Request(method, target, body, headers);
+        EXPECT_TRUE(reply.has_value()) << method << " " << target;
+        return reply.value_or(HttpReply{});
     }
-    [[nodiscard]] Reply Delete(const std::string& path) { return Of(client->Delete(path), path); }
-    [[nodiscard]] static Reply Of(const httplib::Result& result, const std::string& path) {
-        EXPECT_TRUE(result) << path;
-        return result ? Reply{result->status, result->body} : Reply{};
+
+    /// Sends raw bytes on a connection of its own and reads one answer.
+    [[nodiscard]] HttpReply AskRaw(const std::string& bytes) {
+        LoopbackClient client(Port());
+        client.Send(bytes);
+        const auto reply = client.Read();
+        EXPECT_TRUE(reply.has_value()) << bytes.substr(0, 80);
+        return reply.value_or(HttpReply{});
     }
 
     std::unique_ptr<PluginSession> session;
     std::unique_ptr<HttpServer> server;
     std::thread serving;
-    std::unique_ptr<httplib::Client> client;
 };
+
+// ---- Answers ----
 
 TEST_F(HttpServerTest, EveryEndpointAnswersOverHttp) {
     struct Case {
@@ -96,10 +157,10 @@ TEST_F(HttpServerTest, EveryEndpointAnswersOverHttp) {
         {"/kzo-match-history/v1/matchlist", 200, "games"},
         {"/kzo-match-history/v1/friend-matchlists/200000", 200, "accountId"},
         {"/kzo-match-history/v1/delta", 200, "deltas"},
-        {"/kzo-match-history/v1/games/3037071829", 200, "participants"},
+        {kGame, 200, "participants"},
         {"/kzo-match-history/v1/game-timelines/3037071829", 200, "frames"},
         {"/kzo-match-history/v1/recently-played-summoners", 200, nullptr},
-        {"/kzo-match-history/v1/web-url", 200, nullptr},
+        {kWebUrl, 200, nullptr},
         {"/kzo-match-history/v1/games/1", 404, "message"},
         // A path argument that does not convert is the caller's fault, and so
         // is one that holds a NUL.
@@ -108,59 +169,92 @@ TEST_F(HttpServerTest, EveryEndpointAnswersOverHttp) {
         {"/kzo-match-history/v1/nothing-here", 404, "message"},
         {"/somewhere/else", 404, "message"},
         {"/kzo-acs/v1/delta", 200, "deltas"},
-        {"/kzo-login/v1/session", 200, "accountId"},
-        {"/kzo-platform-config/v1/namespaces/NewMatchHistory", 200, "Enabled"},
+        {kSession, 200, "accountId"},
+        {kConfiguration, 200, "Enabled"},
         {"/kzo-summoner/v2/summoner-names?ids=28034063,86397250", 200, nullptr},
     };
+    LoopbackClient client(Port());
     for (const Case& c : cases) {
-        const Reply reply = Get(c.path);
-        EXPECT_EQ(reply.status, c.status) << c.path << ": " << reply.body.substr(0, 200);
-        const Nimbel::BindingProperty answer = Json(reply.body);
+        const auto reply = client.Request("GET", c.path);
+        ASSERT_TRUE(reply.has_value()) << c.path;
+        EXPECT_EQ(reply->status, c.status) << c.path << ": " << reply->body.substr(0, 200);
+        const Nimbel::BindingProperty answer = Json(reply->body);
         if (c.member != nullptr) EXPECT_NE(answer.FindMember(c.member), nullptr) << c.path;
-        if (c.status != 200)
-            EXPECT_EQ(answer["status"].ToString(), std::to_string(c.status)) << c.path;
+        if (c.status != 200) ExpectErrorShape(*reply, c.status, c.path);
     }
-    EXPECT_EQ(Get("/kzo-match-history/v1/web-url").body,
-              R"("http://localhost:8080/match-history/")");
-    EXPECT_EQ(Get("/kzo-summoner/v2/summoner-names?ids=28034063,86397250").body,
+    EXPECT_EQ(Ask("GET", kWebUrl).body, R"("http://localhost:8080/match-history/")");
+    EXPECT_EQ(Ask("GET", "/kzo-summoner/v2/summoner-names?ids=28034063,86397250").body,
               R"([{"displayName":"Player 0001"},{"displayName":"Player 0002"}])");
-    EXPECT_EQ(Json(Get("/kzo-match-history/v1/recently-played-summoners").body).Size(), 24u);
-    const auto posted = client->Post("/kzo-match-history/v1/delta", "", "application/json");
-    ASSERT_TRUE(posted);
-    EXPECT_EQ(posted->status, 405);
+    EXPECT_EQ(Json(Ask("GET", "/kzo-match-history/v1/recently-played-summoners").body).Size(), 24u);
 }
 
-TEST_F(HttpServerTest, ChangingTheSessionChangesRecentlyPlayed) {
-    EXPECT_EQ(Get("/kzo-match-history/v1/recently-played-summoners").status, 200);
-    EXPECT_EQ(Delete("/kzo-login/v1/session").status, 204);
-    const Reply loggedOut = Get("/kzo-match-history/v1/recently-played-summoners");
+TEST_F(HttpServerTest, ThePluginsOwnStatusesPassThroughUnchanged) {
+    // 404 and 409 are the plug-in's own answers, 500 its answer while the
+    // feature is switched off; the host passes each on with its message.
+    EXPECT_EQ(Ask("GET", "/kzo-match-history/v1/games/1").status, 404);
+    // An argument that does not bind is the caller's fault: the plug-in's 400
+    // and its message arrive as they are.
+    const HttpReply badArgument = Ask("GET", "/kzo-match-history/v1/games/x");
+    EXPECT_EQ(badArgument.status, 400);
+    EXPECT_NE(badArgument.body.find("incorrect format"), std::string::npos) << badArgument.body;
+    ASSERT_EQ(Ask("DELETE", kSession).status, 204);
+    const HttpReply loggedOut = Ask("GET", "/kzo-match-history/v1/recently-played-summoners");
     EXPECT_EQ(loggedOut.status, 409);
     EXPECT_EQ(loggedOut.body, R"({"message":"Player not logged in","status":409})");
-    EXPECT_EQ(Get("/kzo-login/v1/session").status, 404);
+    EXPECT_EQ(Ask("GET", kSession).status, 404);
+    EXPECT_EQ(
+        Ask("PUT", kSession, R"({"state":"SUCCEEDED","summonerId":28034063,"accountId":200000})")
+            .status,
+        200);
+    EXPECT_EQ(Ask("GET", "/kzo-match-history/v1/recently-played-summoners").status, 200);
 
-    EXPECT_EQ(Put("/kzo-login/v1/session",
-                  R"({"state":"SUCCEEDED","summonerId":28034063,"accountId":200000})")
-                  .status,
-              200);
-    EXPECT_EQ(Get("/kzo-match-history/v1/recently-played-summoners").status, 200);
-    EXPECT_EQ(Put("/kzo-login/v1/session", "{not json").status, 400);
-}
-
-TEST_F(HttpServerTest, SwitchingTheFeatureOffAnswersTheMessage) {
-    EXPECT_EQ(Put("/kzo-platform-config/v1/namespaces/NewMatchHistory",
+    ASSERT_EQ(Ask("PUT", kConfiguration,
                   R"({"Enabled":false,"MatchHistoryWebURL":"https://example.test/"})")
                   .status,
               200);
-    const Reply off = Get("/kzo-match-history/v1/games/3037071829");
+    const HttpReply off = Ask("GET", kGame);
     EXPECT_EQ(off.status, 500);
     EXPECT_EQ(off.body, R"({"message":"New Match History is not enabled","status":500})");
-    EXPECT_EQ(Get("/kzo-match-history/v1/web-url").body, R"("https://example.test/")");
-    EXPECT_EQ(Delete("/kzo-platform-config/v1/namespaces/NewMatchHistory").status, 204);
-    EXPECT_EQ(Get("/kzo-match-history/v1/games/3037071829").status, 200);
+    EXPECT_EQ(Ask("GET", kWebUrl).body, R"("https://example.test/")");
+    EXPECT_EQ(Ask("DELETE", kConfiguration).status, 204);
+    EXPECT_EQ(Ask("GET", kGame).status, 200);
+}
+
+TEST_F(HttpServerTest, TheTargetReachesThePluginDecodedOnceAsTheHostCallSendsIt) {
+    // The HTTP server hands the target on as sent; the plug-in decodes it,
+    // once. Whatever the plug-in answers over HTTP, the session answers the
+    // same to the request as `plugin-host call` makes it.
+    struct Case {
+        const char* description;
+        const char* target;
+        int status;  ///< 0: whatever the plug-in says, as long as both agree
+    };
+    const Case cases[] = {
+        {"digits encoded once read as the account",
+         "/kzo-match-history/v1/friend-matchlists/%32%30%30000", 200},
+        {"an encoded percent sign stays a percent sign",
+         "/kzo-match-history/v1/friend-matchlists/%253200000", 0},
+        {"a letter in a number", "/kzo-match-history/v1/games/x", 0},
+        {"an encoded slash is not a separator", "/kzo-match-history/v1/games/30370%2F71829", 0},
+    };
+    for (const Case& c : cases) {
+        const HttpReply overHttp = Ask("GET", c.target);
+        HostRequest request;
+        request.path = c.target;
+        const HostAnswer direct = session->Handle(request);
+        EXPECT_EQ(overHttp.status, direct.status) << c.description;
+        EXPECT_EQ(overHttp.body, direct.json) << c.description;
+        EXPECT_EQ(HostCallOutput(c.target), overHttp.body) << c.description;
+        if (c.status != 0) EXPECT_EQ(overHttp.status, c.status) << c.description;
+        if (c.status == 0) {
+            EXPECT_NE(overHttp.status, 200) << c.description << ": " << overHttp.body;
+            ExpectErrorShape(overHttp, overHttp.status, c.description);
+        }
+    }
 }
 
 TEST_F(HttpServerTest, OpenApiListsTheSevenPaths) {
-    const Reply reply = Get("/openapi.json");
+    const HttpReply reply = Ask("GET", "/openapi.json");
     ASSERT_EQ(reply.status, 200);
     const Nimbel::BindingProperty document = Json(reply.body);
     EXPECT_EQ(document["openapi"].GetString().substr(0, 2), "3.");
@@ -170,10 +264,406 @@ TEST_F(HttpServerTest, OpenApiListsTheSevenPaths) {
     EXPECT_EQ(paths, 7u);
 }
 
+TEST_F(HttpServerTest, HeadAnswersWhereverGetDoesWithoutTheBody) {
+    for (const char* path :
+         {kGame, "/openapi.json", kSession, "/kzo-acs/v1/delta", "/kzo-match-history/v1/games/1"}) {
+        const HttpReply get = Ask("GET", path);
+        LoopbackClient client(Port());
+        const auto head = client.Request("HEAD", path);
+        ASSERT_TRUE(head.has_value()) << path;
+        EXPECT_EQ(head->status, get.status) << path;
+        EXPECT_EQ(head->Header("content-length"), std::to_string(get.body.size())) << path;
+        // Nothing follows the header: the next answer on the connection is
+        // read whole and first.
+        const auto next = client.Request("GET", kWebUrl);
+        ASSERT_TRUE(next.has_value()) << path;
+        EXPECT_EQ(next->status, 200) << path;
+        EXPECT_EQ(client.Unread(), "") << path;
+    }
+}
+
+TEST_F(HttpServerTest, MethodNotAllowedNamesTheMethodsServed) {
+    struct Case {
+        const char* method;
+        const char* path;
+        const char* allow;
+    };
+    const Case cases[] = {
+        {"POST", "/kzo-match-history/v1/delta", "GET, HEAD"},
+        {"DELETE", kGame, "GET, HEAD"},
+        {"POST", kSession, "GET, HEAD, PUT, DELETE"},
+        {"PATCH", kConfiguration, "GET, HEAD, PUT, DELETE"},
+        {"GET", "/kzo-login/v1/session/invoke", "POST"},
+        {"PUT", "/kzo-acs/v1/games/3037071829", "GET, HEAD"},
+        {"POST", "/openapi.json", "GET, HEAD"},
+        {"BREW", kWebUrl, "GET, HEAD"},
+    };
+    for (const Case& c : cases) {
+        const std::string description = std::string(c.method) + " " + c.path;
+        const HttpReply reply = Ask(c.method, c.path, c.method == std::string("PUT") ? "[]" : "");
+        ExpectErrorShape(reply, 405, description);
+        EXPECT_EQ(reply.Header("allow"), c.allow) << description;
+    }
+}
+
+TEST_F(HttpServerTest, EveryErrorAnswerHasTheJsonShape) {
+    ASSERT_EQ(Ask("PUT", kConfiguration, R"({"Enabled":false})").status, 200);
+    struct Case {
+        const char* description;
+        std::string request;
+        int status;
+    };
+    const Case cases[] = {
+        {"a request line that is not HTTP", "NOT HTTP AT ALL\r\n\r\n", 400},
+        {"no Host in HTTP/1.1", "GET /openapi.json HTTP/1.1\r\n\r\n", 400},
+        {"a target that is not a path",
+         "GET http://127.0.0.1/openapi.json HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 400},
+        {"an unknown path", LoopbackClient::Format("GET", "/nowhere"), 404},
+        {"a method not served", LoopbackClient::Format("POST", kGame), 405},
+        {"a body too large",
+         "PUT /kzo-login/v1/session HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 2000000\r\n\r\n",
+         413},
+        {"a target too long", LoopbackClient::Format("GET", "/" + std::string(9000, 'a')), 414},
+        {"a foreign Host", "GET /openapi.json HTTP/1.1\r\nHost: example.test\r\n\r\n", 421},
+        {"a header too large",
+         LoopbackClient::Format("GET", kWebUrl, {}, "X-Big: " + std::string(70'000, 'b') + "\r\n"),
+         431},
+        {"the feature switched off", LoopbackClient::Format("GET", kGame), 500},
+    };
+    for (const Case& c : cases) ExpectErrorShape(AskRaw(c.request), c.status, c.description);
+}
+
+// ---- Limits ----
+
+TEST_F(HttpServerTest, RequestsBeyondTheLimitsAreRefusedWithTheirStatus) {
+    std::string hundredFields, hundredOneFields;
+    for (int i = 0; i < 99; ++i) hundredFields += "X-F" + std::to_string(i) + ": v\r\n";
+    hundredOneFields = hundredFields + "X-Last: v\r\nX-Over: v\r\n";
+    const std::string chunkedTooLarge =
+        "PUT /kzo-login/v1/session HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: "
+        "chunked\r\n\r\n" +
+        std::string("100000\r\n") + std::string(0x100000, ' ') + "\r\n10\r\n" +
+        std::string(16, ' ') + "\r\n0\r\n\r\n";
+    struct Case {
+        const char* description;
+        std::string request;
+        int status;
+    };
+    const Case cases[] = {
+        {"100 header fields (Host the 100th)",
+         LoopbackClient::Format("GET", kWebUrl, {}, hundredFields), 200},
+        {"102 header fields", LoopbackClient::Format("GET", kWebUrl, {}, hundredOneFields), 431},
+        {"a header just under 64 KiB",
+         LoopbackClient::Format("GET", kWebUrl, {}, "X-Big: " + std::string(60'000, 'b') + "\r\n"),
+         200},
+        {"a header over 64 KiB",
+         LoopbackClient::Format("GET", kWebUrl, {}, "X-Big: " + std::string(66'000, 'b') + "\r\n"),
+         431},
+        {"a target of 8 KiB", LoopbackClient::Format("GET", "/" + std::string(8191, 'a')), 404},
+        {"a target over 8 KiB", LoopbackClient::Format("GET", "/" + std::string(8192, 'a')), 414},
+        {"a request line over 64 KiB",
+         "GET /" + std::string(70'000, 'a') + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 414},
+        {"a body of 1 MiB",
+         LoopbackClient::Format("POST", "/kzo-acs/v1/delta", std::string(1 << 20, ' ')), 400},
+        {"a body over 1 MiB",
+         LoopbackClient::Format("POST", "/kzo-acs/v1/delta", std::string((1 << 20) + 1, ' ')), 413},
+        {"a chunked body over 1 MiB", chunkedTooLarge, 413},
+    };
+    for (const Case& c : cases) {
+        const HttpReply reply = AskRaw(c.request);
+        EXPECT_EQ(reply.status, c.status) << c.description << ": " << reply.body.substr(0, 200);
+    }
+}
+
+TEST_F(HttpServerTest, AHeaderFloodIsCutOffAndMemoryStaysFlat) {
+    // Warm up, then flood from several connections at once while others are
+    // served; every flood ends at the header limit.
+    EXPECT_EQ(Ask("GET", kWebUrl).status, 200);
+    const size_t before = ResidentBytes();
+    const std::string line = "X-Flood: " + std::string(1000, 'f') + "\r\n";
+    std::string block;
+    for (int i = 0; i < 64; ++i) block += line;
+    std::vector<std::thread> flooders;
+    std::atomic<int> cutOff{0};
+    for (int f = 0; f < 8; ++f) {
+        flooders.emplace_back([&] {
+            LoopbackClient client(Port());
+            client.Send("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+            size_t sent = 0;
+            // 50 MiB at most; the server stops reading long before that.
+            while (sent < 50u << 20 && client.Send(block)) sent += block.size();
+            if (sent < 50u << 20 || client.EndsWithin(2s)) ++cutOff;
+        });
+    }
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(Ask("GET", kWebUrl).status, 200);
+    for (std::thread& flooder : flooders) flooder.join();
+    EXPECT_EQ(cutOff.load(), 8);
+    EXPECT_LT(ResidentBytes(), before + (32u << 20)) << "resident memory grew by more than 32 MiB";
+}
+
+// ---- Clients that hold connections ----
+
+TEST_F(HttpServerTest, IdleAndSlowClientsDoNotDelayOthers) {
+    std::vector<std::unique_ptr<LoopbackClient>> held;
+    for (int i = 0; i < 64; ++i) {
+        held.push_back(std::make_unique<LoopbackClient>(Port()));
+        ASSERT_TRUE(held.back()->Request("GET", kWebUrl).has_value());  // then idle
+    }
+    for (int i = 0; i < 64; ++i) {
+        held.push_back(std::make_unique<LoopbackClient>(Port()));
+        held.back()->Send("GET /kzo-match-history/v1/web-url HTTP/1.1\r\nHo");  // then slow
+    }
+    for (int i = 0; i < 3; ++i) {
+        const auto start = Clock::now();
+        LoopbackClient client(Port());
+        const auto reply = client.Request("GET", kGame, {}, {}, 1s);
+        ASSERT_TRUE(reply.has_value()) << "not answered within a second";
+        EXPECT_EQ(reply->status, 200);
+        EXPECT_LT(Clock::now() - start, 1s);
+        for (int s = 64; s < 128; ++s) held[static_cast<size_t>(s)]->Send("s");
+    }
+}
+
+TEST_F(HttpServerTest, IdleAndSlowConnectionsAreClosedAfterTheirTimeouts) {
+    HttpServerLimits limits;
+    limits.idleTimeout = 200ms;
+    limits.headerTimeout = 300ms;
+    Start(limits);
+    LoopbackClient idle(Port());
+    ASSERT_TRUE(idle.Request("GET", kWebUrl).has_value());
+    LoopbackClient silent(Port());
+    LoopbackClient slow(Port());
+    slow.Send("GET /kzo-match-history/v1/web-url HTTP/1.1\r\nHo");
+    const auto start = Clock::now();
+    EXPECT_TRUE(slow.EndsWithin(3s));
+    EXPECT_GE(Clock::now() - start, 250ms) << "closed before its header time was up";
+    EXPECT_TRUE(idle.EndsWithin(3s));
+    EXPECT_TRUE(silent.EndsWithin(3s));
+}
+
+TEST_F(HttpServerTest, ConnectionsBeyondTheCapAreRefusedClearly) {
+    HttpServerLimits limits;
+    limits.maxConnections = 4;
+    Start(limits);
+    std::vector<std::unique_ptr<LoopbackClient>> open;
+    for (int i = 0; i < 4; ++i) {
+        open.push_back(std::make_unique<LoopbackClient>(Port()));
+        ASSERT_TRUE(open.back()->Request("GET", kWebUrl).has_value());
+    }
+    LoopbackClient refused(Port());
+    const auto reply = refused.Read(2s);
+    ASSERT_TRUE(reply.has_value());
+    ExpectErrorShape(*reply, 503, "one connection too many");
+    EXPECT_TRUE(refused.EndsWithin(2s));
+    // The open ones are still served, and a closed one makes room.
+    EXPECT_EQ(open[0]->Request("GET", kWebUrl)->status, 200);
+    open.pop_back();
+    bool served = false;
+    for (int attempt = 0; attempt < 50 && !served; ++attempt) {
+        LoopbackClient client(Port());
+        const auto answer = client.Request("GET", kWebUrl, {}, {}, 1s);
+        served = answer.has_value() && answer->status == 200;
+        if (!served) std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_TRUE(served);
+}
+
+// ---- Connections ----
+
+TEST_F(HttpServerTest, PipelinedRequestsAreAnsweredInOrder) {
+    LoopbackClient client(Port());
+    client.Send(LoopbackClient::Format("GET", kWebUrl) + LoopbackClient::Format("GET", "/nowhere") +
+                LoopbackClient::Format("HEAD", kGame) + LoopbackClient::Format("GET", kSession));
+    const int expected[] = {200, 404, 200, 200};
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        const auto reply = client.Read(2s, i == 2);
+        ASSERT_TRUE(reply.has_value()) << "answer " << i;
+        EXPECT_EQ(reply->status, expected[i]) << "answer " << i;
+    }
+}
+
+TEST_F(HttpServerTest, ARequestFollowedByAHalfCloseIsAnswered) {
+    struct Case {
+        const char* description;
+        std::string request;
+        int status;
+    };
+    const Case cases[] = {
+        {"a GET", LoopbackClient::Format("GET", kWebUrl), 200},
+        {"a PUT",
+         LoopbackClient::Format("PUT", kSession,
+                                R"({"state":"SUCCEEDED","summonerId":5,"accountId":6})"),
+         200},
+        {"two pipelined GETs",
+         LoopbackClient::Format("GET", "/nowhere") + LoopbackClient::Format("GET", kSession), 404},
+    };
+    for (const Case& c : cases) {
+        LoopbackClient client(Port());
+        client.Send(c.request);
+        client.ShutdownWrite();
+        const auto reply = client.Read(2s);
+        ASSERT_TRUE(reply.has_value()) << c.description;
+        EXPECT_EQ(reply->status, c.status) << c.description;
+        EXPECT_TRUE(client.EndsWithin(2s)) << c.description;
+    }
+    EXPECT_EQ(Json(Ask("GET", kSession).body)["accountId"].ToString(), "6");
+}
+
+TEST_F(HttpServerTest, ConnectionCloseClosesAtOnce) {
+    LoopbackClient client(Port());
+    const auto reply = client.Request("GET", kWebUrl, {}, "Connection: close\r\n");
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_EQ(reply->Header("connection"), "close");
+    EXPECT_TRUE(client.EndsWithin(500ms));
+    LoopbackClient old(Port());
+    old.Send("GET /kzo-match-history/v1/web-url HTTP/1.0\r\n\r\n");
+    ASSERT_TRUE(old.Read().has_value());
+    EXPECT_TRUE(old.EndsWithin(500ms)) << "HTTP/1.0 without keep-alive";
+}
+
+TEST_F(HttpServerTest, ABodyAfterExpectContinueIsRead) {
+    const std::string body = R"({"state":"SUCCEEDED","summonerId":5,"accountId":7})";
+    LoopbackClient client(Port());
+    client.Send(
+        "PUT /kzo-login/v1/session HTTP/1.1\r\nHost: 127.0.0.1\r\nExpect: 100-continue\r\n"
+        "Content-Length: " +
+        std::to_string(body.size()) + "\r\n\r\n");
+    const auto interim = client.Read(2s);
+    ASSERT_TRUE(interim.has_value());
+    EXPECT_EQ(interim->status, 100);
+    client.Send(body);
+    const auto reply = client.Read(2s);
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_EQ(reply->status, 200) << reply->body;
+}
+
+// ---- Writes ----
+
+TEST_F(HttpServerTest, WritesThatThePluginCannotReadChangeNothing) {
+    const std::string session = Ask("GET", kSession).body;
+    const std::string configuration = Ask("GET", kConfiguration).body;
+    struct Case {
+        const char* description;
+        const char* path;
+        const char* body;
+    };
+    const Case cases[] = {
+        {"an empty session", kSession, ""},
+        {"a blank session", kSession, " \n "},
+        {"a session that is null", kSession, "null"},
+        {"a session that is an array", kSession, R"([{"accountId":1}])"},
+        {"a session that is a number", kSession, "17"},
+        {"a session that is not JSON", kSession, "{not json"},
+        {"an account that is text", kSession,
+         R"({"state":"SUCCEEDED","summonerId":1,"accountId":"abc"})"},
+        {"a negative summoner", kSession, R"({"state":"SUCCEEDED","summonerId":-1,"accountId":1})"},
+        {"an unknown state", kSession, R"({"state":"DANCING","summonerId":1,"accountId":1})"},
+        {"an empty configuration", kConfiguration, ""},
+        {"a configuration that is a string", kConfiguration, R"("off")"},
+        {"a configuration that is null", kConfiguration, "null"},
+    };
+    for (const Case& c : cases) {
+        const HttpReply reply = Ask("PUT", c.path, c.body);
+        ExpectErrorShape(reply, 400, c.description);
+    }
+    EXPECT_EQ(Ask("GET", kSession).body, session);
+    EXPECT_EQ(Ask("GET", kConfiguration).body, configuration);
+    EXPECT_EQ(Ask("GET", "/kzo-match-history/v1/friend-matchlists/200000").status, 200);
+    EXPECT_EQ(Ask("GET", "/kzo-match-history/v1/recently-played-summoners").status, 200);
+}
+
+// ---- Addresses ----
+
+TEST_F(HttpServerTest, OnlyRequestsNamingThisMachineAreAnsweredOnLoopback) {
+    struct Case {
+        const char* host;
+        int status;
+    };
+    const Case cases[] = {
+        {"localhost", 200},
+        {"LocalHost:8080", 200},
+        {"127.0.0.1", 200},
+        {"127.0.0.1:1", 200},
+        {"[::1]", 200},
+        {"[::1]:8080", 200},
+        {"example.test", 421},
+        {"127.0.0.1.example.test", 421},
+        {"localhost.example.test:80", 421},
+        {"127.0.0.2", 421},
+        {"[::2]", 421},
+        {"localhost:http", 421},
+        {"localhost:", 421},
+        {"", 421},
+    };
+    for (const Case& c : cases) {
+        const HttpReply reply =
+            AskRaw(std::string("GET /kzo-match-history/v1/web-url HTTP/1.1\r\nHost: ") + c.host +
+                   "\r\n\r\n");
+        EXPECT_EQ(reply.status, c.status) << "Host: " << c.host;
+    }
+    EXPECT_EQ(AskRaw("GET /kzo-match-history/v1/web-url HTTP/1.0\r\n\r\n").status, 200)
+        << "HTTP/1.0 needs no Host";
+}
+
 TEST_F(HttpServerTest, OnlyTheLoopbackAddressIsBoundByDefault) {
-    const std::vector<std::string> addresses = ListeningAddresses(server->Port());
+    const std::vector<std::string> addresses = ListeningAddresses(Port());
     ASSERT_FALSE(addresses.empty());
     for (const std::string& address : addresses) EXPECT_EQ(address, "0100007F") << "127.0.0.1";
+    EXPECT_EQ(server->Origin(), "http://127.0.0.1:" + std::to_string(Port()));
+}
+
+TEST_F(HttpServerTest, IPv6LoopbackIsServedAndPrintedInBrackets) {
+    Stop();
+    server = std::make_unique<HttpServer>(*session);
+    std::string error;
+    if (!server->Bind("::1", 0, error)) GTEST_SKIP() << "no IPv6 loopback here: " << error;
+    serving = std::thread([this] { server->Run(); });
+    EXPECT_EQ(server->Origin(), "http://[::1]:" + std::to_string(Port()));
+    LoopbackClient client(Port(), true);
+    const auto reply = client.Request("GET", kWebUrl);
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_EQ(reply->status, 200);
+}
+
+TEST_F(HttpServerTest, APortInUseIsAnErrorNotShared) {
+    HttpServer second(*session);
+    std::string error;
+    EXPECT_FALSE(second.Bind(HttpServer::kDefaultAddress, Port(), error));
+    EXPECT_NE(error.find("in use"), std::string::npos) << error;
+    EXPECT_FALSE(second.Run()) << "an unbound server does not serve";
+    HttpServer wrong(*session);
+    EXPECT_FALSE(wrong.Bind("not-an-address", 0, error));
+    EXPECT_NE(error.find("not an IP address"), std::string::npos) << error;
+}
+
+// ---- Stopping ----
+
+TEST_F(HttpServerTest, StopEndsRunPromptlyWhateverClientsAreAttached) {
+    std::vector<std::unique_ptr<LoopbackClient>> held;
+    for (int i = 0; i < 16; ++i) {
+        held.push_back(std::make_unique<LoopbackClient>(Port()));
+        if (i % 2 == 0) {
+            ASSERT_TRUE(held.back()->Request("GET", kWebUrl).has_value());
+        } else {
+            held.back()->Send("GET /kzo-match-history/v1/web-url HTTP/1.1\r\nHo");
+        }
+    }
+    const auto start = Clock::now();
+    server->Stop();
+    serving.join();
+    EXPECT_LT(Clock::now() - start, 2s);
+    for (const auto& client : held) EXPECT_TRUE(client->EndsWithin(1s));
+}
+
+TEST_F(HttpServerTest, StopBeforeRunReturnsAtOnce) {
+    Stop();
+    server = std::make_unique<HttpServer>(*session);
+    std::string error;
+    ASSERT_TRUE(server->Bind(0, error)) << error;
+    server->Stop();
+    const auto start = Clock::now();
+    EXPECT_TRUE(server->Run());
+    EXPECT_LT(Clock::now() - start, 1s);
 }
 
 }  // namespace

@@ -1,15 +1,19 @@
 // The plugin-host program's commands, run as a user runs them.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "codecs/json_reader.h"
+#include "tests/host/loopback_client.h"
 
 namespace {
 
@@ -43,6 +47,10 @@ TEST(PluginHostCommandTest, ExitCodesFollowTheAnswer) {
         {"call", 2, ""},
         {"serve --help", 0, "Usage: plugin-host serve [--port N] [--address ADDR] [options]"},
         {"serve --port 70000", 2, ""},
+        {"serve --max-connections 0", 2, ""},
+        {"serve --header-timeout 1.2345", 2, ""},
+        {"serve --idle-timeout soon", 2, ""},
+        {"call /openapi.json --idle-timeout 5", 2, ""},
         {"frobnicate", 2, ""},
         {"", 2, ""},
         {"call /kzo-match-history/v1/matchlist --data /nonexistent-folder", 1, ""},
@@ -65,38 +73,160 @@ TEST(PluginHostCommandTest, DescribePrintsTheApiAsJson) {
     EXPECT_EQ(parsed.Value()["events"].Size(), 6u);
 }
 
-TEST(PluginHostCommandTest, ServeStopsThePluginCleanlyOnCtrlC) {
-    int pipeEnds[2];
-    ASSERT_EQ(pipe(pipeEnds), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-    std::vector<char*> argv = {const_cast<char*>(KZO_HOST_PATH), const_cast<char*>("serve"),
-                               const_cast<char*>("--port"), const_cast<char*>("0"), nullptr};
-    pid_t child = 0;
-    ASSERT_EQ(posix_spawn(&child, KZO_HOST_PATH, &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeEnds[1]);
-
-    // Wait until it serves, interrupt it, and read the rest of what it says.
-    std::FILE* err = fdopen(pipeEnds[0], "r");
-    ASSERT_NE(err, nullptr);
-    std::string said;
-    char line[1024];
-    while (std::fgets(line, sizeof line, err) != nullptr) {
-        said += line;
-        if (said.find("Ctrl-C stops") != std::string::npos) break;
+/// `plugin-host serve` on a free port as a child process, its standard error
+/// read through a pipe.
+class ServingHost {
+public:
+    explicit ServingHost(std::vector<std::string> extra = {}) {
+        int pipeEnds[2];
+        if (pipe(pipeEnds) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
+        posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+        std::vector<std::string> arguments = {KZO_HOST_PATH, "serve", "--port", "0"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&m_child, KZO_HOST_PATH, &actions, nullptr, argv.data(), environ) != 0)
+            m_child = 0;
+        posix_spawn_file_actions_destroy(&actions);
+        close(pipeEnds[1]);
+        m_err = pipeEnds[0];
     }
-    ASSERT_NE(said.find("on http://127.0.0.1:"), std::string::npos) << said;
-    kill(child, SIGINT);
-    while (std::fgets(line, sizeof line, err) != nullptr) said += line;
-    std::fclose(err);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << said;
-    EXPECT_EQ(WEXITSTATUS(status), 0) << said;
-    EXPECT_NE(said.find("plugin-host: stopped and unloaded"), std::string::npos) << said;
+    ~ServingHost() {
+        if (m_child > 0 && !m_exited) {
+            kill(m_child, SIGKILL);
+            waitpid(m_child, nullptr, 0);
+        }
+        if (m_err >= 0) close(m_err);
+    }
+    ServingHost(const ServingHost&) = delete;
+    ServingHost& operator=(const ServingHost&) = delete;
+
+    /// Reads standard error until `text` has appeared; false when it does not
+    /// within `timeout`.
+    bool WaitFor(const std::string& text, std::chrono::milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (m_said.find(text) == std::string::npos) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd waiting{m_err, POLLIN, 0};
+            if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0)
+                return false;
+            char buffer[1024];
+            const ssize_t got = read(m_err, buffer, sizeof buffer);
+            if (got <= 0) return false;
+            m_said.append(buffer, static_cast<size_t>(got));
+        }
+        return true;
+    }
+
+    /// The port it serves, once it has said so; 0 before.
+    [[nodiscard]] int Port() const {
+        const size_t at = m_said.find("on http://127.0.0.1:");
+        return at == std::string::npos ? 0 : std::atoi(m_said.c_str() + at + 20);
+    }
+
+    void Signal(int signal) const { kill(m_child, signal); }
+
+    /// The exit code once it has exited within `timeout`; -1 when it has not
+    /// (or ended by a signal).
+    int ExitWithin(std::chrono::milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        int status = 0;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (waitpid(m_child, &status, WNOHANG) == m_child) {
+                m_exited = true;
+                WaitFor("\x01", std::chrono::milliseconds(200));  // the rest of what it said
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return -1;
+    }
+
+    [[nodiscard]] const std::string& Said() const noexcept { return m_said; }
+
+private:
+    pid_t m_child = 0;
+    int m_err = -1;
+    bool m_exited = false;
+    std::string m_said;
+};
+
+TEST(PluginHostCommandTest, StopSignalsEndServeWithinTwoSecondsWhateverClientsAreAttached) {
+    struct Case {
+        const char* description;
+        int signal;
+    };
+    const Case cases[] = {{"Ctrl-C", SIGINT}, {"termination", SIGTERM}, {"hang-up", SIGHUP}};
+    for (const Case& c : cases) {
+        ServingHost host;
+        ASSERT_TRUE(host.WaitFor("Ctrl-C stops", std::chrono::seconds(20))) << host.Said();
+        KzoHost::Testing::LoopbackClient idle(host.Port());
+        ASSERT_TRUE(idle.Request("GET", "/kzo-match-history/v1/web-url").has_value())
+            << c.description;
+        KzoHost::Testing::LoopbackClient slow(host.Port());
+        slow.Send("GET /kzo-match-history/v1/web-url HTTP/1.1\r\nHo");
+        KzoHost::Testing::LoopbackClient silent(host.Port());
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // all three accepted
+        host.Signal(c.signal);
+        EXPECT_EQ(host.ExitWithin(std::chrono::seconds(2)), 0)
+            << c.description << ": " << host.Said();
+        EXPECT_NE(host.Said().find("plugin-host: stopped and unloaded"), std::string::npos)
+            << c.description << ": " << host.Said();
+        EXPECT_TRUE(slow.EndsWithin(std::chrono::seconds(1))) << c.description;
+    }
 }
 
-} // namespace
+TEST(PluginHostCommandTest, ServeTakesItsLimitsFromTheCommandLine) {
+    ServingHost host({"--max-connections", "1", "--idle-timeout", "0.2"});
+    ASSERT_TRUE(host.WaitFor("Ctrl-C stops", std::chrono::seconds(20))) << host.Said();
+    KzoHost::Testing::LoopbackClient first(host.Port());
+    ASSERT_TRUE(first.Request("GET", "/kzo-match-history/v1/web-url").has_value());
+    KzoHost::Testing::LoopbackClient second(host.Port());
+    const auto refused = second.Read(std::chrono::seconds(2));
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_EQ(refused->status, 503);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(first.EndsWithin(std::chrono::seconds(2))) << "idle beyond 0.2 s";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    host.Signal(SIGTERM);
+    EXPECT_EQ(host.ExitWithin(std::chrono::seconds(2)), 0) << host.Said();
+}
+
+TEST(PluginHostCommandTest, ASecondCtrlCExitsAtOnce) {
+    ServingHost host;
+    ASSERT_TRUE(host.WaitFor("Ctrl-C stops", std::chrono::seconds(20))) << host.Said();
+    host.Signal(SIGINT);
+    ASSERT_TRUE(host.WaitFor("again to exit at once", std::chrono::seconds(2))) << host.Said();
+    host.Signal(SIGINT);
+    const int exitCode = host.ExitWithin(std::chrono::seconds(2));
+    // Either the second signal or the orderly stop ended it first.
+    EXPECT_TRUE(exitCode == 0 || exitCode == 128 + SIGINT) << exitCode << ": " << host.Said();
+}
+
+TEST(PluginHostCommandTest, ABusyPortIsAClearErrorWithANonZeroExit) {
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string port = std::to_string(ntohs(address.sin_port));
+
+    ServingHost host({"--port", port});
+    EXPECT_EQ(host.ExitWithin(std::chrono::seconds(20)), 1) << host.Said();
+    EXPECT_NE(host.Said().find("plugin-host: cannot listen on 127.0.0.1 port " + port +
+                               ": Address already in use"),
+              std::string::npos)
+        << host.Said();
+    close(listener);
+}
+
+}  // namespace

@@ -103,7 +103,8 @@ public:
     TempFolder()
         : m_path(fs::temp_directory_path() /
                  ("kzo-sample-peers-" +
-                  std::string(testing::UnitTest::GetInstance()->current_test_info()->name()))) {
+                  std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                  "-" + std::to_string(++s_count))) {
         fs::remove_all(m_path);
         fs::create_directories(m_path);
     }
@@ -118,6 +119,7 @@ public:
     }
 
 private:
+    static inline int s_count = 0;
     fs::path m_path;
 };
 
@@ -226,6 +228,61 @@ TEST_F(SamplePeersTest, FilesThatAreNotJsonAnswer500WithTheReadersText) {
     EXPECT_FALSE(peers->Session().has_value());
 }
 
+TEST_F(SamplePeersTest, EmptyAndBlankFilesAnswer500NamingTheFile) {
+    TempFolder folder;
+    folder.Write("games/5.json", "");
+    folder.Write("matchlists/5.json", " \n\t ");
+    folder.Write("session.json", "\n");
+    const auto peers = OpenFolder(folder.Path());
+    struct Case {
+        const char* path;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"/kzo-acs/v1/games/5", "games/5.json: the file is empty"},
+        {"/kzo-acs/v1/matchlists/5", "matchlists/5.json: the file is empty"},
+        {"/kzo-login/v1/session", "session.json: the file is empty"},
+    };
+    for (const Case& c : cases) {
+        const Reply reply = Send(core, kGet, c.path);
+        EXPECT_EQ(reply.status, 500u) << c.path;
+        EXPECT_EQ(reply.error, c.error) << c.path;
+    }
+}
+
+TEST_F(SamplePeersTest, OnlyFilesResolvingInsideTheFolderAreServed) {
+    TempFolder outside;
+    outside.Write("secret.json", R"({"gameId":666})");
+    outside.Write("games/9.json", R"({"gameId":9})");
+    TempFolder folder;
+    folder.Write("games/1.json", R"({"gameId":1})");
+    fs::create_directories(folder.Path() / "matchlists");
+    fs::create_symlink(outside.Path() / "secret.json", folder.Path() / "games/2.json");
+    fs::create_symlink("../games/1.json", folder.Path() / "matchlists/3.json");
+    fs::create_symlink(outside.Path() / "games", folder.Path() / "gametimelines");
+    fs::create_symlink(outside.Path() / "secret.json", folder.Path() / "delta.json");
+    const auto peers = OpenFolder(folder.Path());
+    struct Case {
+        const char* description;
+        const char* path;
+        KzoWord status;
+    };
+    const Case cases[] = {
+        {"a plain file", "/kzo-acs/v1/games/1", 200},
+        {"a link to a file outside", "/kzo-acs/v1/games/2", 404},
+        {"a link to a file inside", "/kzo-acs/v1/matchlists/3", 200},
+        {"a linked folder outside", "/kzo-acs/v1/gametimelines/9", 404},
+        {"a fixed name linked outside", "/kzo-acs/v1/delta", 404},
+    };
+    for (const Case& c : cases) {
+        const Reply reply = Send(core, kGet, c.path);
+        EXPECT_EQ(reply.status, c.status) << c.description << ": " << reply.error;
+        if (c.status == 200) {
+            EXPECT_EQ(reply.value["gameId"].GetUnsigned(), 1u) << c.description;
+        }
+    }
+}
+
 TEST_F(SamplePeersTest, EditsToTheFolderShowUpOnTheNextRequest) {
     TempFolder folder;
     const auto peers = OpenFolder(folder.Path());
@@ -234,6 +291,31 @@ TEST_F(SamplePeersTest, EditsToTheFolderShowUpOnTheNextRequest) {
     EXPECT_EQ(Send(core, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 7u);
     folder.Write("games/7.json", R"({"gameId":8})");
     EXPECT_EQ(Send(core, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 8u);
+}
+
+TEST_F(SamplePeersTest, EditsToOldFilesShowUpOnTheNextRequestToo) {
+    // Files untouched for a while are kept between requests; an edit of the
+    // same size still shows up at once, as does a file replaced by another.
+    TempFolder folder;
+    const auto peers = OpenFolder(folder.Path());
+    const auto age = [&folder](const char* name) {
+        fs::last_write_time(folder.Path() / name,
+                            fs::file_time_type::clock::now() - std::chrono::hours(1));
+    };
+    folder.Write("games/7.json", R"({"gameId":1})");
+    age("games/7.json");
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(Send(core, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 1u);
+    folder.Write("games/7.json", R"({"gameId":2})");
+    EXPECT_EQ(Send(core, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 2u);
+    age("games/7.json");
+    EXPECT_EQ(Send(core, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 2u);
+    folder.Write("games/8.json", R"({"gameId":3})");
+    age("games/8.json");
+    fs::rename(folder.Path() / "games/8.json", folder.Path() / "games/7.json");
+    EXPECT_EQ(Send(core, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 3u);
+    fs::remove(folder.Path() / "games/7.json");
+    EXPECT_EQ(Send(core, kGet, "/kzo-acs/v1/games/7").status, 404u);
 }
 
 TEST_F(SamplePeersTest, InvokeAnswersRecentGamesAsTheirPlatformType) {
