@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <iterator>
 #include <limits>
@@ -532,13 +533,39 @@ TEST(BindingPropertyTest, CountsAboveTheLimitThrowTheLengthError) {
     BindingProperty value;
     value.MakeCollection();
     EXPECT_THROW(value.Reserve(BindingProperty::kMaxCount + 1), std::length_error);
-    EXPECT_THROW(static_cast<void>(value[BindingProperty::kMaxCount]), std::length_error);
+    EXPECT_THROW(value.Reserve(SIZE_MAX), std::length_error);
     EXPECT_EQ(value.Size(), 0u);
     EXPECT_NO_THROW(value.Reserve(1000));
     EXPECT_EQ(value.Size(), 0u) << "reserving adds no element";
     BindingProperty scalar = true;
     EXPECT_NO_THROW(scalar.Reserve(10));
     EXPECT_EQ(scalar.Kind(), Kind::Bool) << "reserve acts on collections only";
+}
+
+TEST(BindingPropertyTest, IndicesAtOrAboveTheLimitThrowTheLengthErrorWithoutWrapping) {
+    // The last index that fits is kMaxCount - 1; writing it would need gigabytes.
+    struct Case {
+        const char* description;
+        size_t index;
+    };
+    const Case cases[] = {
+        {"the limit itself", BindingProperty::kMaxCount},
+        {"one above", BindingProperty::kMaxCount + 1},
+        {"2 to the 32nd", size_t{1} << 32},
+        {"one below the largest index", SIZE_MAX - 1},
+        {"the largest index, whose successor wraps to 0", SIZE_MAX},
+    };
+    for (const Case& c : cases) {
+        BindingProperty collection;
+        collection[size_t{1}] = "kept";
+        EXPECT_THROW(static_cast<void>(collection[c.index]), std::length_error) << c.description;
+        EXPECT_EQ(collection.Size(), 2u) << c.description;
+        EXPECT_EQ(collection[size_t{1}].GetString(), "kept") << c.description;
+
+        BindingProperty scalar = int64_t{7};
+        EXPECT_THROW(static_cast<void>(scalar[c.index]), std::length_error) << c.description;
+        EXPECT_EQ(scalar.GetSigned(), 7) << c.description << ": refused before the kind changes";
+    }
 }
 
 TEST(BindingPropertyTest, ClearKeepsTheArenaAndOwnership) {
