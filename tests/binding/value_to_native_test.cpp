@@ -397,6 +397,7 @@ TEST(ValueToNativeTest, EnumeratorsByNameNumberOrNumberText) {
         return "Couldn't assign value to 'n' of enum type because the input is of an invalid "
                "type " + kind + ".";
     };
+    const auto outOfRange = [](const std::string& number) { return OutOfRange(number, kLaneName); };
     struct Case {
         const char* description;
         BindingProperty input;
@@ -411,7 +412,21 @@ TEST(ValueToNativeTest, EnumeratorsByNameNumberOrNumberText) {
         {"hexadecimal number text", Text("0x2"), "=2"},
         {"negative number text", Text("-1"), "=-1"},
         {"enum of another type", EnumOf<Width1>(1), "=1"},
-        {"number taken as 32 bits", Unsigned(0x100000001u), "=1"},
+        {"lowest 32-bit number", Signed(-2147483648LL), notValid("-2147483648", kLaneName)},
+        {"highest 32-bit number", Signed(2147483647), notValid("2147483647", kLaneName)},
+        {"highest 32-bit number, unsigned", Unsigned(2147483647u),
+         notValid("2147483647", kLaneName)},
+        {"signed below 32 bits", Signed(-2147483649LL), outOfRange("-2147483649")},
+        {"signed above 32 bits", Signed(2147483648LL), outOfRange("2147483648")},
+        {"signed 2 to the 32nd plus 1 is not 1", Signed(4294967297LL), outOfRange("4294967297")},
+        {"signed 2 to the 32nd minus 1 is not -1", Signed(4294967295LL),
+         outOfRange("4294967295")},
+        {"unsigned above 32 bits", Unsigned(2147483648u), outOfRange("2147483648")},
+        {"unsigned 2 to the 32nd plus 1 is not 1", Unsigned(0x100000001u),
+         outOfRange("4294967297")},
+        {"unsigned 2 to the 32nd minus 1 is not -1", Unsigned(0xFFFFFFFFu),
+         outOfRange("4294967295")},
+        {"unsigned maximum", Unsigned(UINT64_MAX), outOfRange("18446744073709551615")},
         {"name in other case", Text("jungle"), notValid("jungle", kLaneName)},
         {"unknown name", Text("MID"), notValid("MID", kLaneName)},
         {"unknown number", Signed(7), notValid("7", kLaneName)},
