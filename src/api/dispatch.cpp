@@ -10,6 +10,7 @@
 #include "api/endpoint_handler.h"
 #include "api/internal/response_record.h"
 #include "binding/core_value.h"
+#include "diagnostics/caught_exception.h"
 
 namespace Nimbel {
 namespace {
@@ -127,6 +128,7 @@ void Dispatch(const ApiRegistry* registry, CoreResponse& response, const CoreReq
         CallResult result;
         ExecuteRequest(result, request, context, response);
     } catch (...) {
+        LogCaughtException("Request for %s failed", request.path != nullptr ? request.path : "");
         internal::AnswerInternalError(response);
     }
 }

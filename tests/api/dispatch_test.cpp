@@ -15,7 +15,9 @@
 
 #include "api/endpoint_records.h"
 #include "diagnostics/allocator.h"
+#include "diagnostics/log_level.h"
 #include "tests/api/endpoint_fixture.h"
+#include "tests/diagnostics/log_test_support.h"
 
 namespace Nimbel {
 namespace {
@@ -241,6 +243,17 @@ TEST_F(DispatchTest, HandlerAnswersAndFailures) {
         EXPECT_EQ(reply.status, c.status) << c.description;
         EXPECT_EQ(Shown(reply), c.shown) << c.description;
     }
+}
+
+TEST_F(DispatchTest, AHandlerThatThrowsIsLoggedWithWhatItThrew) {
+    testing::ScopedFreshLogger logger;
+    testing::CaptureLogTarget capture;
+    capture.Configure(kLogOkay, 0, 0, "#M");
+    EXPECT_EQ(Get("/t/v1/games/999").status, 500u);
+    const auto entries = capture.Entries();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].level, kLogError);
+    EXPECT_EQ(entries[0].message, "Request for /t/v1/games/999 failed: handler failure");
 }
 
 TEST_F(DispatchTest, AFullAnswerCarriesStatusTextHeadersAndFlags) {
