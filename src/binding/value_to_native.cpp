@@ -430,6 +430,7 @@ void RecordValueToNative(BindingStatus& status, void* record, const BindingPrope
         internal::FailRecordNotStructure(status, name, description->name);
         return;
     }
+    const internal::ConversionBudgetScope budget(input);
     auto* const base = static_cast<std::byte*>(record);
     const std::vector<BindingFieldDescription>& fields = description->fields;
     if (!CanMatchMembersOnStack(*description)) {
