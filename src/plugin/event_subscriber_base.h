@@ -76,8 +76,9 @@ public:
     [[nodiscard]] bool HasServiceProxyResponse(const std::string& key) const;
 
     /// The callbacks the core is given: the context is the module. An event
-    /// whose payload does not convert, or whose delivery throws, is dropped
-    /// with a log line; nothing leaves these functions.
+    /// whose payload does not convert is dropped with a trace line, one whose
+    /// delivery throws with an ERROR line naming the event and the exception;
+    /// nothing leaves these functions.
     static void OnResourceEvent(const EventCallbackRecord* record) noexcept;
     static void OnServiceProxyEvent(const EventCallbackRecord* record) noexcept;
 

@@ -128,7 +128,7 @@ TEST_F(PluginBoundary, CallbacksGivenNullArgumentsAnswerWithoutTouchingThem) {
     listing.endpoints[0].onRequest(noResponse, nullptr);
     alignas(KzoWord) CoreResponse response{};
     listing.endpoints[0].onRequest(&response, nullptr);
-    EXPECT_EQ(response.status, 404u) << "no request: no function";
+    EXPECT_EQ(KzoHost::ReadResponse(response).status, 404u) << "no request: no function";
     if (response.release != nullptr) response.release(&response);
     for (const char* eventName : {kSessionEvent, "OnServiceProxyUuidEvent"}) {
         for (const auto& subscription : core.Subscriptions(eventName)) {
