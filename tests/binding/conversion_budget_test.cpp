@@ -111,6 +111,13 @@ TEST(ConversionBudgetTest, VectorsOfRecordsAreRefusedBeyondTheBudgetBeforeAnyRec
     const BindingProperty full = FullWide();
     BindingProperty oneNumber;
     oneNumber["w0"]["n0"] = 1;
+    BindingProperty oneMember = oneNumber;  // 14 nodes: w0 in full
+    BindingProperty twoMembers;             // 27 nodes: w0 and w1 in full
+    for (int n = 0; n < 12; ++n) {
+        oneMember["w0"]["n" + std::to_string(n)] = n;
+        twoMembers["w0"]["n" + std::to_string(n)] = n;
+        twoMembers["w1"]["n" + std::to_string(n)] = n;
+    }
     struct Case {
         const char* description;
         BindingProperty input;
@@ -124,6 +131,10 @@ TEST(ConversionBudgetTest, VectorsOfRecordsAreRefusedBeyondTheBudgetBeforeAnyRec
         {"7,000 records of one number each", ListOf(7000, oneNumber),
          Refusal("n", 1'000'000, 21'001)},
         {"6,500 records given in full, as many nodes read as written", ListOf(6500, full), ""},
+        {"7,000 records of two members: 1,099,000 written, 5.8 per node read",
+         ListOf(7000, twoMembers), ""},
+        {"10,000 records of one member: 1,570,000 written, 11.2 per node read",
+         ListOf(10'000, oneMember), Refusal("n", 1'400'010, 140'001)},
     };
     for (const Case& c : cases) {
         std::vector<Wide> target;

@@ -87,6 +87,8 @@ TEST(CoreValueTest, SixtyFourBitNumbersReadBackFromTheLow32BitsOfWordsAAndB) {
          1.0 + 0x1p-52},
         {"bool reads A's low byte alone", {kCoreValueBool, 0x100u, 1}, false},
         {"bool true", {kCoreValueBool, kGarbage | 1u, 0}, true},
+        {"bool true from any bit of the low byte", {kCoreValueBool, 0x80u, 0}, true},
+        {"bool true from the low byte's second bit", {kCoreValueBool, 2, 0}, true},
     };
     for (const Case& c : cases) {
         BindingProperty target;
