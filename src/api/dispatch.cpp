@@ -11,6 +11,7 @@
 #include "api/internal/response_record.h"
 #include "binding/core_value.h"
 #include "diagnostics/assertion_report_scope.h"
+#include "diagnostics/caught_exception.h"
 
 namespace Nimbel {
 namespace {
@@ -139,6 +140,7 @@ void Dispatch(const ApiRegistry* registry, CoreResponse& response, const CoreReq
         CallResult result;
         ExecuteRequest(result, request, context, response);
     } catch (...) {
+        LogCaughtException("Request for %s failed", request.path != nullptr ? request.path : "");
         internal::AnswerInternalError(response);
     }
 }

@@ -489,7 +489,7 @@ BindingMemberRange<BindingMember> BindingProperty::Members() noexcept {
 // ---- Writing access ---------------------------------------------------------
 
 BindingProperty& BindingProperty::operator[](size_t index) {
-    internal::RequireCountWithinLimit(index + 1);
+    internal::RequireIndexWithinLimit(index);
     MakeCollection();
     return Collection().EnsureIndex(index);
 }

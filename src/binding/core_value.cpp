@@ -9,8 +9,6 @@
 namespace Nimbel {
 namespace {
 
-constexpr int kMaxDepth = 1000;
-
 template <class T>
 T* AllocateArray(size_t count) {
     if (count == 0) return nullptr;
@@ -49,16 +47,22 @@ std::string_view TextOf(KzoWord word) noexcept {
     return text != nullptr ? std::string_view(text) : std::string_view();
 }
 
+// The refusals of a record whose counts cannot be trusted. Each is decided
+// from the record alone, before any element is read.
+constexpr const char* kTooDeepMessage =
+    "Couldn't assign value to '%1' because the input is nested deeper than %2 levels.";
+constexpr const char* kCountTooLargeMessage =
+    "Couldn't assign value to '%1' because the input %2 has a count of %3, more than the limit "
+    "of %4.";
+constexpr const char* kNullArrayMessage =
+    "Couldn't assign value to '%1' because the input %2 has a count of %3 but a null pointer.";
+
 class CoreToProperty {
 public:
     CoreToProperty(CoreResponse* result, std::string_view name) : m_result(result), m_name(name) {}
 
-    bool Convert(BindingProperty& target, const CoreValue& source, int depth) {
-        if (depth > kMaxDepth) {
-            return Fail(FormatMessage(
-                "Couldn't assign value to '%1' because the input is nested deeper than %2 levels.",
-                m_name, kMaxDepth));
-        }
+    /// `depth` counts the collections and structures that hold `source`.
+    bool Convert(BindingProperty& target, const CoreValue& source, size_t depth) {
         switch (source.kind) {
             case kCoreValueEmpty: target.Clear(); return true;
             case kCoreValueBool: target = (source.a & 0xFFu) != 0; return true;
@@ -75,8 +79,8 @@ public:
             case kCoreValueStringOwned: target = TextOf(source.a); return true;
             case kCoreValueBlobBorrowed:
             case kCoreValueBlobOwned: return ConvertBlob(target, source);
-            case kCoreValueCollection: return ConvertCollection(target, source, depth);
-            case kCoreValueStructure: return ConvertStructure(target, source, depth);
+            case kCoreValueCollection: return ConvertCollection(target, source, depth + 1);
+            case kCoreValueStructure: return ConvertStructure(target, source, depth + 1);
             default:
                 return Fail(FormatMessage("Couldn't assign value to '%1' of type object because "
                                           "the input is of an incompatible type '%2'.",
@@ -87,32 +91,60 @@ public:
 private:
     bool ConvertBlob(BindingProperty& target, const CoreValue& source) {
         const auto* bytes = Pointer<const uint8_t>(source.a);
-        const size_t count = bytes != nullptr ? source.b : 0;
+        const size_t count = source.b;
+        if (!RequireArray(source, bytes, BindingBytes().max_size())) return false;
         target = BindingBytes(bytes, bytes + count);
         return true;
     }
 
-    bool ConvertCollection(BindingProperty& target, const CoreValue& source, int depth) {
+    /// `depth` is the collection's own: 1 for a root.
+    bool ConvertCollection(BindingProperty& target, const CoreValue& source, size_t depth) {
         const auto* elements = Pointer<const CoreValue>(source.a);
-        const size_t count = elements != nullptr ? source.b : 0;
+        const size_t count = source.b;
+        if (!RequireDepth(depth) || !RequireArray(source, elements, BindingProperty::kMaxCount)) {
+            return false;
+        }
         target.Clear();
         target.MakeCollection();
         target.Reserve(count);
         for (size_t i = 0; i < count; ++i) {
-            if (!Convert(target.Append(), elements[i], depth + 1)) return false;
+            if (!Convert(target.Append(), elements[i], depth)) return false;
         }
         return true;
     }
 
-    bool ConvertStructure(BindingProperty& target, const CoreValue& source, int depth) {
+    bool ConvertStructure(BindingProperty& target, const CoreValue& source, size_t depth) {
         const auto* entries = Pointer<const CoreStructEntry>(source.a);
-        const size_t count = entries != nullptr ? source.b : 0;
+        const size_t count = source.b;
+        if (!RequireDepth(depth) || !RequireArray(source, entries, BindingProperty::kMaxCount)) {
+            return false;
+        }
         target.Clear();
         target.MakeStructure();
         for (size_t i = 0; i < count; ++i) {
             const std::string_view member =
                 entries[i].name != nullptr ? std::string_view(entries[i].name) : std::string_view();
-            if (!Convert(target[member], entries[i].value, depth + 1)) return false;
+            if (!Convert(target[member], entries[i].value, depth)) return false;
+        }
+        return true;
+    }
+
+    bool RequireDepth(size_t depth) {
+        if (depth <= kMaxCoreValueDepth) return true;
+        return Fail(FormatMessage(kTooDeepMessage, m_name, kMaxCoreValueDepth));
+    }
+
+    /// The count of a blob, collection or structure (word B) must fit `limit`
+    /// and come with an array; the empty case may have none.
+    bool RequireArray(const CoreValue& source, const void* array, size_t limit) {
+        const size_t count = source.b;
+        if (count > limit) {
+            return Fail(FormatMessage(kCountTooLargeMessage, m_name,
+                                      CoreValueKindName(source.kind), count, limit));
+        }
+        if (array == nullptr && count != 0) {
+            return Fail(
+                FormatMessage(kNullArrayMessage, m_name, CoreValueKindName(source.kind), count));
         }
         return true;
     }

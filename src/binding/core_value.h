@@ -20,7 +20,8 @@
 
 namespace Nimbel {
 
-/// Frees what the record owns, then zeroes it (kind empty).
+/// Frees what the record owns, then zeroes it (kind empty). Recursive, like
+/// the conversions: it releases only records the plug-in made itself.
 void CoreValueRelease(CoreValue& value) noexcept;
 
 // Setters: each releases the record first. Copies come from the counting
@@ -53,19 +54,44 @@ void CoreResultSetFailure(CoreResponse& result, std::string_view message);
 /// Frees the error text of a result record when it owns it.
 void CoreResultReleaseError(CoreResponse& result) noexcept;
 
-/// Converts `source` into `target`, naming the root `name` in messages. A kind
-/// outside 0 to 10 fails with "Couldn't assign value to '%1' of type object
-/// because the input is of an incompatible type '%2'.", reported in `result`
-/// (when given); the elements and members converted before it stay. A null
-/// text reads as the empty string and a null array as empty, whatever its
-/// count. Nesting deeper than 1,000 levels is refused, so a hostile record
-/// cannot exhaust the stack.
+/// The deepest nesting of collections and structures that CoreValueToProperty
+/// accepts, counted as the readers of JSON, MessagePack and YAML count theirs:
+/// a root collection or structure is at depth 1.
+///
+/// Values are copied, converted, released and destroyed recursively, one
+/// stack frame or a few per level. Every tree or record that input from
+/// outside the process can shape is bounded by this depth (or the readers'
+/// equal one) where it is read, so no later walk of it needs more stack than
+/// a thousand levels take; trees built by the plug-in's own code are as deep
+/// as that code makes them.
+inline constexpr size_t kMaxCoreValueDepth = 1000;
+
+/// Converts `source` into `target`, naming the root `name` in messages; false
+/// when the record is refused, with the message reported in `result` (when
+/// given) and the elements and members converted before the refusal left in
+/// `target`. Refused, each with its fixed message, before any element of the
+/// offending record is read:
+/// - a kind outside 0 to 10: "Couldn't assign value to '%1' of type object
+///   because the input is of an incompatible type '%2'." (%2 the empty text);
+/// - a collection or structure whose count is above BindingProperty::kMaxCount,
+///   or a blob whose count no byte array can have: "Couldn't assign value to
+///   '%1' because the input %2 has a count of %3, more than the limit of %4."
+///   (%2 the kind name);
+/// - a collection, structure or blob with a count but a null pointer:
+///   "Couldn't assign value to '%1' because the input %2 has a count of %3 but
+///   a null pointer.";
+/// - a collection or structure deeper than kMaxCoreValueDepth: "Couldn't assign
+///   value to '%1' because the input is nested deeper than %2 levels."
+/// A null text reads as the empty string. Beyond these checks the pointers and
+/// counts of a record are trusted. Exhausted memory throws std::bad_alloc.
 [[nodiscard]] bool CoreValueToProperty(CoreResponse* result, BindingProperty& target,
                                        const CoreValue& source, std::string_view name);
 
 /// Converts `source` into `target` (released first); never fails. Enum values
 /// become their enumerator's name when `enumNames` knows one, else the signed
 /// number. Structure members come in name order, each with an owned name.
+/// Recursive: see kMaxCoreValueDepth for the depths it meets. Exhausted memory
+/// throws std::bad_alloc, with what was converted so far owned by `target`.
 void PropertyToCoreValue(CoreValue& target, const BindingProperty& source,
                          const EnumNameLookup* enumNames);
 

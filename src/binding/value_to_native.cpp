@@ -252,6 +252,19 @@ void StoreEnumeratorNumber(BindingStatus& status, void* target, size_t width, in
     }
 }
 
+// Enumerator values are 32-bit: a wider number is refused rather than cut,
+// which would accept 4294967297 as 1.
+template <class Number>
+void StoreEnumeratorWideNumber(BindingStatus& status, void* target, size_t width, Number value,
+                               std::string_view name,
+                               const BindingTypeDescription* enumeration) {
+    if (!std::in_range<int32_t>(value)) {
+        internal::FailOutOfRange(status, value, name, EnumerationName(enumeration));
+        return;
+    }
+    StoreEnumeratorNumber(status, target, width, static_cast<int32_t>(value), name, enumeration);
+}
+
 // By name first, then as a number written in text; the not-valid message
 // replaces whatever the number parsing said.
 void StoreEnumeratorText(BindingStatus& status, void* target, size_t width,
@@ -387,12 +400,12 @@ void EnumValueToNative(BindingStatus& status, void* target, size_t width,
     switch (input.Kind()) {
         case Kind::Empty: FailRequired(status, name); return;
         case Kind::Signed:
-            StoreEnumeratorNumber(status, target, width, static_cast<int32_t>(input.GetSigned()),
-                                  name, enumeration);
+            StoreEnumeratorWideNumber(status, target, width, input.GetSigned(), name,
+                                      enumeration);
             return;
         case Kind::Unsigned:
-            StoreEnumeratorNumber(status, target, width,
-                                  static_cast<int32_t>(input.GetUnsigned()), name, enumeration);
+            StoreEnumeratorWideNumber(status, target, width, input.GetUnsigned(), name,
+                                      enumeration);
             return;
         case Kind::Enum:
             StoreEnumeratorNumber(status, target, width, input.GetEnum().value, name,
@@ -417,6 +430,7 @@ void RecordValueToNative(BindingStatus& status, void* record, const BindingPrope
         internal::FailRecordNotStructure(status, name, description->name);
         return;
     }
+    const internal::ConversionBudgetScope budget(input);
     auto* const base = static_cast<std::byte*>(record);
     const std::vector<BindingFieldDescription>& fields = description->fields;
     if (!CanMatchMembersOnStack(*description)) {

@@ -11,6 +11,13 @@
 // the zero value of its type (0, false, empty text, bytes, vector or map); a
 // record target is left untouched.
 //
+// Budget: an empty element of a vector of records, or a record given as an
+// empty structure, still becomes a whole default record. What one conversion
+// makes so is bounded by what it read (internal/conversion_budget.h); past
+// that it fails with "Couldn't assign value to '%1' because the conversion
+// would write more than %2 nodes from the %3 nodes of its input.", before the
+// vector or map that would pass it is filled.
+//
 // Names: `name` is what messages call the target ('%1'): at the top level
 // what the caller passes, for a record field the field's own name, for an
 // element of a vector or map the vector's or map's name.
@@ -33,6 +40,7 @@
 #include "binding/binding_status.h"
 #include "binding/binding_type_description.h"
 #include "binding/binding_type_registry.h"
+#include "binding/internal/conversion_budget.h"
 #include "binding/internal/conversion_messages.h"
 
 namespace Nimbel {
@@ -78,9 +86,22 @@ void ValueToNativeAs(BindingStatus& status, T& target, const BindingProperty& in
                      std::string_view name, const BindingTypeDescription* description,
                      const BindingTypeRegistry& registry);
 
+/// The nodes one element of type E stands for before it is converted: a whole
+/// default record for records (`description` is the record's), else 1.
+template <class E>
+[[nodiscard]] uint64_t DefaultElementNodes(const BindingTypeDescription* description) noexcept {
+    if constexpr (kBindingKindOf<E> == BindingTypeKind::Struct) {
+        return DefaultRecordNodes(description);
+    } else {
+        return 1;
+    }
+}
+
 /// The vector rules: emptied first; a collection gives one element per input
 /// element, an empty input element leaving its default element in place; any
-/// other input fails, an empty one for a vector of bool as required.
+/// other input fails, an empty one for a vector of bool as required. The
+/// default elements are counted against the conversion's budget before any
+/// is made.
 template <class E>
 void VectorValueToNative(BindingStatus& status, std::vector<E>& target,
                          const BindingProperty& input, std::string_view name,
@@ -96,7 +117,11 @@ void VectorValueToNative(BindingStatus& status, std::vector<E>& target,
         }
         return;
     }
+    const ConversionBudgetScope budget(input);
     const std::span<const BindingProperty> elements = input.Elements();
+    if (!ChargeWrittenNodes(status, elements.size(), DefaultElementNodes<E>(description), name)) {
+        return;
+    }
     target.resize(elements.size());
     for (size_t i = 0; i < elements.size() && status.Ok(); ++i) {
         if (elements[i].IsEmpty()) continue;
@@ -112,6 +137,7 @@ void VectorValueToNative(BindingStatus& status, std::vector<E>& target,
 
 /// The map rules: emptied first; a structure gives one entry per member that
 /// is not empty, in member-name order; any other input, empty included, fails.
+/// The entries are counted against the conversion's budget as the vector's.
 template <class E>
 void MapValueToNative(BindingStatus& status, std::unordered_map<std::string, E>& target,
                       const BindingProperty& input, std::string_view name,
@@ -121,6 +147,10 @@ void MapValueToNative(BindingStatus& status, std::unordered_map<std::string, E>&
     if (!status.Ok()) return;
     if (input.Kind() != BindingPropertyKind::Structure) {
         FailMapNotStructure(status, name);
+        return;
+    }
+    const ConversionBudgetScope budget(input);
+    if (!ChargeWrittenNodes(status, input.Size(), DefaultElementNodes<E>(description), name)) {
         return;
     }
     for (const BindingMember& member : input.Members()) {

@@ -3,6 +3,7 @@
 #include "api/function_name.h"
 #include "diagnostics/allocator.h"
 #include "diagnostics/assertion_report.h"
+#include "diagnostics/caught_exception.h"
 #include "diagnostics/log_group_table.h"
 #include "diagnostics/log_level.h"
 #include "diagnostics/plugin_log_target.h"
@@ -15,26 +16,31 @@ namespace Nimbel {
 
 namespace {
 
-bool StartCallback(void* module, const CoreContext* context) {
+// The callbacks the core is given. No exception leaves them: Start answers
+// failure, Stop still destroys the module, and both log what they caught.
+bool StartCallback(void* module, const CoreContext* context) noexcept {
+    if (module == nullptr) return false;
     try {
         return static_cast<AppModule*>(module)->Start(context);
     } catch (...) {
-        Log(kLogError, LogGroups::DBG, "Start failed with an exception");
+        LogCaughtException("Start failed with an exception");
         return false;
     }
 }
 
-void StopCallback(void* module) {
+void StopCallback(void* module) noexcept {
     std::unique_ptr<AppModule> owned(static_cast<AppModule*>(module));
+    if (owned == nullptr) return;
     try {
         owned->Stop();
     } catch (...) {
-        Log(kLogError, LogGroups::DBG, "Stop failed with an exception");
+        LogCaughtException("Stop failed with an exception");
     }
     // The module is destroyed here whatever Stop did.
 }
 
-void MemoryStatsCallback(void*, uint64_t out[7]) {
+void MemoryStatsCallback(void*, uint64_t out[7]) noexcept {
+    if (out == nullptr) return;
     const MemoryStats stats = ReadMemoryStats();
     out[0] = stats.peakLiveBytes;
     out[1] = stats.liveBlocksAtPeak;

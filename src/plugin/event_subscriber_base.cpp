@@ -5,6 +5,7 @@
 #include "binding/binding_status.h"
 #include "binding/core_value.h"
 #include "binding/value_to_native.h"
+#include "diagnostics/caught_exception.h"
 #include "diagnostics/log_group_table.h"
 #include "diagnostics/log_level.h"
 #include "diagnostics/logger.h"
@@ -150,18 +151,28 @@ void EventSubscriberBase::DeliverEvent(const EventCallbackRecord& record) {
     }
 }
 
-void EventSubscriberBase::OnResourceEvent(const EventCallbackRecord* record) {
+// The core calls these: an exception from reading the payload or from a
+// handler ends with the event dropped and logged, never in the core.
+template <class Record>
+void EventSubscriberBase::DeliverEventFromCore(const EventCallbackRecord* record) noexcept {
     if (record == nullptr) return;
     void* context = record->callbackContext;
     if (context == nullptr) return;
-    static_cast<EventSubscriberBase*>(context)->DeliverEvent<Resource>(*record);
+    auto& module = *static_cast<EventSubscriberBase*>(context);
+    try {
+        module.DeliverEvent<Record>(*record);
+    } catch (...) {
+        LogCaughtException("%s: Dropped event %s", module.m_shortName.c_str(),
+                           record->eventName != nullptr ? record->eventName : "");
+    }
 }
 
-void EventSubscriberBase::OnServiceProxyEvent(const EventCallbackRecord* record) {
-    if (record == nullptr) return;
-    void* context = record->callbackContext;
-    if (context == nullptr) return;
-    static_cast<EventSubscriberBase*>(context)->DeliverEvent<PluginServiceProxyResponse>(*record);
+void EventSubscriberBase::OnResourceEvent(const EventCallbackRecord* record) noexcept {
+    DeliverEventFromCore<Resource>(record);
+}
+
+void EventSubscriberBase::OnServiceProxyEvent(const EventCallbackRecord* record) noexcept {
+    DeliverEventFromCore<PluginServiceProxyResponse>(record);
 }
 
 // ---- Service proxy ----

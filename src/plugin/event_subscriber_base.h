@@ -75,9 +75,12 @@ public:
     /// Whether a received message of `key` waits for its request.
     [[nodiscard]] bool HasServiceProxyResponse(const std::string& key) const;
 
-    /// The callbacks the core is given: the context is the module.
-    static void OnResourceEvent(const EventCallbackRecord* record);
-    static void OnServiceProxyEvent(const EventCallbackRecord* record);
+    /// The callbacks the core is given: the context is the module. An event
+    /// whose payload does not convert is dropped with a trace line, one whose
+    /// delivery throws with an ERROR line naming the event and the exception;
+    /// nothing leaves these functions.
+    static void OnResourceEvent(const EventCallbackRecord* record) noexcept;
+    static void OnServiceProxyEvent(const EventCallbackRecord* record) noexcept;
 
 protected:
     EventSubscriberBase() = default;
@@ -101,6 +104,8 @@ private:
     [[nodiscard]] SharedEventHandler FindEventHandler(const std::string& eventName) const;
     template <class Record>
     void DeliverEvent(const EventCallbackRecord& record);
+    template <class Record>
+    static void DeliverEventFromCore(const EventCallbackRecord* record) noexcept;
     void SubscribeServiceProxyEvent(const char* eventName, ServiceProxyHandler handler);
 
     void OnServiceProxyUuid(const PluginServiceProxyResponse& response);

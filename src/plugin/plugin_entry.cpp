@@ -1,9 +1,7 @@
 #include "plugin/plugin_entry.h"
 
 #include "diagnostics/assertion_report.h"
-#include "diagnostics/log_group_table.h"
-#include "diagnostics/log_level.h"
-#include "diagnostics/logger.h"
+#include "diagnostics/caught_exception.h"
 #include "diagnostics/trace_channel.h"
 
 namespace Nimbel {
@@ -49,7 +47,7 @@ void LoadPlugin(PluginLoadRecord* record, const char* shortName, ModuleFactory f
         AnswerRecord(*record, plugin, *module);
         static_cast<void>(module.release()); // owned through the record until Stop
     } catch (...) {
-        Log(kLogError, LogGroups::DBG, "%s: load failed", shortName);
+        LogCaughtException("%s: load failed", shortName);
     }
 }
 

@@ -19,7 +19,9 @@
 #include "api/endpoint_records.h"
 #include "api/internal/response_record.h"
 #include "diagnostics/allocator.h"
+#include "diagnostics/log_level.h"
 #include "tests/api/endpoint_fixture.h"
+#include "tests/diagnostics/log_test_support.h"
 
 namespace Nimbel {
 namespace {
@@ -361,6 +363,15 @@ TEST_F(DispatchTest, ArgumentsThatDoNotBindAreAnsweredWithStatus400) {
     const KzoHost::EndpointReply reply = Send(typed);
     EXPECT_EQ(Shown(reply), "error: Unknown argument 'nope' for 'PostTV1TypedByGameId'.");
     EXPECT_EQ(reply.status, 400u) << "a typed argument that names no argument";
+TEST_F(DispatchTest, AHandlerThatThrowsIsLoggedWithWhatItThrew) {
+    testing::ScopedFreshLogger logger;
+    testing::CaptureLogTarget capture;
+    capture.Configure(kLogOkay, 0, 0, "#M");
+    EXPECT_EQ(Get("/t/v1/games/999").status, 500u);
+    const auto entries = capture.Entries();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].level, kLogError);
+    EXPECT_EQ(entries[0].message, "Request for /t/v1/games/999 failed: handler failure");
 }
 
 TEST_F(DispatchTest, AFullAnswerCarriesStatusTextHeadersAndFlags) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <iterator>
 #include <limits>
@@ -403,6 +404,83 @@ TEST(BindingPropertyTest, EmptyStringsNeedNoArena) {
     EXPECT_EQ(value.Arena(), nullptr);
 }
 
+// Many tests take == as their yardstick, so each of its rules is pinned here:
+// a case per kind, and for containers per part that could be left out of
+// the comparison (kind, count, order, member names, nested values).
+TEST(BindingPropertyTest, EqualityComparesKindsPayloadsOrderAndMemberNames) {
+    const auto list = [](std::initializer_list<BindingProperty> elements) {
+        BindingProperty value;
+        value.MakeCollection();
+        for (const BindingProperty& element : elements) value.Append() = element;
+        return value;
+    };
+    const auto structure = [](std::initializer_list<std::pair<const char*, BindingProperty>> members) {
+        BindingProperty value;
+        value.MakeStructure();
+        for (const auto& [name, member] : members) value[name] = member;
+        return value;
+    };
+    const BindingEnum top{0, &StaticType::Name<Lane>()};
+    const BindingEnum jungle{1, &StaticType::Name<Lane>()};
+    const BindingEnum otherTypeZero{0, &StaticType::Name<Kind>()};
+    const double nan = std::nan("");
+    struct Case {
+        const char* description;
+        BindingProperty left;
+        BindingProperty right;
+        bool equal;
+    };
+    const Case cases[] = {
+        {"two empties", BindingProperty(), BindingProperty(), true},
+        {"empty and false", BindingProperty(), false, false},
+        {"equal bools", true, true, true},
+        {"different bools", true, false, false},
+        {"equal signed", int64_t{-1}, int64_t{-1}, true},
+        {"different signed", int64_t{-1}, int64_t{-2}, false},
+        {"signed and unsigned of one number", int64_t{5}, uint64_t{5}, false},
+        {"equal unsigned", UINT64_MAX, UINT64_MAX, true},
+        {"different unsigned", uint64_t{1}, uint64_t{2}, false},
+        {"float and signed of one number", 1.0, int64_t{1}, false},
+        {"equal floats", 0.5, 0.5, true},
+        {"different floats", 0.5, 0.25, false},
+        {"zero and negative zero", 0.0, -0.0, true},
+        {"two NaNs", nan, nan, true},
+        {"NaN and a number", nan, 1.0, false},
+        {"equal strings", "ahri", "ahri", true},
+        {"different strings", "ahri", "anivia", false},
+        {"a string and its prefix", "ahri", "ahr", false},
+        {"the empty string and the empty value", "", BindingProperty(), false},
+        {"equal blobs", Bytes({1, 2}), Bytes({1, 2}), true},
+        {"blobs differing in a byte", Bytes({1, 2}), Bytes({1, 3}), false},
+        {"blobs differing in length", Bytes({1, 2}), Bytes({1}), false},
+        {"a blob and a string of its bytes", Bytes({'a'}), "a", false},
+        {"equal enums", jungle, jungle, true},
+        {"enums differing in value", top, jungle, false},
+        {"enums of one value and two types", top, otherTypeZero, false},
+        {"an enum and its number", jungle, int64_t{1}, false},
+        {"equal collections", list({1, "x"}), list({1, "x"}), true},
+        {"collections in another order", list({1, 2}), list({2, 1}), false},
+        {"a collection and its prefix", list({1, 2}), list({1}), false},
+        {"an empty collection and an empty structure", list({}), structure({}), false},
+        {"collections differing deep inside", list({list({1})}), list({list({2})}), false},
+        {"equal structures", structure({{"x", 1}}), structure({{"x", 1}}), true},
+        {"one value under two names", structure({{"x", 1}}), structure({{"y", 1}}), false},
+        {"the second name differs", structure({{"a", 1}, {"b", 2}}),
+         structure({{"a", 1}, {"c", 2}}), false},
+        {"one name with two values", structure({{"x", 1}}), structure({{"x", 2}}), false},
+        {"a structure and one with a member more", structure({{"x", 1}}),
+         structure({{"x", 1}, {"y", BindingProperty()}}), false},
+        {"names differing deep inside", structure({{"o", structure({{"x", 1}})}}),
+         structure({{"o", structure({{"y", 1}})}}), false},
+        {"a tree and its copy", SampleTree(), BindingProperty(SampleTree()), true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.left == c.right, c.equal) << c.description;
+        EXPECT_EQ(c.right == c.left, c.equal) << c.description << ", the other way round";
+        EXPECT_TRUE(c.left == c.left) << c.description << ", itself";
+    }
+}
+
 TEST(BindingPropertyTest, CopyIsDeepAndIndependentOfTheSource) {
     BindingProperty source = SampleTree();
     BindingProperty copy = source;
@@ -532,13 +610,39 @@ TEST(BindingPropertyTest, CountsAboveTheLimitThrowTheLengthError) {
     BindingProperty value;
     value.MakeCollection();
     EXPECT_THROW(value.Reserve(BindingProperty::kMaxCount + 1), std::length_error);
-    EXPECT_THROW(static_cast<void>(value[BindingProperty::kMaxCount]), std::length_error);
+    EXPECT_THROW(value.Reserve(SIZE_MAX), std::length_error);
     EXPECT_EQ(value.Size(), 0u);
     EXPECT_NO_THROW(value.Reserve(1000));
     EXPECT_EQ(value.Size(), 0u) << "reserving adds no element";
     BindingProperty scalar = true;
     EXPECT_NO_THROW(scalar.Reserve(10));
     EXPECT_EQ(scalar.Kind(), Kind::Bool) << "reserve acts on collections only";
+}
+
+TEST(BindingPropertyTest, IndicesAtOrAboveTheLimitThrowTheLengthErrorWithoutWrapping) {
+    // The last index that fits is kMaxCount - 1; writing it would need gigabytes.
+    struct Case {
+        const char* description;
+        size_t index;
+    };
+    const Case cases[] = {
+        {"the limit itself", BindingProperty::kMaxCount},
+        {"one above", BindingProperty::kMaxCount + 1},
+        {"2 to the 32nd", size_t{1} << 32},
+        {"one below the largest index", SIZE_MAX - 1},
+        {"the largest index, whose successor wraps to 0", SIZE_MAX},
+    };
+    for (const Case& c : cases) {
+        BindingProperty collection;
+        collection[size_t{1}] = "kept";
+        EXPECT_THROW(static_cast<void>(collection[c.index]), std::length_error) << c.description;
+        EXPECT_EQ(collection.Size(), 2u) << c.description;
+        EXPECT_EQ(collection[size_t{1}].GetString(), "kept") << c.description;
+
+        BindingProperty scalar = int64_t{7};
+        EXPECT_THROW(static_cast<void>(scalar[c.index]), std::length_error) << c.description;
+        EXPECT_EQ(scalar.GetSigned(), 7) << c.description << ": refused before the kind changes";
+    }
 }
 
 TEST(BindingPropertyTest, ClearKeepsTheArenaAndOwnership) {

@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "binding/binding_status.h"
 #include "diagnostics/allocator.h"
+#include "tests/codecs/small_stack.h"
 
 namespace Nimbel {
 namespace {
@@ -51,6 +55,168 @@ TEST(CoreValueTest, SixtyFourBitNumbersSplitLowWordAThenHighWordB) {
     EXPECT_EQ(value.a, 0u);
     EXPECT_EQ(value.b, 0x3FF80000u);
     CoreValueRelease(value);
+}
+
+// Word A holds the low 32 bits and word B the high 32 bits, whatever else a
+// machine word wider than 32 bits carries above them.
+TEST(CoreValueTest, SixtyFourBitNumbersReadBackFromTheLow32BitsOfWordsAAndB) {
+    constexpr KzoWord kGarbage = ~KzoWord{0xFFFFFFFFu};  // every bit above bit 31
+    struct Case {
+        const char* description;
+        CoreValue value;
+        BindingProperty expected;
+    };
+    const Case cases[] = {
+        {"signed, clean words", {kCoreValueSigned, 5, 0}, int64_t{5}},
+        {"signed, garbage above A", {kCoreValueSigned, 0xFFFFFFFF00000005u, 0}, int64_t{5}},
+        {"signed, garbage above B", {kCoreValueSigned, 5, kGarbage}, int64_t{5}},
+        {"signed -1, garbage above both",
+         {kCoreValueSigned, kGarbage | 0xFFFFFFFFu, kGarbage | 0xFFFFFFFFu}, int64_t{-1}},
+        {"signed, A's bit 31 is not a sign", {kCoreValueSigned, 0x80000000u, 0},
+         int64_t{0x80000000}},
+        {"signed lowest", {kCoreValueSigned, kGarbage, kGarbage | 0x80000000u},
+         std::numeric_limits<int64_t>::lowest()},
+        {"unsigned, garbage above A", {kCoreValueUnsigned, 0xFFFFFFFF00000005u, 0}, uint64_t{5}},
+        {"unsigned, garbage above B", {kCoreValueUnsigned, 0x9ABCDEF0u, kGarbage | 0x12345678u},
+         uint64_t{0x123456789ABCDEF0u}},
+        {"unsigned maximum", {kCoreValueUnsigned, 0xFFFFFFFFu, 0xFFFFFFFFu},
+         std::numeric_limits<uint64_t>::max()},
+        {"double 1.5, garbage above A", {kCoreValueDouble, kGarbage, 0x3FF80000u}, 1.5},
+        {"double 1.5, garbage above B", {kCoreValueDouble, 0, kGarbage | 0x3FF80000u}, 1.5},
+        {"double with a low word", {kCoreValueDouble, kGarbage | 1u, 0x3FF00000u},
+         1.0 + 0x1p-52},
+        {"bool reads A's low byte alone", {kCoreValueBool, 0x100u, 1}, false},
+        {"bool true", {kCoreValueBool, kGarbage | 1u, 0}, true},
+        {"bool true from any bit of the low byte", {kCoreValueBool, 0x80u, 0}, true},
+        {"bool true from the low byte's second bit", {kCoreValueBool, 2, 0}, true},
+    };
+    for (const Case& c : cases) {
+        BindingProperty target;
+        ASSERT_TRUE(CoreValueToProperty(nullptr, target, c.value, "<result>")) << c.description;
+        EXPECT_TRUE(target == c.expected)
+            << c.description << ": " << target.ToString() << " instead of "
+            << c.expected.ToString();
+    }
+}
+
+// The writing side of each kind on its own: a round trip alone would not
+// notice a kind written as another that reads back alike (an owned string
+// as a borrowed one, which would leak).
+TEST(CoreValueTest, EachKindIsWrittenAsItsOwnRecord) {
+    BindingProperty list;
+    list[size_t{2}] = 1;
+    BindingProperty structure;
+    structure["a"] = 1;
+    struct Case {
+        const char* description;
+        BindingProperty value;
+        KzoWord kind;
+        KzoWord b;  // the high word, length or count
+    };
+    const Case cases[] = {
+        {"empty", BindingProperty(), kCoreValueEmpty, 0},
+        {"bool", true, kCoreValueBool, 0},
+        {"signed", int64_t{-2}, kCoreValueSigned, 0xFFFFFFFFu},
+        {"unsigned", uint64_t{1} << 32, kCoreValueUnsigned, 1},
+        {"float", 2.0, kCoreValueDouble, 0x40000000u},
+        {"string, owned", "abc", kCoreValueStringOwned, 3},
+        {"empty string, owned", "", kCoreValueStringOwned, 0},
+        {"blob, owned", BindingBytes{1, 2}, kCoreValueBlobOwned, 2},
+        {"enum without a registry", BindingEnum{-3, &StaticType::Name<Outcome>()},
+         kCoreValueSigned, 0xFFFFFFFFu},
+        {"collection", list, kCoreValueCollection, 3},
+        {"structure", structure, kCoreValueStructure, 1},
+    };
+    for (const Case& c : cases) {
+        OwnedCoreValue core;
+        PropertyToCoreValue(core.value, c.value, nullptr);
+        EXPECT_EQ(core.value.kind, c.kind) << c.description;
+        EXPECT_EQ(core.value.b, c.b) << c.description;
+        if (c.kind == kCoreValueBool) EXPECT_EQ(core.value.a, 1u) << c.description;
+        if (c.kind == kCoreValueStringOwned) {
+            EXPECT_STREQ(reinterpret_cast<const char*>(core.value.a), c.value.GetString().data())
+                << c.description;
+        }
+    }
+}
+
+// The reading side of the kinds a round trip never makes: borrowed texts and
+// blobs, and owned ones filled by someone else.
+TEST(CoreValueTest, BorrowedAndOwnedTextsAndBlobsReadAlike) {
+    const char text[] = "text";
+    const uint8_t bytes[] = {0, 255, 7};
+    const auto word = [](const void* pointer) { return reinterpret_cast<KzoWord>(pointer); };
+    struct Case {
+        const char* description;
+        CoreValue value;
+        BindingProperty expected;
+    };
+    const Case cases[] = {
+        {"borrowed text, B not read", {kCoreValueStringBorrowed, word(text), 99}, "text"},
+        {"owned text, read to its NUL", {kCoreValueStringOwned, word(text), 2}, "text"},
+        {"borrowed blob", {kCoreValueBlobBorrowed, word(bytes), 3}, BindingBytes{0, 255, 7}},
+        {"owned blob, B bytes of it", {kCoreValueBlobOwned, word(bytes), 2}, BindingBytes{0, 255}},
+        {"blob of no bytes", {kCoreValueBlobBorrowed, word(bytes), 0}, BindingBytes{}},
+    };
+    for (const Case& c : cases) {
+        BindingProperty target;
+        ASSERT_TRUE(CoreValueToProperty(nullptr, target, c.value, "<result>")) << c.description;
+        EXPECT_TRUE(target == c.expected) << c.description;
+    }
+}
+
+TEST(CoreValueTest, KindNamesCoverTheElevenKindsAndNothingElse) {
+    const std::pair<KzoWord, const char*> cases[] = {
+        {kCoreValueEmpty, ""},           {kCoreValueBool, "bool"},
+        {kCoreValueSigned, "signed"},    {kCoreValueUnsigned, "unsigned"},
+        {kCoreValueDouble, "float"},     {kCoreValueStringBorrowed, "string"},
+        {kCoreValueStringOwned, "string"}, {kCoreValueBlobBorrowed, "blob"},
+        {kCoreValueBlobOwned, "blob"},   {kCoreValueCollection, "collection"},
+        {kCoreValueStructure, "structure"}, {11, ""},
+        {~KzoWord{0}, ""},
+    };
+    for (const auto& [kind, name] : cases) EXPECT_EQ(CoreValueKindName(kind), name) << kind;
+}
+
+// Each setter releases what the record held, whichever owned kind that was;
+// the counters show every block given back.
+TEST(CoreValueTest, EverySetterReleasesTheRecordFirst) {
+    using Setter = void (*)(CoreValue&);
+    const std::pair<const char*, Setter> setters[] = {
+        {"bool", [](CoreValue& v) { CoreValueSetBool(v, true); }},
+        {"signed", [](CoreValue& v) { CoreValueSetSigned(v, -1); }},
+        {"unsigned", [](CoreValue& v) { CoreValueSetUnsigned(v, 1); }},
+        {"double", [](CoreValue& v) { CoreValueSetDouble(v, 0.5); }},
+        {"owned string", [](CoreValue& v) { CoreValueSetOwnedString(v, "new"); }},
+        {"owned blob",
+         [](CoreValue& v) {
+             const uint8_t byte = 1;
+             CoreValueSetOwnedBlob(v, &byte, 1);
+         }},
+        {"collection", [](CoreValue& v) { CoreValueSetCollection(v, nullptr, 0); }},
+        {"structure", [](CoreValue& v) { CoreValueSetStructure(v, nullptr, 0); }},
+    };
+    BindingProperty tree;
+    tree["list"][size_t{1}] = "x";
+    const std::pair<const char*, BindingProperty> held[] = {
+        {"an owned string", "old"},
+        {"an owned blob", BindingBytes{1, 2, 3}},
+        {"a collection", tree["list"]},
+        {"a structure", tree},
+    };
+    for (const auto& [heldName, value] : held) {
+        for (const auto& [setterName, set] : setters) {
+            const MemoryStats before = ReadMemoryStats();
+            {
+                OwnedCoreValue core;
+                PropertyToCoreValue(core.value, value, nullptr);
+                set(core.value);
+            }
+            const MemoryStats after = ReadMemoryStats();
+            EXPECT_EQ(after.allocations - before.allocations, after.frees - before.frees)
+                << setterName << " over " << heldName;
+        }
+    }
 }
 
 TEST(CoreValueTest, ValuesOfEveryKindSurviveARoundTrip) {
@@ -150,7 +316,7 @@ TEST(CoreValueTest, AnUnknownKindFailsInTheResultRecordAfterEarlierElements) {
     CoreResultReleaseError(result);
 }
 
-TEST(CoreValueTest, NullPointersReadAsEmptyInsteadOfCrashing) {
+TEST(CoreValueTest, NullTextsAndEmptyNullArraysReadAsEmpty) {
     struct Case {
         const char* description;
         CoreValue value;
@@ -158,10 +324,11 @@ TEST(CoreValueTest, NullPointersReadAsEmptyInsteadOfCrashing) {
     };
     const Case cases[] = {
         {"borrowed text", {kCoreValueStringBorrowed, 0, 0}, BindingPropertyKind::String},
-        {"owned text", {kCoreValueStringOwned, 0, 5}, BindingPropertyKind::String},
-        {"blob", {kCoreValueBlobBorrowed, 0, 9}, BindingPropertyKind::Blob},
+        {"owned text, whose length is not read", {kCoreValueStringOwned, 0, 5},
+         BindingPropertyKind::String},
+        {"borrowed blob", {kCoreValueBlobBorrowed, 0, 0}, BindingPropertyKind::Blob},
+        {"owned blob", {kCoreValueBlobOwned, 0, 0}, BindingPropertyKind::Blob},
         {"collection", {kCoreValueCollection, 0, 0}, BindingPropertyKind::Collection},
-        {"collection with a count", {kCoreValueCollection, 0, 4}, BindingPropertyKind::Collection},
         {"structure", {kCoreValueStructure, 0, 0}, BindingPropertyKind::Structure},
     };
     for (const Case& c : cases) {
@@ -169,6 +336,88 @@ TEST(CoreValueTest, NullPointersReadAsEmptyInsteadOfCrashing) {
         EXPECT_TRUE(CoreValueToProperty(nullptr, target, c.value, "<result>")) << c.description;
         EXPECT_EQ(target.Kind(), c.kind) << c.description;
         EXPECT_EQ(target.Size(), 0u) << c.description;
+    }
+}
+
+std::string TooLarge(const char* kind, const std::string& count, const std::string& limit) {
+    return std::string("Couldn't assign value to 'payload' because the input ") + kind +
+           " has a count of " + count + ", more than the limit of " + limit + ".";
+}
+
+std::string NullArray(const char* kind, const std::string& count) {
+    return std::string("Couldn't assign value to 'payload' because the input ") + kind +
+           " has a count of " + count + " but a null pointer.";
+}
+
+// Converts `value` named "payload"; "ok" or the message of the result record.
+std::string Outcome(const CoreValue& value) {
+    BindingProperty target;
+    alignas(KzoWord) CoreResponse result{};
+    if (CoreValueToProperty(&result, target, value, "payload")) return "ok";
+    std::string message = result.errorText != nullptr ? result.errorText : "(no message)";
+    CoreResultReleaseError(result);
+    return message;
+}
+
+TEST(CoreValueTest, CountsBeyondTheLimitAndNullArraysWithCountsAreRefusedBeforeAnyElementIsRead) {
+    // The arrays below hold one record of an invalid kind: a conversion that
+    // read an element would fail with the incompatible-type message instead.
+    CoreValue invalidElement{11, 0, 0};
+    CoreStructEntry invalidEntry{};
+    invalidEntry.name = "x";
+    invalidEntry.value = invalidElement;
+    const KzoWord elements = reinterpret_cast<KzoWord>(&invalidElement);
+    const KzoWord entries = reinterpret_cast<KzoWord>(&invalidEntry);
+    const KzoWord bytes = reinterpret_cast<KzoWord>("abc");
+    constexpr KzoWord kLimit = BindingProperty::kMaxCount;
+    const std::string limit = std::to_string(kLimit);
+    const std::string blobLimit = std::to_string(BindingBytes().max_size());
+    const std::string largest = std::to_string(SIZE_MAX);
+
+    struct Case {
+        const char* description;
+        CoreValue value;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"collection of 300,000,000", {kCoreValueCollection, elements, 300'000'000},
+         TooLarge("collection", "300000000", limit)},
+        {"collection one above the limit", {kCoreValueCollection, elements, kLimit + 1},
+         TooLarge("collection", std::to_string(kLimit + 1), limit)},
+        {"collection of the largest count", {kCoreValueCollection, elements, SIZE_MAX},
+         TooLarge("collection", largest, limit)},
+        {"structure of 300,000,000", {kCoreValueStructure, entries, 300'000'000},
+         TooLarge("structure", "300000000", limit)},
+        {"structure one above the limit", {kCoreValueStructure, entries, kLimit + 1},
+         TooLarge("structure", std::to_string(kLimit + 1), limit)},
+        {"blob beyond any byte array", {kCoreValueBlobBorrowed, bytes, SIZE_MAX},
+         TooLarge("blob", largest, blobLimit)},
+        {"collection with a count and no array", {kCoreValueCollection, 0, 4},
+         NullArray("collection", "4")},
+        {"collection of the limit and no array", {kCoreValueCollection, 0, kLimit},
+         NullArray("collection", limit)},
+        {"structure with a count and no array", {kCoreValueStructure, 0, 1},
+         NullArray("structure", "1")},
+        {"borrowed blob with a count and no bytes", {kCoreValueBlobBorrowed, 0, 9},
+         NullArray("blob", "9")},
+        {"owned blob with a count and no bytes", {kCoreValueBlobOwned, 0, 9},
+         NullArray("blob", "9")},
+        {"the array is read once the count is sound", {kCoreValueCollection, elements, 1},
+         "Couldn't assign value to 'payload' of type object because the input is of an "
+         "incompatible type ''."},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Outcome(c.value), c.expected) << c.description;
+
+        // The same record deep inside a tree: a structure holding a collection holding it.
+        CoreValue inner[2] = {};
+        CoreValueSetSigned(inner[0], 1);
+        inner[1] = c.value;
+        CoreStructEntry member{};
+        member.name = "list";
+        member.value = CoreValue{kCoreValueCollection, reinterpret_cast<KzoWord>(inner), 2};
+        const CoreValue outer{kCoreValueStructure, reinterpret_cast<KzoWord>(&member), 1};
+        EXPECT_EQ(Outcome(outer), c.expected) << c.description << ", nested";
     }
 }
 
@@ -197,23 +446,119 @@ TEST(CoreValueTest, ReleaseFreesOnlyOwnedNamesAndCountersReturnToTheirStart) {
     EXPECT_EQ(after.bytesAllocated - before.bytesAllocated, after.bytesFreed - before.bytesFreed);
 }
 
-TEST(CoreValueTest, NestingBeyondTheLimitIsRefusedWithoutExhaustingTheStack) {
-    constexpr int kLevels = 100'000;
-    std::vector<CoreValue> chain(kLevels);
-    for (int i = 0; i + 1 < kLevels; ++i) {
-        chain[i] = CoreValue{kCoreValueCollection, reinterpret_cast<KzoWord>(&chain[i + 1]), 1};
-    }
-    BindingProperty target;
-    alignas(KzoWord) CoreResponse result{};
-    EXPECT_FALSE(CoreValueToProperty(&result, target, chain[0], "<result>"));
-    ASSERT_NE(result.errorText, nullptr);
-    EXPECT_STREQ(result.errorText,
-                 "Couldn't assign value to '<result>' because the input is nested deeper than "
-                 "1000 levels.");
-    CoreResultReleaseError(result);
+// A chain of `containers` collections or structures (alternating from a
+// collection when `mixed`), each holding the next, around the empty value.
+struct CoreChain {
+    std::vector<CoreValue> links;
+    std::vector<CoreStructEntry> entries;
 
-    BindingProperty shallow;
-    EXPECT_TRUE(CoreValueToProperty(nullptr, shallow, chain[kLevels - 1000], "<result>"));
+    CoreChain(size_t containers, bool mixed) : links(containers + 1), entries(containers) {
+        for (size_t i = 0; i < containers; ++i) {
+            if (mixed && i % 2 == 1) {
+                entries[i].name = "k";
+                links[i] = CoreValue{kCoreValueStructure, reinterpret_cast<KzoWord>(&entries[i]), 1};
+            } else {
+                links[i] = CoreValue{kCoreValueCollection, reinterpret_cast<KzoWord>(&links[i + 1]), 1};
+            }
+        }
+        // An entry holds a copy of the next link, which is final only now.
+        for (size_t i = 0; i < containers; ++i) {
+            if (mixed && i % 2 == 1) entries[i].value = links[i + 1];
+        }
+    }
+    [[nodiscard]] const CoreValue& Root() const { return links.front(); }
+};
+
+size_t Depth(const BindingProperty& value) {
+    size_t depth = 0;
+    for (const BindingProperty* node = &value;;) {
+        if (node->Kind() == BindingPropertyKind::Collection) {
+            node = &(*node)[size_t{0}];
+        } else if (node->Kind() == BindingPropertyKind::Structure) {
+            node = &node->Members()[0].Value();
+        } else {
+            return depth;
+        }
+        ++depth;
+    }
+}
+
+TEST(CoreValueTest, NestingPastAThousandContainersIsRefusedEvenOnASmallStack) {
+    const std::string tooDeep =
+        "Couldn't assign value to 'payload' because the input is nested deeper than 1000 levels.";
+    struct Case {
+        const char* description;
+        size_t containers;
+        bool mixed;
+        std::string expected;
+        bool emptyInnermost = false;  ///< the innermost container holds nothing
+    };
+    const std::vector<Case> cases = {
+        {"1,000 collections", 1000, false, "ok"},
+        {"1,000 collections and structures", 1000, true, "ok"},
+        {"1,001 collections", 1001, false, tooDeep},
+        {"1,001 collections and structures", 1001, true, tooDeep},
+        {"1,000 collections around an empty one", 1001, false, tooDeep, /*emptyInnermost=*/true},
+        {"999 collections around an empty one", 1000, false, "ok", /*emptyInnermost=*/true},
+        {"100,000 collections", 100'000, false, tooDeep},
+        {"100,000 collections and structures", 100'000, true, tooDeep},
+    };
+    std::vector<std::string> outcomes;
+    std::vector<size_t> depths;
+    ASSERT_TRUE(testing::RunOnSmallStack(testing::kSmallStackBytes, [&] {
+        for (const Case& c : cases) {
+            CoreChain chain(c.containers, c.mixed);
+            if (c.emptyInnermost) chain.links[c.containers - 1].b = 0;
+            outcomes.push_back(Outcome(chain.Root()));
+            BindingProperty value;
+            depths.push_back(CoreValueToProperty(nullptr, value, chain.Root(), "payload")
+                                 ? Depth(value)
+                                 : 0);
+        }
+    }));
+    ASSERT_EQ(outcomes.size(), cases.size());
+    for (size_t i = 0; i < cases.size(); ++i) {
+        EXPECT_EQ(outcomes[i], cases[i].expected) << cases[i].description;
+        EXPECT_EQ(depths[i], cases[i].expected == "ok" ? cases[i].containers : 0u)
+            << cases[i].description;
+    }
+}
+
+// The deepest trees that input can shape go through every recursive walk of
+// a value and a record that the plug-in makes of them on a small stack:
+// conversion both ways, copy, release and destruction. (Comparison is for
+// tests alone and runs on the test's own stack.)
+TEST(CoreValueTest, TreesAsDeepAsTheLimitRoundTripOnASmallStack) {
+    BindingProperty expected;
+    BindingProperty* node = &expected;
+    for (size_t level = 0; level < kMaxCoreValueDepth; ++level) {
+        node = level % 2 == 0 ? &(*node)[size_t{0}] : &(*node)["k"];
+    }
+    *node = "leaf";
+    BindingProperty back;
+    bool converted = false;
+    MemoryStats before{};
+    MemoryStats after{};
+    ASSERT_TRUE(testing::RunOnSmallStack(testing::kSmallStackBytes, [&] {
+        const auto roundTrip = [&expected](BindingProperty& target) {
+            const BindingProperty copy = expected;
+            OwnedCoreValue core;
+            PropertyToCoreValue(core.value, copy, nullptr);
+            return CoreValueToProperty(nullptr, target, core.value, "<result>");
+        };
+        before = ReadMemoryStats();
+        {
+            BindingProperty convertedBack;
+            static_cast<void>(roundTrip(convertedBack));
+            const BindingProperty copied = convertedBack;
+        }
+        after = ReadMemoryStats();
+        converted = roundTrip(back);
+    }));
+    EXPECT_TRUE(converted);
+    EXPECT_EQ(after.allocations - before.allocations, after.frees - before.frees);
+    EXPECT_EQ(after.bytesAllocated - before.bytesAllocated, after.bytesFreed - before.bytesFreed);
+    EXPECT_TRUE(back == expected);
 }
 
 } // namespace

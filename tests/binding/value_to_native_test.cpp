@@ -360,10 +360,20 @@ TEST(ValueToNativeTest, BlobTargetsTakeBytesOrBase64) {
         {"lone last character", Text("aGVsbG8hZ"), "=hello!"},
         {"stops at the first fill", Text("aGk=aGk="), "=hi"},
         {"plus and slash", Text("+/+/"), "=\xFB\xFF\xBF"},
+        {"first and last of each class", Text("AZaz09+/"), "=\x01\x96\xB3\xD3\xDF\xBF"},
         {"empty text", Text(""), "="},
         {"blank", Text("aG k"), invalid},
         {"dash", Text("aG-k"), invalid},
         {"byte above 127", Text("aG\xC3\xA9"), invalid},
+        {"before A", Text("aG@k"), invalid},
+        {"after Z", Text("aG[k"), invalid},
+        {"before a", Text("aG`k"), invalid},
+        {"after z", Text("aG{k"), invalid},
+        {"before 0", Text("aG.k"), invalid},  // '/' lies between '.' and '0'
+        {"after 9", Text("aG:k"), invalid},
+        {"before plus", Text("aG*k"), invalid},
+        {"after plus", Text("aG,k"), invalid},
+        {"fill character's neighbours", Text("aG<>"), invalid},
         {"signed", Signed(1), notBlob},
         {"collection", List({}), notBlob},
         {"empty", BindingProperty(), kRequired},
@@ -397,6 +407,7 @@ TEST(ValueToNativeTest, EnumeratorsByNameNumberOrNumberText) {
         return "Couldn't assign value to 'n' of enum type because the input is of an invalid "
                "type " + kind + ".";
     };
+    const auto outOfRange = [](const std::string& number) { return OutOfRange(number, kLaneName); };
     struct Case {
         const char* description;
         BindingProperty input;
@@ -411,7 +422,21 @@ TEST(ValueToNativeTest, EnumeratorsByNameNumberOrNumberText) {
         {"hexadecimal number text", Text("0x2"), "=2"},
         {"negative number text", Text("-1"), "=-1"},
         {"enum of another type", EnumOf<Width1>(1), "=1"},
-        {"number taken as 32 bits", Unsigned(0x100000001u), "=1"},
+        {"lowest 32-bit number", Signed(-2147483648LL), notValid("-2147483648", kLaneName)},
+        {"highest 32-bit number", Signed(2147483647), notValid("2147483647", kLaneName)},
+        {"highest 32-bit number, unsigned", Unsigned(2147483647u),
+         notValid("2147483647", kLaneName)},
+        {"signed below 32 bits", Signed(-2147483649LL), outOfRange("-2147483649")},
+        {"signed above 32 bits", Signed(2147483648LL), outOfRange("2147483648")},
+        {"signed 2 to the 32nd plus 1 is not 1", Signed(4294967297LL), outOfRange("4294967297")},
+        {"signed 2 to the 32nd minus 1 is not -1", Signed(4294967295LL),
+         outOfRange("4294967295")},
+        {"unsigned above 32 bits", Unsigned(2147483648u), outOfRange("2147483648")},
+        {"unsigned 2 to the 32nd plus 1 is not 1", Unsigned(0x100000001u),
+         outOfRange("4294967297")},
+        {"unsigned 2 to the 32nd minus 1 is not -1", Unsigned(0xFFFFFFFFu),
+         outOfRange("4294967295")},
+        {"unsigned maximum", Unsigned(UINT64_MAX), outOfRange("18446744073709551615")},
         {"name in other case", Text("jungle"), notValid("jungle", kLaneName)},
         {"unknown name", Text("MID"), notValid("MID", kLaneName)},
         {"unknown number", Signed(7), notValid("7", kLaneName)},

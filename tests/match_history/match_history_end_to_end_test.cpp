@@ -266,6 +266,30 @@ TEST_F(MatchHistoryEndToEnd, UpstreamFailuresBecomeTheEndpointsErrors) {
     }
 }
 
+// Each null participant would become a whole default participant of more
+// than a hundred members: about a megabyte of input would make an answer of
+// hundreds of megabytes. The conversion refuses it before making any.
+TEST_F(MatchHistoryEndToEnd, AGameOfNullParticipantsIsRefusedWithoutGrowingTheMemory) {
+    std::string game = R"({"gameId":1,"participants":[null)";
+    for (int i = 1; i < 200'000; ++i) game += ",null";
+    game += "]}";
+    Serve("/kzo-acs/v1/games/1", PeerAnswer::WithStream(game));
+
+    const auto before = library->MemoryStats();
+    const KzoHost::EndpointReply reply = Get("/kzo-match-history/v1/games/1");
+    const auto after = library->MemoryStats();
+    EXPECT_EQ(reply.status, 500u);
+    EXPECT_NE(reply.error.value_or("").find(
+                  "Couldn't assign value to 'participants' because the conversion would write "
+                  "more than 2000030 nodes from the 200003 nodes of its input."),
+              std::string::npos)
+        << reply.error.value_or("<none>");
+    // The text and its tree of 200,000 elements take a few megabytes; the
+    // default participants alone would take hundreds.
+    EXPECT_LT(after[2] - before[2], uint64_t{64} << 20) << "bytes allocated while answering";
+    EXPECT_EQ(after[2] - before[2], after[4] - before[4]) << "and all of them given back";
+}
+
 TEST_F(MatchHistoryEndToEnd, TheConfigurationSwitchesTheGameDataEndpoints) {
     const char* gameData[] = {"/kzo-match-history/v1/matchlist",
                               "/kzo-match-history/v1/friend-matchlists/7",

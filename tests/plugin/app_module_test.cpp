@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -10,6 +12,7 @@
 #include "diagnostics/log_level.h"
 #include "diagnostics/logger.h"
 #include "host/host_core.h"
+#include "plugin/plugin_entry.h"
 #include "tests/diagnostics/log_test_support.h"
 #include "tests/plugin/loaded_module.h"
 
@@ -100,10 +103,73 @@ TEST(AppModuleTest, StartAnswersWhatOnStartAnswersAndSurvivesItsExceptions) {
         KzoHost::HostCore core;
         testing::LoadedModule loaded;
         testing::Load(loaded);
-        core.SetLogSink([](KzoWord, const char*) {});
+        std::vector<std::string> errors;
+        core.SetLogSink([&errors](KzoWord level, const char* text) {
+            if (level == kLogError) errors.emplace_back(text);
+        });
         EXPECT_EQ(loaded.Start(core.Context()), c.started) << static_cast<int>(c.behaviour);
+        if (c.behaviour == testing::StartBehaviour::Throw) {
+            EXPECT_EQ(errors, std::vector<std::string>{"Start failed with an exception: boom"});
+        } else {
+            EXPECT_TRUE(errors.empty()) << static_cast<int>(c.behaviour);
+        }
     }
     testing::TestModule::behaviour = testing::StartBehaviour::Succeed;
+}
+
+// A module that cannot be made or set up fails the load: the record is left
+// as the core filled it, and the exception is logged.
+TEST(AppModuleTest, ALoadThatThrowsLeavesTheRecordUntouchedAndLogsWhatItCaught) {
+    struct ThrowsWhileRegistering final : AppModule {
+        void RegisterEndpoints() override { throw std::runtime_error("no endpoints"); }
+    };
+    struct Case {
+        const char* description;
+        ModuleFactory factory;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"the module's constructor",
+         []() -> std::unique_ptr<AppModule> { throw std::runtime_error("no module"); },
+         "kzo-match-history: load failed: no module"},
+        {"exhausted memory", []() -> std::unique_ptr<AppModule> { throw std::bad_alloc(); },
+         "kzo-match-history: load failed: std::bad_alloc"},
+        {"not a standard exception", []() -> std::unique_ptr<AppModule> { throw 7; },
+         "kzo-match-history: load failed: an exception that is not a std::exception"},
+        {"registering the endpoints",
+         []() -> std::unique_ptr<AppModule> { return std::make_unique<ThrowsWhileRegistering>(); },
+         "kzo-match-history: load failed: no endpoints"},
+    };
+    for (const Case& c : cases) {
+        testing::ScopedFreshLogger logger;
+        testing::CaptureLogTarget capture;
+        capture.Configure(kLogOkay, 0, 0, "#M");
+        alignas(KzoWord) PluginLoadRecord record{};
+        record.major = 18;
+        record.minor = 2;
+        EXPECT_NO_THROW(LoadPlugin(&record, "kzo-match-history", c.factory)) << c.description;
+        EXPECT_EQ(record.minor, 2u) << c.description << ": the version is not answered";
+        EXPECT_EQ(record.callbacks, nullptr) << c.description;
+        EXPECT_EQ(record.module, nullptr) << c.description;
+        const auto entries = capture.Entries();
+        ASSERT_EQ(entries.size(), 1u) << c.description;
+        EXPECT_EQ(entries[0].level, kLogError) << c.description;
+        EXPECT_EQ(entries[0].message, c.logged) << c.description;
+    }
+    LoadPlugin(nullptr, "kzo-match-history", &testing::MakeTestModule);  // no record: nothing
+}
+
+TEST(AppModuleTest, CallbacksGivenNullArgumentsDoNothing) {
+    testing::ConsoleTargetsRestorer restore;
+    testing::LoadedModule loaded;
+    testing::Load(loaded);
+    const PluginCallbacks& callbacks = *loaded.record.callbacks;
+    EXPECT_FALSE(callbacks.start(loaded.record.module, nullptr)) << "no context";
+    const CoreContext withoutFunctions{nullptr, 1};
+    EXPECT_FALSE(callbacks.start(loaded.record.module, &withoutFunctions)) << "no function table";
+    EXPECT_FALSE(callbacks.start(nullptr, &withoutFunctions)) << "no module";
+    callbacks.getMemoryStats(loaded.record.module, nullptr);
+    callbacks.stop(nullptr);
 }
 
 TEST(AppModuleTest, YieldWrapsOneYieldInItsOwnWait) {

@@ -2,11 +2,15 @@
 // service-proxy tables, through a module started on the reference host.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "binding/binding_type_builder.h"
 #include "codecs/json_reader.h"
+#include "tests/plugin/hostile_records.h"
 #include "tests/plugin/loaded_module.h"
 
 namespace Nimbel {
@@ -118,6 +122,72 @@ TEST_F(EventsFixture, PayloadsThatDoNotConvertReachNoHandler) {
     for (const char* payload : payloads) {
         started.core.PublishEvent(kSessionEvent, Json(payload));
         EXPECT_TRUE(seen.calls.empty()) << payload;
+    }
+}
+
+// The core calls the subscription callbacks with records it was handed; a
+// record no honest core sends is dropped like any payload that does not
+// convert, and the next event is delivered as usual.
+TEST_F(EventsFixture, HostileRecordsAreDroppedAndLaterEventsStillArrive) {
+    Seen seen;
+    Module().ObserveResource(kSessionPath, seen.Recorder("session"));
+    const testing::HostileRecords hostile;
+    const auto deliver = [this](const char* eventName, const CoreValue& payload) {
+        for (const auto& subscription : started.core.Subscriptions(eventName)) {
+            const EventCallbackRecord record{eventName, payload, 0, subscription.context};
+            subscription.callback(&record);
+        }
+    };
+    for (const testing::HostileRecord& c : hostile.Records()) {
+        seen.calls.clear();
+        deliver(kSessionEvent, c.value);
+        const testing::ResourcePayload resource(kSessionPath, c.value);
+        deliver(kSessionEvent, resource.Value());
+        EXPECT_TRUE(seen.calls.empty()) << c.description;
+        deliver("OnServiceProxyUuidEvent", c.value);
+        EXPECT_FALSE(Module().HasServiceProxyResponse("")) << c.description;
+    }
+    started.core.PublishResourceEvent(kSessionPath, EventType::Update, Json(R"({"state":"x"})"));
+    EXPECT_EQ(seen.calls, (std::vector<std::string>{"session /kzo-login/v1/session 1 x"}));
+}
+
+TEST_F(EventsFixture, AnEventWhoseDeliveryThrowsIsDroppedWithALogLine) {
+    struct Case {
+        const char* description;
+        std::function<void()> fault;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"a standard exception", [] { throw std::runtime_error("handler failure"); },
+         "handler failure"},
+        {"exhausted memory", [] { throw std::bad_alloc(); }, "std::bad_alloc"},
+        {"anything else", [] { throw 42; }, "an exception that is not a std::exception"},
+    };
+    // No peer serves this path, so observing it calls the handler only for events.
+    constexpr const char* kPath = "/kzo-acs/v1/delta";
+    for (const Case& c : cases) {
+        Module().ObserveResource(kPath, [&c](const Resource&) { c.fault(); });
+        logLines.clear();
+        EXPECT_NO_THROW(started.core.PublishResourceEvent(kPath, EventType::Update,
+                                                          Json(R"({"state":"x"})")))
+            << c.description;
+        EXPECT_EQ(LogLinesContaining(std::string(" ERROR| kzo-match-history: Dropped event "
+                                                 "OnJsonApiEvent_kzo-acs_v1_delta: ") +
+                                     c.logged),
+                  1u)
+            << c.description;
+
+        logLines.clear();
+        Module().SetServiceProxyAsyncHandler(
+            "svc.m", [&c](const PluginServiceProxyResponse&) { c.fault(); });
+        EXPECT_NO_THROW(started.core.PublishEvent(
+            "OnServiceProxyAsyncEvent", Json(R"({"serviceName":"svc","methodName":"m"})")))
+            << c.description;
+        EXPECT_EQ(LogLinesContaining(std::string(" ERROR| kzo-match-history: Dropped event "
+                                                 "OnServiceProxyAsyncEvent: ") +
+                                     c.logged),
+                  1u)
+            << c.description;
     }
 }
 

@@ -11,6 +11,7 @@
 #include "binding/binding_type_builder.h"
 #include "codecs/json_reader.h"
 #include "plugin/telemetry_sender.h"
+#include "tests/plugin/hostile_records.h"
 #include "tests/plugin/loaded_module.h"
 
 namespace Nimbel {
@@ -145,6 +146,56 @@ TEST_F(ClientFixture, FailuresCarryTheirCodeMessageAndNamedFields) {
         }
         EXPECT_EQ(failure.Fields().size(), c.code != 0 ? 4u : 3u) << "errorCode_int with a code";
     }
+}
+
+// A core whose answers carry one record that no honest peer sends; the record
+// belongs to the test, so releasing the answer only forgets it.
+struct HostileAnswerCore {
+    static inline CoreValue answer{};
+
+    static KzoWord Send(const CoreFunctions*, CoreResponse* response, const CoreRequest*) {
+        response->value = answer;
+        response->text = "";
+        response->release = [](CoreResponse* released) { *released = CoreResponse{}; };
+        return 0;
+    }
+    static constexpr CoreFunctions kFunctions = {
+        &Send,
+        [](const CoreFunctions*, KzoWord, KzoWord) -> KzoWord { return 0; },
+        [](const CoreFunctions*, KzoWord) -> KzoWord { return 0; },
+        [](const CoreFunctions*, const char*, KzoWord, CoreEventCallback, void*, KzoWord)
+            -> KzoWord { return 0; },
+        [](const CoreFunctions*, const char*, KzoWord) -> KzoWord { return 0; },
+        [](const CoreFunctions*, KzoWord, KzoWord, KzoWord, uint64_t, KzoWord) -> KzoWord {
+            return 0;
+        },
+        [](const CoreFunctions*) -> KzoWord { return 0; },
+        [](const CoreFunctions*, const char*, KzoWord) -> KzoWord { return 0; },
+        [](const CoreFunctions*) -> KzoWord { return 0; },
+        [](const CoreFunctions*, KzoWord, const char*) -> KzoWord { return 0; },
+    };
+};
+
+TEST(OutboundRequestTest, AnswersWithHostileRecordsFailWithTheConversionsMessage) {
+    testing::ConsoleTargetsRestorer restore;
+    testing::LoadedModule loaded;
+    testing::Load(loaded);
+    const CoreContext context{&HostileAnswerCore::kFunctions, 1};
+    ASSERT_TRUE(loaded.Start(&context));
+    const testing::HostileRecords hostile;
+    for (const testing::HostileRecord& c : hostile.Records()) {
+        HostileAnswerCore::answer = c.value;
+        const MaybeType<Failure, BindingProperty> answer =
+            OutboundRequest<BindingProperty>(loaded.Module(), RequestMethod::Get, "/x");
+        ASSERT_TRUE(answer.HasFailure()) << c.description;
+        const std::string message(answer.GetFailure().Message());
+        EXPECT_EQ(message.rfind("Error converting response for GET /x: Couldn't assign value to "
+                                "'<result>' because the input ",
+                                0),
+                  0u)
+            << c.description << ": " << message;
+    }
+    HostileAnswerCore::answer = CoreValue{};
 }
 
 TEST_F(ClientFixture, StreamsAreReadInChunksOf4096AndYieldOnlyAfterShortReads) {

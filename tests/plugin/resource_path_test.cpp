@@ -17,6 +17,12 @@ TEST(ResourcePathTest, EventNamesKeepThreePiecesOrFiveForTheConfiguration) {
          "OnJsonApiEvent_kzo-platform-config_v1_namespaces_NewMatchHistory"},
         {"/kzo-platform-config/v1/namespaces/NewMatchHistory/Enabled/x",
          "OnJsonApiEvent_kzo-platform-config_v1_namespaces_NewMatchHistory_Enabled"},
+        {"/kzo-platform-config-x/v1/namespaces/NewMatchHistory",
+         "OnJsonApiEvent_kzo-platform-config-x_v1_namespaces"},  // the first piece, exactly
+        {"/KZO-platform-config/v1/namespaces/NewMatchHistory",
+         "OnJsonApiEvent_KZO-platform-config_v1_namespaces"},
+        {"/x/kzo-platform-config/v1/namespaces/NewMatchHistory",
+         "OnJsonApiEvent_x_kzo-platform-config_v1"},
         {"kzo-login//v1///session/", "OnJsonApiEvent_kzo-login_v1_session"}, // empty pieces dropped
         {"/a", "OnJsonApiEvent_a"},
         {"", "OnJsonApiEvent"},
@@ -33,6 +39,8 @@ TEST(ResourcePathTest, WildcardsTakeOneSegmentWithoutBacktracking) {
     const Case cases[] = {
         {"/a/*", "/a/x", true},
         {"/a/*", "/a/xyz", true},
+        {"/a/*", "/a/x.y-z_1 %C3\xC3\xA9", true},  // a star takes every byte but "/"
+        {"/a/*", "/b/x", false},
         {"/a/*", "/a/", false},
         {"/a/*", "/a/x/y", false},
         {"/a/*/b", "/a/x/b", true},

@@ -114,6 +114,13 @@ void FailRequiredField(BindingStatus& status, std::string_view name, std::string
                                   name, recordName, fieldName));
 }
 
+void FailWriteBudget(BindingStatus& status, std::string_view name, uint64_t limit,
+                     uint64_t read) {
+    status.SetError(FormatMessage("Couldn't assign value to '%1' because the conversion would "
+                                  "write more than %2 nodes from the %3 nodes of its input.",
+                                  name, limit, read));
+}
+
 void FailUnregisteredSource(BindingStatus& status) {
     status.SetError("Couldn't convert native value because it's an unregistered structure.");
 }

@@ -23,7 +23,7 @@ void ElementArray::Reserve(size_t count) {
 }
 
 BindingProperty& ElementArray::EnsureIndex(size_t index) {
-    RequireCountWithinLimit(index + 1);
+    RequireIndexWithinLimit(index);
     if (index >= capacity_) {
         const size_t doubled = std::max<size_t>(size_t{capacity_} * 2, 2);
         Reserve(std::clamp(doubled, index + 1, kMaxNodeCount));
