@@ -363,6 +363,8 @@ TEST_F(DispatchTest, ArgumentsThatDoNotBindAreAnsweredWithStatus400) {
     const KzoHost::EndpointReply reply = Send(typed);
     EXPECT_EQ(Shown(reply), "error: Unknown argument 'nope' for 'PostTV1TypedByGameId'.");
     EXPECT_EQ(reply.status, 400u) << "a typed argument that names no argument";
+}
+
 TEST_F(DispatchTest, AHandlerThatThrowsIsLoggedWithWhatItThrew) {
     testing::ScopedFreshLogger logger;
     testing::CaptureLogTarget capture;
