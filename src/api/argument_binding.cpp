@@ -194,30 +194,36 @@ ArgumentIndex IndexArguments(const BindingFunctionDescription& function) {
     return index;
 }
 
-NamedTexts HeaderMap(const CoreRequest& request) {
+namespace {
+
+/// The request's header pairs keyed by `keyOf(name)`; pairs without a name are
+/// skipped, a null value reads as "", and a later pair replaces an earlier one
+/// of the same key.
+template <class KeyOf>
+NamedTexts CollectHeaders(const CoreRequest& request, KeyOf keyOf) {
     NamedTexts headers;
     const CoreHeaderPair* pairs = request.headers;
     const KzoWord count = request.headerCount;
     for (KzoWord i = 0; pairs != nullptr && i < count; ++i) {
         const CoreHeaderPair pair = pairs[i];
         if (pair.name == nullptr) continue;
-        headers.insert_or_assign(pair.name, pair.value != nullptr ? pair.value : "");
+        headers.insert_or_assign(keyOf(pair.name), pair.value != nullptr ? pair.value : "");
     }
     return headers;
 }
 
+} // namespace
+
+NamedTexts HeaderMap(const CoreRequest& request) {
+    return CollectHeaders(request, [](const char* name) { return std::string(name); });
+}
+
 NamedTexts HeaderMapByLowerCaseName(const CoreRequest& request) {
-    NamedTexts headers;
-    const CoreHeaderPair* pairs = request.headers;
-    const KzoWord count = request.headerCount;
-    for (KzoWord i = 0; pairs != nullptr && i < count; ++i) {
-        const CoreHeaderPair pair = pairs[i];
-        if (pair.name == nullptr) continue;
-        std::string name(pair.name);
-        LowerAscii(name);
-        headers.insert_or_assign(std::move(name), pair.value != nullptr ? pair.value : "");
-    }
-    return headers;
+    return CollectHeaders(request, [](const char* name) {
+        std::string lower(name);
+        LowerAscii(lower);
+        return lower;
+    });
 }
 
 NamedTexts HeaderArguments(const BindingFunctionDescription& function, const Endpoint& endpoint,

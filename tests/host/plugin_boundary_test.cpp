@@ -15,6 +15,7 @@
 #include "host/host_core.h"
 #include "host/plugin_library.h"
 #include "host/sample_peers.h"
+#include "tests/host/sample_plugin_test.h"
 #include "tests/plugin/hostile_records.h"
 
 namespace {
@@ -25,27 +26,9 @@ using Nimbel::testing::HostileRecords;
 constexpr const char* kSessionEvent = "OnJsonApiEvent_kzo-login_v1_session";
 constexpr const char* kRecentlyPlayed = "/kzo-match-history/v1/recently-played-summoners";
 
-class PluginBoundary : public ::testing::Test {
+class PluginBoundary : public Nimbel::testing::SamplePluginTest {
 protected:
-    void SetUp() override {
-        core.SetLogSink([this](KzoWord, const char* text) { logLines.emplace_back(text); });
-        std::string error;
-        peers = KzoHost::SamplePeers::Open(core, KZO_DEFAULT_DATA_DIR, error);
-        ASSERT_NE(peers, nullptr) << error;
-        library = KzoHost::PluginLibrary::Open(KZO_PLUGIN_PATH, error);
-        ASSERT_NE(library, nullptr) << error;
-        ASSERT_TRUE(library->Load(KzoHost::CoreVersion{}, error)) << error;
-        ASSERT_TRUE(library->Start(*core.Context()));
-    }
-    void TearDown() override {
-        if (library != nullptr) library->Stop();
-    }
-
-    [[nodiscard]] KzoHost::EndpointReply Get(const std::string& path) const {
-        KzoHost::EndpointCall call;
-        call.path = path;
-        return KzoHost::SendToEndpoint(library->Record().apiDescription, call);
-    }
+    [[nodiscard]] KzoHost::EndpointReply Get(const std::string& path) const { return Send(path); }
 
     /// Calls every subscriber of `eventName` with `payload`, as the core does.
     void Deliver(const char* eventName, const CoreValue& payload) const {
@@ -55,10 +38,6 @@ protected:
         }
     }
 
-    KzoHost::HostCore core;
-    std::vector<std::string> logLines;
-    std::unique_ptr<KzoHost::SamplePeers> peers;
-    std::unique_ptr<KzoHost::PluginLibrary> library;
 };
 
 TEST_F(PluginBoundary, EventsWithHostileRecordsAreDroppedAndLaterEventsStillCount) {

@@ -16,6 +16,7 @@
 #include "host/host_core.h"
 #include "host/plugin_library.h"
 #include "host/sample_peers.h"
+#include "tests/host/sample_plugin_test.h"
 
 namespace {
 
@@ -55,27 +56,10 @@ constexpr const char* kSampleGame = "3037071829";
     return game;
 }
 
-class MatchHistoryEndToEnd : public ::testing::Test {
+class MatchHistoryEndToEnd : public Nimbel::testing::SamplePluginTest {
 protected:
-    void SetUp() override {
-        core.SetLogSink([this](KzoWord, const char* text) { logLines.emplace_back(text); });
-        std::string error;
-        peers = KzoHost::SamplePeers::Open(core, KZO_DEFAULT_DATA_DIR, error);
-        ASSERT_NE(peers, nullptr) << error;
-        library = KzoHost::PluginLibrary::Open(KZO_PLUGIN_PATH, error);
-        ASSERT_NE(library, nullptr) << error;
-        ASSERT_TRUE(library->Load(KzoHost::CoreVersion{}, error)) << error;
-        ASSERT_TRUE(library->Start(*core.Context()));
-    }
-    void TearDown() override {
-        if (library != nullptr) library->Stop();
-    }
-
     [[nodiscard]] KzoHost::EndpointReply Get(const std::string& path) {
-        KzoHost::EndpointCall call;
-        call.path = path;
-        KzoHost::EndpointReply reply =
-            KzoHost::SendToEndpoint(library->Record().apiDescription, call);
+        KzoHost::EndpointReply reply = Send(path);
         EXPECT_TRUE(reply.delivered) << path;
         return reply;
     }
@@ -101,10 +85,6 @@ protected:
         return 0;
     }
 
-    KzoHost::HostCore core;
-    std::vector<std::string> logLines;
-    std::unique_ptr<KzoHost::SamplePeers> peers;
-    std::unique_ptr<KzoHost::PluginLibrary> library;
 };
 
 TEST_F(MatchHistoryEndToEnd, AGameComesBackWholeWithItsCreationDate) {
