@@ -505,7 +505,9 @@ TEST(ResponseRecordTest, AStreamIsReadThroughTheRecordAndClosedOnce) {
         alignas(KzoWord) CoreResponse response{};
         internal::ResetResponse(response);
         internal::FillResponse(response, result, nullptr);
-        ASSERT_NE(response.streamRead, nullptr) << c.description;
+        // The record is packed: its function words are copied out, never bound by reference.
+        const CoreStreamReadFn streamRead = response.streamRead;
+        ASSERT_NE(streamRead, nullptr) << c.description;
         EXPECT_EQ(+response.expectedSize, body.size()) << c.description;
         std::string read;
         size_t reads = 0;
@@ -514,7 +516,7 @@ TEST(ResponseRecordTest, AStreamIsReadThroughTheRecordAndClosedOnce) {
         while (more != 0 && ok && reads < 100) {
             std::vector<uint8_t> buffer(c.bufferSize);
             uint32_t size = c.bufferSize;
-            ok = response.streamRead(response.stream, buffer.data(), &size, &more);
+            ok = streamRead(response.stream, buffer.data(), &size, &more);
             ++reads;
             if (ok) read.append(reinterpret_cast<const char*>(buffer.data()), size);
         }
