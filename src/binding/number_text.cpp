@@ -6,18 +6,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "diagnostics/c_locale.h"
 #include "diagnostics/text_format.h"
 
 namespace Nimbel {
 namespace {
-
-// The "C" locale as an object of its own, so that no setlocale or uselocale
-// of the host changes how numbers read. glibc hands out its static "C" locale
-// for this request, so creating it allocates nothing and cannot fail.
-locale_t CLocale() noexcept {
-    static const locale_t locale = newlocale(LC_ALL_MASK, "C", locale_t{});
-    return locale;
-}
 
 void FailFormat(BindingStatus& status, std::string_view text, const NumberTarget& target) {
     status.SetError(FormatMessage("Value %1 for '%2' of type %3 is in an incorrect format", text,

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "diagnostics/assertion_report_scope.h"
+#include "diagnostics/c_locale.h"
 #include "diagnostics/log_group_table.h"
 #include "diagnostics/log_level.h"
 #include "diagnostics/logger.h"
@@ -65,6 +66,7 @@ void ReportFormatted(const char* expression, const char* file, int32_t line, con
     if (descriptionFormat != nullptr) {
         va_list arguments;
         va_start(arguments, descriptionFormat);
+        const CLocaleScope cLocale;
         if (std::vsnprintf(description, sizeof description, descriptionFormat, arguments) < 0) {
             description[0] = '\0';
         }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "diagnostics/c_locale.h"
 #include "diagnostics/log_group_table.h"
 #include "diagnostics/log_level.h"
 #include "diagnostics/logger.h"
@@ -24,6 +25,7 @@ void LogCaughtException(const char* format, ...) noexcept {
     char context[512];
     va_list arguments;
     va_start(arguments, format);
+    const CLocaleScope cLocale;
     if (std::vsnprintf(context, sizeof context, format, arguments) < 0) context[0] = '\0';
     va_end(arguments);
     try {

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <tuple>
 
+#include "diagnostics/c_locale.h"
 #include "diagnostics/internal/executable_name.h"
 #include "diagnostics/internal/local_clock.h"
 #include "diagnostics/internal/logger_lock.h"
@@ -208,7 +209,10 @@ void LogV(int32_t level, uint64_t groups, const char* format, va_list arguments)
         if (!Logger::InstanceLocked().AcceptsLocked(level, groups)) return;
     }
     char message[kLogMessageCapacity];
-    if (std::vsnprintf(message, sizeof message, format, arguments) < 0) message[0] = '\0';
+    {
+        const CLocaleScope cLocale;  // numbers in log lines read alike under every locale
+        if (std::vsnprintf(message, sizeof message, format, arguments) < 0) message[0] = '\0';
+    }
     const LogEntry entry{internal::ReadLocalClock(), level, groups, message};
 
     const std::lock_guard lock(g_process.mutex);

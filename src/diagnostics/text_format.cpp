@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "diagnostics/c_locale.h"
 #include "diagnostics/internal/parsed_format_directive.h"
 
 namespace Nimbel {
@@ -96,8 +97,10 @@ private:
 
 // The one call of snprintf. Its format is built at run time, and CFormat
 // makes it match the arguments passed, which a format warning cannot see.
+// Numbers are written as in the "C" locale whatever the host process set.
 template <class... Values>
 int Print(char* out, size_t room, const CFormat& format, Values... values) {
+    const CLocaleScope cLocale;
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
     return std::snprintf(out, room, format.c_str(), values...);

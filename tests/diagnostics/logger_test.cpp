@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/codecs/comma_decimal_locale.h"
 #include "tests/diagnostics/log_test_support.h"
 
 namespace Nimbel {
@@ -68,6 +69,14 @@ TEST(LoggerTest, BuiltInTargetsFilterByLevelAndGroups) {
         EXPECT_EQ(wrote(capture.stdOut), c.toStdOut) << c.description;
         EXPECT_EQ(wrote(capture.debugger), c.toDebugger) << c.description;
     }
+}
+
+TEST(LoggerTest, NumbersInLinesPrintAsInTheCLocaleUnderACommaDecimalLocale) {
+    const testing::CommaDecimalLocale locale;
+    if (!locale.Active()) GTEST_SKIP() << testing::kNoCommaDecimalLocale;
+    const BuiltInCapture capture;
+    Log(kLogError, 0, "took %.3f s", 0.25);
+    EXPECT_EQ(capture.stdOut.Text(), "took 0.250 s\n");
 }
 
 TEST(LoggerTest, BuiltInLineFormats) {

@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "tests/codecs/comma_decimal_locale.h"
 
 namespace Nimbel {
 namespace {
@@ -427,6 +430,28 @@ TEST(TextFormatTest, FormatMessage) {
     const std::string cut = FormatMessage("%1", longText);
     EXPECT_EQ(cut.size(), 4095u);
     EXPECT_EQ(cut, longText.substr(0, 4095));
+}
+
+TEST(TextFormatTest, NumbersPrintAsInTheCLocaleUnderACommaDecimalLocale) {
+    struct Case {
+        const char* description;
+        std::string (*format)();
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"a double placeholder", [] { return FormatMessage("%1", 1.5); }, "1.5"},
+        {"a fixed directive", [] { return FormatMessage("%.2f|%2", 2.25, 3); }, "2.25|3"},
+        {"an exponent directive", [] { return FormatMessage("%e", 1.5e10); }, "1.500000e+10"},
+        {"an integer directive", [] { return FormatMessage("%d", 1234567); }, "1234567"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.format(), c.expected) << c.description << " (C locale)";
+
+    const testing::CommaDecimalLocale locale;
+    if (!locale.Active()) GTEST_SKIP() << testing::kNoCommaDecimalLocale;
+    char printed[16];
+    std::snprintf(printed, sizeof printed, "%.1f", 1.5);
+    ASSERT_STREQ(printed, "1,5") << "the locale must change what printf writes";
+    for (const Case& c : cases) EXPECT_EQ(c.format(), c.expected) << c.description;
 }
 
 } // namespace

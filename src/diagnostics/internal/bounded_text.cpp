@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "diagnostics/c_locale.h"
+
 namespace Nimbel::internal {
 
 BoundedText::BoundedText(char* buffer, size_t capacity) noexcept
@@ -34,7 +36,9 @@ void BoundedText::AppendFormatted(const char* format, ...) noexcept {
     if (Room() == 0) return;
     va_list arguments;
     va_start(arguments, format);
-    // vsnprintf cuts to the room it is given and reports the full length.
+    // vsnprintf cuts to the room it is given and reports the full length;
+    // numbers are written as in the "C" locale whatever the host set.
+    const CLocaleScope cLocale;
     const int wanted = std::vsnprintf(buffer_ + size_, Room() + 1, format, arguments);
     va_end(arguments);
     if (wanted <= 0) {
