@@ -75,16 +75,14 @@ enum class IndexReading : uint8_t { Read, BadFormat, OutOfRange };
                               consumed);
 }
 
-// The text readers take NUL-terminated texts: they get a terminated copy of
-// a text that holds no NUL (callers refuse those first).
+// The readers take the text where it lies, bounded by its length; callers
+// refuse texts that hold a NUL first.
 [[nodiscard]] BindingStatus ReadJson(std::string_view text) {
-    const std::string terminated(text);
-    return JsonToValue(terminated.c_str());
+    return JsonToValue(text.data(), text.size());
 }
 
 [[nodiscard]] BindingStatus ReadYaml(std::string_view text) {
-    const std::string terminated(text);
-    return YamlToValue(terminated.c_str(), terminated.size());
+    return YamlToValue(text.data(), text.size());
 }
 
 [[nodiscard]] bool HoldsNul(std::string_view text) noexcept {
@@ -403,19 +401,15 @@ void BindBody(BindingStatus& result, std::vector<BindingProperty>& arguments,
             result.SetError("Extra MessgePack data found in body");
             return;
         }
-    } else if (internal::ContentTypeStartsWith(contentType, "application/json") ||
-               internal::ContentTypeStartsWith(contentType, "application/vnd.api+json")) {
+    } else if (const bool json =
+                   internal::ContentTypeStartsWith(contentType, "application/json") ||
+                   internal::ContentTypeStartsWith(contentType, "application/vnd.api+json");
+               json || internal::ContentTypeStartsWith(contentType, "application/x-yaml")) {
         if (HoldsNul(bytes)) {
             FailNulInBody(result, bytes);
             return;
         }
-        reading = ReadJson(bytes);
-    } else if (internal::ContentTypeStartsWith(contentType, "application/x-yaml")) {
-        if (HoldsNul(bytes)) {
-            FailNulInBody(result, bytes);
-            return;
-        }
-        reading = ReadYaml(bytes);
+        reading = json ? ReadJson(bytes) : ReadYaml(bytes);
     } else {
         result.SetError("Unsupported body content type");
         return;
