@@ -19,7 +19,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <exception>
 #include <iterator>
 #include <limits>
@@ -42,13 +41,6 @@ using beast::error_code;
 
 constexpr const char* kOpenApiPath = "/openapi.json";
 
-[[nodiscard]] bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 /// Whether a Host header names this machine: localhost, 127.0.0.1 or [::1],
 /// with or without a port.
 [[nodiscard]] bool NamesThisMachine(std::string_view host) {
@@ -68,7 +60,7 @@ constexpr const char* kOpenApiPath = "/openapi.json";
         if (!std::all_of(port.begin() + 1, port.end(), [](char c) { return c >= '0' && c <= '9'; }))
             return false;
     }
-    return EqualsIgnoringCase(name, "localhost") || name == "127.0.0.1" || name == "[::1]";
+    return beast::iequals(name, "localhost") || name == "127.0.0.1" || name == "[::1]";
 }
 
 /// A request's outcome decided by the server itself, before any session call.
@@ -211,7 +203,7 @@ private:
             return Refuse({400, "The request target must be a path starting with '/'"});
         if (m_parser->is_done()) return Dispatch();
         const auto expect = header.find(http::field::expect);
-        if (expect != header.end() && EqualsIgnoringCase(expect->value(), "100-continue")) {
+        if (expect != header.end() && beast::iequals(expect->value(), "100-continue")) {
             auto interim = std::make_shared<http::response<http::empty_body>>(
                 http::status::continue_, header.version());
             http::async_write(m_stream, *interim,
