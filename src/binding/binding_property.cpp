@@ -64,8 +64,14 @@ BindingProperty::BindingProperty(BindingProperty&& source) {
 }
 
 BindingProperty::~BindingProperty() {
+    if (ownsArena_ && arena_ != nullptr) {
+        // Nothing outside this tree refers to the arena's strings any more.
+        arena_->BeginTeardown();
+        Clear();
+        PropertyArena::Destroy(arena_);
+        return;
+    }
     Clear();
-    if (ownsArena_) PropertyArena::Destroy(arena_);
 }
 
 BindingProperty::BindingProperty(bool value) noexcept : kind_(BindingPropertyKind::Bool) {

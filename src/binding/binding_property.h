@@ -42,6 +42,7 @@ class PropertyArena;
 namespace internal {
 class ElementArray;
 class MemberMap;
+class TreeBuilder;
 }  // namespace internal
 
 /// The kind of a value; one byte. The numbers are part of the value's layout.
@@ -240,6 +241,7 @@ private:
     friend class BindingMember;
     friend class internal::ElementArray;
     friend class internal::MemberMap;
+    friend class internal::TreeBuilder;
 
     struct SignedTag {};
     struct UnsignedTag {};
@@ -313,6 +315,9 @@ private:
         : name_(&name), value_(BindingProperty::ChildTag{}, arena) {}
     BindingMember(BindingProperty::RelocateTag tag, const BindingMember& source) noexcept
         : name_(source.name_), value_(tag, source.value_) {}
+    BindingMember(const InternedString& name, BindingProperty::RelocateTag tag,
+                  const BindingProperty& value) noexcept
+        : name_(&name), value_(tag, value) {}
     ~BindingMember() = default;
 
     const InternedString* name_;

@@ -44,6 +44,9 @@ private:
     uint32_t hash_;
     uint32_t references_ = 0;
     uint32_t length_;
+    /// Scratch of the table's one user at a time: the generation in which a
+    /// tree builder last met this name (see InternTable::NewMarkGeneration).
+    uint32_t mark_ = 0;
 };
 
 }  // namespace Nimbel

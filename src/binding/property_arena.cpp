@@ -23,8 +23,13 @@ PropertyArena::PropertyArena() noexcept {
     }
 }
 
+PropertyArena::~PropertyArena() {
+    if (tearingDown_) strings_.FreeAll(*this);
+}
+
 void* PropertyArena::AllocateBlock(size_t bytes) {
     if (bytes <= kLargestSlot) return PoolFor(bytes).Allocate();
+    if (bytes <= internal::BlockStore::kLargestBlock) return blocks_.Allocate(bytes);
     void* block = Allocate(bytes);
     if (block == nullptr) ThrowBadAlloc();
     return block;
@@ -33,13 +38,15 @@ void* PropertyArena::AllocateBlock(size_t bytes) {
 void PropertyArena::FreeBlock(void* block, size_t bytes) noexcept {
     if (bytes <= kLargestSlot) {
         PoolFor(bytes).Free(block);
+    } else if (bytes <= internal::BlockStore::kLargestBlock) {
+        blocks_.Free(block);
     } else {
         Free(block);
     }
 }
 
 size_t PropertyArena::PagesHeld() const noexcept {
-    size_t pages = 0;
+    size_t pages = blocks_.PagesHeld();
     for (const internal::SlotPool& pool : pools_) pages += pool.PagesHeld();
     return pages;
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "binding/internal/block_store.h"
 #include "binding/internal/intern_table.h"
 #include "binding/internal/slot_pool.h"
 #include "binding/interned_string.h"
@@ -24,7 +25,8 @@ class MemberMap;
 ///
 /// Blocks of up to 72 bytes come from 18 slot pools (sizes 4 to 72 in steps of
 /// 4, each with a 144-byte chunk inside the arena and then pages of the
-/// process-wide page source); larger blocks come from the library's allocator.
+/// process-wide page source); blocks of up to 2048 bytes are carved from pages
+/// of the same source; larger blocks come from the library's allocator.
 /// The arena is created by the root value that first needs storage and
 /// destroyed with it; it is never copied or moved, because its inline chunks
 /// are linked from the pages.
@@ -37,6 +39,12 @@ public:
     [[nodiscard]] static PropertyArena* Create();
     /// Destroys an arena from Create (null does nothing).
     static void Destroy(PropertyArena* arena) noexcept;
+    /// Announces that the tree using this arena is being destroyed before the
+    /// arena is: from now on releasing a string does nothing, and the arena
+    /// frees every entry at once when it is destroyed, sparing a search of the
+    /// table per string value and member name. The tree's blocks are still
+    /// freed one by one, so that its pages go back as they empty.
+    void BeginTeardown() noexcept { tearingDown_ = true; }
 
     PropertyArena(const PropertyArena&) = delete;
     PropertyArena& operator=(const PropertyArena&) = delete;
@@ -50,7 +58,16 @@ public:
     [[nodiscard]] const InternedString& Intern(const InternedString& entry) {
         return strings_.Intern(*this, entry);
     }
-    void Release(const InternedString& entry) noexcept { strings_.Release(*this, entry); }
+    /// Drops one reference; while the arena is being torn down, nothing.
+    void Release(const InternedString& entry) noexcept {
+        if (!tearingDown_) strings_.Release(*this, entry);
+    }
+    /// One more reference to an entry of this arena (or the shared empty one).
+    static void AddReference(const InternedString& entry) noexcept {
+        internal::InternTable::AddReference(entry);
+    }
+    /// See internal::InternTable::NewMarkGeneration.
+    [[nodiscard]] uint32_t NewMarkGeneration() noexcept { return strings_.NewMarkGeneration(); }
 
     /// A block of `bytes` (at least 1), aligned to 8 when `bytes` is a multiple
     /// of 8, else to 4. Throws std::bad_alloc.
@@ -67,7 +84,8 @@ public:
 
     /// Entries now in the intern table (the shared empty entry never is).
     [[nodiscard]] size_t InternedCount() const noexcept { return strings_.Count(); }
-    /// Pages now taken from the page source by all size classes.
+    /// Pages now taken from the page source by all size classes and the
+    /// page-carved blocks.
     [[nodiscard]] size_t PagesHeld() const noexcept;
     /// Name comparisons, index probes and member moves made so far by the
     /// structures of this arena: the work of building and ordering them,
@@ -78,14 +96,16 @@ private:
     friend class internal::MemberMap;
 
     PropertyArena() noexcept;
-    ~PropertyArena() = default;
+    ~PropertyArena();
 
     [[nodiscard]] internal::SlotPool& PoolFor(size_t bytes) noexcept;
     void CountMemberSteps(uint64_t steps) noexcept { memberSteps_ += steps; }
 
     internal::SlotPool pools_[kSizeClasses];
+    internal::BlockStore blocks_;
     internal::InternTable strings_;
     uint64_t memberSteps_ = 0;
+    bool tearingDown_ = false;
 };
 
 template <class T, class... Args>

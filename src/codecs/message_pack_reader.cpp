@@ -3,10 +3,12 @@
 #include "codecs/message_pack_reader.h"
 
 #include <bit>
+#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "binding/internal/tree_builder.h"
 #include "codecs/internal/nesting_limit.h"
 #include "diagnostics/text_format.h"
 
@@ -42,45 +44,51 @@ constexpr const char* kMapTruncatedMessage =
     }
 }
 
-enum class FrameKind : uint8_t { Slot, Array, Map };
+enum class FrameKind : uint8_t { Array, Map };
 
-// One open node: a slot waiting for its value, or a container whose items are
-// still to come. Frames point into the output tree; a frame's node cannot move
-// while the frame is open, because only the top frame's container gains nodes.
+// One open container: how many items it announced (a map counts keys and
+// values apart), the next item, the position of its type byte, and for a map
+// the last key read (a view of the input).
 struct Frame {
-    // A slot waiting for the value of `node`.
-    explicit Frame(BindingProperty& node) noexcept : value(&node) {}
-
-    BindingProperty* value;
-    uint64_t count = 0;    // items of the container; a map counts keys and values apart
-    uint64_t index = 0;    // the next item
-    size_t header = 0;     // the position of a container's type byte
-    std::string_view key;  // the last key read, a view of the input (maps)
-    FrameKind kind = FrameKind::Slot;
+    uint64_t count = 0;
+    uint64_t index = 0;
+    size_t header = 0;
+    std::string_view key;
+    FrameKind kind = FrameKind::Array;
 };
 
-// What the byte at the current position starts.
-enum class NextItem : uint8_t { Done, Key, Value };
-
+// Reads one value into a tree builder: the builder places each value in the
+// innermost open container, and each container is stored when its announced
+// items are all read.
 class MessagePackReader {
 public:
     MessagePackReader(const uint8_t* bytes, size_t size, BindingStatus& status)
-        : bytes_(bytes), size_(size), status_(status) {
+        : bytes_(bytes),
+          size_(size),
+          status_(status),
+          tree_(status.Value(), internal::RepeatedNameRule::OverlayCollections) {
         frames_.reserve(16);
-        frames_.emplace_back(status.Value());
     }
 
     void Run() {
-        while (position_ < size_ && status_.Ok()) {
-            switch (AdvanceToNextItem()) {
-                case NextItem::Done:
-                    return;
-                case NextItem::Key:
-                    ReadKey();
-                    break;
-                case NextItem::Value:
-                    ReadValue();
-                    break;
+        while (status_.Ok() && CloseFinishedContainers() && !rootDone_ && position_ < size_) {
+            if (frames_.empty()) {
+                ReadValue();
+                continue;
+            }
+            Frame& top = frames_.back();
+            if (top.kind == FrameKind::Array) {
+                if (top.index >= BindingProperty::kMaxCount) return FailTooManyItems();
+                ++top.index;
+                ReadValue();
+            } else if (top.index % 2 == 0) {
+                ++top.index;
+                ReadKey(top);
+            } else {
+                if (!MayAddMember(top.key)) return FailTooManyItems();
+                ++top.index;
+                tree_.Key(top.key);
+                ReadValue();
             }
         }
         if (status_.Ok()) FailIfRootIsOpen();
@@ -89,67 +97,41 @@ public:
     [[nodiscard]] size_t Position() const noexcept { return position_; }
 
 private:
-    // Pops finished containers and opens the slot of the next item.
-    [[nodiscard]] NextItem AdvanceToNextItem() {
-        while (!frames_.empty()) {
-            Frame& top = frames_.back();
-            if (top.kind == FrameKind::Slot) return NextItem::Value;
-            if (top.index == top.count) {
-                frames_.pop_back();
-                continue;
+    // Stores every container whose items have all been read; the root is
+    // complete when the last one closes.
+    [[nodiscard]] bool CloseFinishedContainers() {
+        while (!frames_.empty() && frames_.back().index == frames_.back().count) {
+            if (!tree_.Close()) {
+                FailTooManyItems();
+                return false;
             }
-            if (top.kind == FrameKind::Array) return OpenElement(top);
-            if (top.index % 2 == 0) {
-                ++top.index;
-                return NextItem::Key;
-            }
-            return OpenMember(top);
+            frames_.pop_back();
+            if (frames_.empty()) rootDone_ = true;
         }
-        return NextItem::Done;
+        return true;
     }
 
     // At the end of the input: the root must be complete, or never begun
     // (an empty input). Otherwise the innermost container still expecting
     // items is named, with the count its header announced (pairs for a map).
     void FailIfRootIsOpen() {
-        while (!frames_.empty() && frames_.back().kind != FrameKind::Slot &&
-               frames_.back().index == frames_.back().count) {
-            frames_.pop_back();
-        }
         if (frames_.empty()) return;
-        if (frames_.size() == 1 && frames_.back().kind == FrameKind::Slot) return;
-        for (auto frame = frames_.rbegin(); frame != frames_.rend(); ++frame) {
-            if (frame->kind == FrameKind::Array) {
-                Fail(kArrayTruncatedMessage, frame->count, frame->header);
-                return;
-            }
-            if (frame->kind == FrameKind::Map) {
-                Fail(kMapTruncatedMessage, frame->count / 2, frame->header);
-                return;
-            }
+        const Frame& open = frames_.back();
+        if (open.kind == FrameKind::Array) {
+            Fail(kArrayTruncatedMessage, open.count, open.header);
+        } else {
+            Fail(kMapTruncatedMessage, open.count / 2, open.header);
         }
     }
 
-    [[nodiscard]] NextItem OpenElement(Frame& array) {
-        if (array.index >= BindingProperty::kMaxCount) return FailTooManyItems();
-        BindingProperty& element = (*array.value)[static_cast<size_t>(array.index)];
-        ++array.index;
-        frames_.emplace_back(element);
-        return NextItem::Value;
+    // Whether the map may take a member of that name: it may always reuse one.
+    [[nodiscard]] bool MayAddMember(std::string_view name) {
+        if (tree_.OpenCount() < BindingProperty::kMaxCount) return true;
+        if (!tree_.CombineRepeatedNames()) return false;
+        return tree_.OpenCount() < BindingProperty::kMaxCount || tree_.HasOpenMember(name);
     }
 
-    [[nodiscard]] NextItem OpenMember(Frame& map) {
-        if (map.value->Size() >= BindingProperty::kMaxCount &&
-            map.value->FindMember(map.key) == nullptr) {
-            return FailTooManyItems();
-        }
-        BindingProperty& member = (*map.value)[map.key];
-        ++map.index;
-        frames_.emplace_back(member);
-        return NextItem::Value;
-    }
-
-    void ReadKey() {
+    void ReadKey(Frame& map) {
         const uint8_t type = bytes_[position_++];
         uint64_t length = 0;
         if (type >= 0xA0 && type <= 0xBF) {
@@ -162,32 +144,39 @@ private:
         }
         const uint8_t* text = nullptr;
         if (!TakePayload(length, kStringTruncatedMessage, text)) return;
-        frames_.back().key =
-            std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length));
+        map.key = std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length));
     }
 
     void ReadValue() {
-        frames_.back().header = position_;
+        const size_t header = position_;
         const uint8_t type = bytes_[position_++];
-        if (type <= 0x7F) return StoreScalar(static_cast<int64_t>(type));
-        if (type >= 0xE0) return StoreScalar(static_cast<int64_t>(static_cast<int8_t>(type)));
+        if (type <= 0x7F) {
+            tree_.Signed(type);
+            return Stored();
+        }
+        if (type >= 0xE0) {
+            tree_.Signed(static_cast<int8_t>(type));
+            return Stored();
+        }
         if (type <= 0x8F) {
-            if (CheckDepth()) OpenMap(type & 0x0Fu);
+            if (CheckDepth()) OpenMap(type & 0x0Fu, header);
             return;
         }
         if (type <= 0x9F) {
-            if (CheckDepth()) OpenArray(type & 0x0Fu);
+            if (CheckDepth()) OpenArray(type & 0x0Fu, header);
             return;
         }
         if (type <= 0xBF) return ReadString(type & 0x1Fu);
         switch (type) {
             case 0xC0:
-                frames_.pop_back();  // nil: the slot keeps what it holds
-                return;
+                tree_.Empty();
+                return Stored();  // nil: the slot keeps what it holds
             case 0xC2:
-                return StoreScalar(false);
+                tree_.Bool(false);
+                return Stored();
             case 0xC3:
-                return StoreScalar(true);
+                tree_.Bool(true);
+                return Stored();
             case 0xC4:
             case 0xC5:
             case 0xC6:
@@ -211,28 +200,30 @@ private:
             case 0xDB:
                 return ReadSizedString(size_t{1} << (type - 0xD9));
             case 0xDC:
-                return ReadArrayHeader(2);
+                return ReadArrayHeader(2, header);
             case 0xDD:
-                return ReadArrayHeader(4);
+                return ReadArrayHeader(4, header);
             case 0xDE:
-                return ReadMapHeader(2);
+                return ReadMapHeader(2, header);
             case 0xDF:
-                return ReadMapHeader(4);
+                return ReadMapHeader(4, header);
             default:  // 0xC1 is never used; ext and fixext types are not supported
                 Fail(kInvalidTypeMessage, position_);
                 return;
         }
     }
 
-    template <class Scalar>
-    void StoreScalar(Scalar scalar) {
-        *frames_.back().value = std::move(scalar);
-        frames_.pop_back();
+    // A scalar was placed: at the root, the value is complete.
+    void Stored() noexcept {
+        if (frames_.empty()) rootDone_ = true;
     }
 
     void ReadUnsigned(size_t width) {
         uint64_t value = 0;
-        if (ReadBigEndian(width, value)) StoreScalar(value);
+        if (ReadBigEndian(width, value)) {
+            tree_.Unsigned(value);
+            Stored();
+        }
     }
 
     void ReadSigned(size_t width) {
@@ -240,18 +231,23 @@ private:
         if (!ReadBigEndian(width, bits)) return;
         // Moves the sign bit of the field to bit 63, then shifts it back down.
         const int shift = static_cast<int>(64 - 8 * width);
-        StoreScalar(static_cast<int64_t>(bits << shift) >> shift);
+        tree_.Signed(static_cast<int64_t>(bits << shift) >> shift);
+        Stored();
     }
 
     void ReadFloat32() {
         uint64_t bits = 0;
         if (!ReadBigEndian(4, bits)) return;
-        StoreScalar(static_cast<double>(std::bit_cast<float>(static_cast<uint32_t>(bits))));
+        tree_.Float(static_cast<double>(std::bit_cast<float>(static_cast<uint32_t>(bits))));
+        Stored();
     }
 
     void ReadFloat64() {
         uint64_t bits = 0;
-        if (ReadBigEndian(8, bits)) StoreScalar(std::bit_cast<double>(bits));
+        if (ReadBigEndian(8, bits)) {
+            tree_.Float(std::bit_cast<double>(bits));
+            Stored();
+        }
     }
 
     void ReadSizedString(size_t lengthWidth) {
@@ -262,8 +258,9 @@ private:
     void ReadString(uint64_t length) {
         const uint8_t* text = nullptr;
         if (!TakePayload(length, kStringTruncatedMessage, text)) return;
-        StoreScalar(
+        tree_.String(
             std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length)));
+        Stored();
     }
 
     void ReadBlob(size_t lengthWidth) {
@@ -271,50 +268,37 @@ private:
         if (!ReadBigEndian(lengthWidth, length)) return;
         const uint8_t* data = nullptr;
         if (!TakePayload(length, kBytesTruncatedMessage, data)) return;
-        StoreScalar(BindingBytes(data, data + length));
+        tree_.Blob(std::span<const uint8_t>(data, static_cast<size_t>(length)));
+        Stored();
     }
 
-    void ReadArrayHeader(size_t countWidth) {
+    void ReadArrayHeader(size_t countWidth, size_t header) {
         uint64_t count = 0;
-        if (CheckDepth() && ReadBigEndian(countWidth, count)) OpenArray(count);
+        if (CheckDepth() && ReadBigEndian(countWidth, count)) OpenArray(count, header);
     }
 
-    void ReadMapHeader(size_t countWidth) {
+    void ReadMapHeader(size_t countWidth, size_t header) {
         uint64_t pairs = 0;
-        if (CheckDepth() && ReadBigEndian(countWidth, pairs)) OpenMap(pairs);
+        if (CheckDepth() && ReadBigEndian(countWidth, pairs)) OpenMap(pairs, header);
     }
 
     // The depth was checked before the count was read.
-    void OpenArray(uint64_t count) {
-        Frame& slot = frames_.back();
-        slot.value->MakeCollection();
-        ReserveElements(*slot.value, count);
-        slot.kind = FrameKind::Array;
-        slot.count = count;
+    void OpenArray(uint64_t count, size_t header) {
+        tree_.OpenCollection();
+        frames_.push_back(Frame{count, 0, header, {}, FrameKind::Array});
     }
 
-    // Room for the elements an array announces, so that it does not regrow
-    // while it fills. Every element takes at least one byte of input, so all
-    // reservations together stay within the input's size: a header claiming
-    // more than the input holds costs nothing.
-    void ReserveElements(BindingProperty& collection, uint64_t count) {
-        if (count > size_ - reservedElements_) return;
-        reservedElements_ += static_cast<size_t>(count);
-        collection.Reserve(static_cast<size_t>(count));
+    void OpenMap(uint64_t pairs, size_t header) {
+        tree_.OpenStructure();
+        // At most 2^33 - 2 items: no overflow in 64 bits.
+        frames_.push_back(Frame{pairs * 2, 0, header, {}, FrameKind::Map});
     }
 
-    void OpenMap(uint64_t pairs) {
-        Frame& slot = frames_.back();
-        slot.value->MakeStructure();
-        slot.kind = FrameKind::Map;
-        slot.count = pairs * 2;  // at most 2^33 - 2: no overflow in 64 bits
-    }
-
-    // Whether a container may open in the top slot, which is at depth
-    // frames_.size() (the root's slot is at depth 1). Checked just after the
-    // type byte, so the message names the same position as for a bad type.
+    // Whether a container may open at the depth of the value being read: one
+    // below the open containers (the root is at depth 1). Checked just after
+    // the type byte, so the message names the same position as for a bad type.
     [[nodiscard]] bool CheckDepth() {
-        if (frames_.size() <= internal::kMaxNestingDepth) return true;
+        if (frames_.size() + 1 <= internal::kMaxNestingDepth) return true;
         Fail(kTooDeepMessage, position_, internal::kMaxNestingDepth);
         return false;
     }
@@ -343,9 +327,8 @@ private:
         return true;
     }
 
-    [[nodiscard]] NextItem FailTooManyItems() {
+    void FailTooManyItems() {
         Fail(kTooManyItemsMessage, position_, BindingProperty::kMaxCount);
-        return NextItem::Done;
     }
 
     template <class... Args>
@@ -356,9 +339,10 @@ private:
     const uint8_t* bytes_;
     size_t size_;
     size_t position_ = 0;
-    size_t reservedElements_ = 0;  // elements reserved so far, at most size_
+    bool rootDone_ = false;
     BindingStatus& status_;
-    std::vector<Frame> frames_;
+    internal::TreeBuilder tree_;
+    std::vector<Frame, CountingAllocator<Frame>> frames_;
 };
 
 }  // namespace

@@ -35,6 +35,27 @@ BindingProperty& ElementArray::EnsureIndex(size_t index) {
     return elements_[index];
 }
 
+void ElementArray::AdoptRelocated(std::span<const PendingNode> nodes) {
+    Reserve(nodes.size());
+    for (const PendingNode& node : nodes) {
+        new (&elements_[count_]) BindingProperty(BindingProperty::RelocateTag{}, node.value);
+        ++count_;
+    }
+}
+
+void ElementArray::AppendRelocated(ElementArray& other) {
+    RequireCountWithinLimit(size_t{count_} + other.count_);
+    Reserve(size_t{count_} + other.count_);
+    for (uint32_t i = 0; i < other.count_; ++i) {
+        new (&elements_[count_]) BindingProperty(BindingProperty::RelocateTag{}, other.elements_[i]);
+        ++count_;
+    }
+    if (other.elements_ != nullptr) other.arena_->FreeBlock(other.elements_, StorageBytes(other.capacity_));
+    other.elements_ = nullptr;
+    other.count_ = 0;
+    other.capacity_ = 0;
+}
+
 void ElementArray::Clear() noexcept {
     std::destroy_n(elements_, count_);
     if (elements_ != nullptr) arena_->FreeBlock(elements_, StorageBytes(capacity_));

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "binding/binding_property.h"
+#include "binding/internal/pending_node.h"
 
 namespace Nimbel::internal {
 
@@ -32,6 +33,13 @@ public:
     /// Appends empty elements until `index` exists; returns that element.
     /// Throws as Reserve.
     [[nodiscard]] BindingProperty& EnsureIndex(size_t index);
+    /// Takes the values of `nodes` bit for bit, into storage of their exact
+    /// count, as the elements of this empty array; the nodes are left to be
+    /// freed without being destroyed. Throws as Reserve, owning nothing then.
+    void AdoptRelocated(std::span<const PendingNode> nodes);
+    /// Moves every element of `other` (same arena) to the end of this array,
+    /// leaving `other` empty. Throws as Reserve, changing nothing then.
+    void AppendRelocated(ElementArray& other);
     /// Destroys every element and frees the storage.
     void Clear() noexcept;
 

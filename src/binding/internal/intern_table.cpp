@@ -76,6 +76,45 @@ void InternTable::Release(PropertyArena& arena, const InternedString& entry) noe
     assert(false && "released a string that this arena does not hold");
 }
 
+void InternTable::FreeAll(PropertyArena& arena) noexcept {
+    for (uint32_t i = 0; i < bucketCount_; ++i) {
+        InternedString* entry = buckets_[i];
+        buckets_[i] = nullptr;
+        while (entry != nullptr) {
+            InternedString* next = entry->next_;
+            const size_t bytes = EntryBlockBytes(entry->length_);
+            entry->~InternedString();
+            arena.FreeBlock(entry, bytes);
+            entry = next;
+        }
+    }
+    count_ = 0;
+}
+
+void InternTable::AddReference(const InternedString& entry) noexcept {
+    if (&entry == &InternedString::Empty()) return;
+    ++const_cast<InternedString&>(entry).references_;
+}
+
+uint32_t InternTable::NewMarkGeneration() noexcept {
+    if (++lastMark_ == 0) {
+        for (uint32_t i = 0; i < bucketCount_; ++i) {
+            for (InternedString* entry = buckets_[i]; entry != nullptr; entry = entry->next_) {
+                entry->mark_ = 0;
+            }
+        }
+        lastMark_ = 1;
+    }
+    return lastMark_;
+}
+
+bool InternTable::TestAndMark(const InternedString& entry, uint32_t mark) noexcept {
+    auto& stamped = const_cast<InternedString&>(entry);
+    if (stamped.mark_ == mark) return true;
+    stamped.mark_ = mark;
+    return false;
+}
+
 InternedString* InternTable::Create(PropertyArena& arena, std::string_view text, uint32_t hash) {
     // A length that the entry cannot record is memory this design cannot hold.
     if (text.size() >= UINT32_MAX) ThrowBadAlloc();

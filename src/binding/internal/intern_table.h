@@ -34,6 +34,19 @@ public:
     /// Drops one reference; the entry leaves the table at zero. The shared
     /// empty entry is ignored.
     void Release(PropertyArena& arena, const InternedString& entry) noexcept;
+    /// Frees every entry, however many references it still counts: the
+    /// values that held them are gone without having released them.
+    void FreeAll(PropertyArena& arena) noexcept;
+    /// One more reference to an entry of this table (the shared empty entry
+    /// is ignored).
+    static void AddReference(const InternedString& entry) noexcept;
+
+    /// A mark no entry carries yet: a caller that stamps the entries it meets
+    /// with it knows that an entry carrying it was met since. When the marks
+    /// run out every entry is cleared and they start over.
+    [[nodiscard]] uint32_t NewMarkGeneration() noexcept;
+    /// Whether `entry` carries `mark`, stamping it if not.
+    [[nodiscard]] static bool TestAndMark(const InternedString& entry, uint32_t mark) noexcept;
 
     [[nodiscard]] size_t Count() const noexcept { return count_; }
     [[nodiscard]] size_t BucketCount() const noexcept { return bucketCount_; }
@@ -52,6 +65,7 @@ private:
     InternedString** buckets_ = inlineBuckets_;
     uint32_t bucketCount_ = kInitialBuckets;
     uint32_t count_ = 0;
+    uint32_t lastMark_ = 0;
 };
 
 }  // namespace Nimbel::internal

@@ -173,6 +173,15 @@ void MemberMap::Reserve(size_t count) {
     if (count > capacity_) Grow(count);
 }
 
+void MemberMap::AdoptRelocated(std::span<const PendingNode> nodes) {
+    Reserve(nodes.size());
+    for (const PendingNode& node : nodes) {
+        new (&members_[count_])
+            BindingMember(*node.name, BindingProperty::RelocateTag{}, node.value);
+        ++count_;
+    }
+}
+
 void MemberMap::Grow(size_t capacity) {
     auto* grown = static_cast<BindingMember*>(arena_->AllocateBlock(StorageBytes(capacity)));
     for (uint32_t i = 0; i < count_; ++i) {

@@ -3,9 +3,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "binding/binding_property.h"
+#include "binding/internal/pending_node.h"
 
 namespace Nimbel::internal {
 
@@ -47,6 +49,12 @@ public:
     [[nodiscard]] BindingProperty& FindOrInsert(const InternedString& name);
     /// Room for `count` members; throws as FindOrInsert.
     void Reserve(size_t count);
+    /// Takes `nodes`, whose names are unique, bit for bit as the members of
+    /// this empty map, in storage of their exact count; the member names keep
+    /// the references the nodes held. Throws as Reserve, owning nothing then.
+    void AdoptRelocated(std::span<const PendingNode> nodes);
+    /// The members in the order they were added.
+    [[nodiscard]] std::span<BindingMember> StoredMembers() noexcept { return {members_, count_}; }
     /// Releases every name, destroys every value and frees the storage.
     void Clear() noexcept;
 

@@ -35,26 +35,21 @@ constexpr uint64_t kSignedMagnitudeLimit = uint64_t{1} << 63;
 
 }  // namespace
 
-JsonValueBuilder::JsonValueBuilder(BindingProperty& root) : target_(&root) {
-    open_.reserve(32);
-}
+JsonValueBuilder::JsonValueBuilder(BindingProperty& root)
+    : tree_(root, RepeatedNameRule::ExtendCollections) {}
 
-BindingProperty* JsonValueBuilder::Place() {
-    if (open_.empty() || !open_.back().isCollection) return target_;
-    OpenContainer& collection = open_.back();
-    if (collection.count >= BindingProperty::kMaxCount) {
-        static_cast<void>(Refuse(Refusal::TooManyNodes));
-        return nullptr;
-    }
-    ++collection.count;
-    return &collection.node->Append();
+bool JsonValueBuilder::MayPlace() {
+    if (!tree_.InCollection() || tree_.OpenCount() < BindingProperty::kMaxCount) return true;
+    return Refuse(Refusal::TooManyNodes);
 }
 
 bool JsonValueBuilder::Double(double value) {
     // A number below the reader's own limit ("1.8e308") can still round to an
     // infinity, which no JSON writer can write back.
     if (!std::isfinite(value)) return Refuse(Refusal::NumberNotFinite);
-    return Store(value);
+    if (!MayPlace()) return false;
+    tree_.Float(value);
+    return true;
 }
 
 bool JsonValueBuilder::RawNumber(const Ch* text, rapidjson::SizeType length, bool) {
@@ -65,9 +60,9 @@ bool JsonValueBuilder::RawNumber(const Ch* text, rapidjson::SizeType length, boo
         uint64_t magnitude = 0;
         const auto [stop, error] =
             std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
-        if (error == std::errc() && !negative) return Store(magnitude);
+        if (error == std::errc() && !negative) return Uint64(magnitude);
         if (error == std::errc() && magnitude <= kSignedMagnitudeLimit) {
-            return Store(static_cast<int64_t>(0 - magnitude));
+            return Int64(static_cast<int64_t>(0 - magnitude));
         }
         // Beyond 64 bits: a float, like every number with a fraction or exponent.
     }
@@ -75,39 +70,31 @@ bool JsonValueBuilder::RawNumber(const Ch* text, rapidjson::SizeType length, boo
 }
 
 bool JsonValueBuilder::Key(const Ch* text, rapidjson::SizeType length, bool) {
-    OpenContainer& structure = open_.back();
     const std::string_view name(text, length);
-    if (structure.count >= BindingProperty::kMaxCount) {
-        // Keys may repeat: only the structure knows how many members it has.
-        structure.count = structure.node->Size();
-        if (structure.count >= BindingProperty::kMaxCount &&
-            structure.node->FindMember(name) == nullptr) {
+    if (tree_.OpenCount() >= BindingProperty::kMaxCount) {
+        // Keys may repeat: only the combined members count.
+        if (!tree_.CombineRepeatedNames()) return Refuse(Refusal::TooManyNodes);
+        if (tree_.OpenCount() >= BindingProperty::kMaxCount && !tree_.HasOpenMember(name)) {
             return Refuse(Refusal::TooManyNodes);
         }
     }
-    ++structure.count;
-    target_ = &(*structure.node)[name];
+    tree_.Key(name);
     return true;
 }
 
-bool JsonValueBuilder::Open(BindingPropertyKind kind) {
-    if (open_.size() >= kMaxDepth) return Refuse(Refusal::TooDeep);
-    BindingProperty* target = Place();
-    if (target == nullptr) return false;
-    const bool isCollection = kind == BindingPropertyKind::Collection;
+bool JsonValueBuilder::Open(bool isCollection) {
+    if (tree_.Depth() >= kMaxDepth) return Refuse(Refusal::TooDeep);
+    if (!MayPlace()) return false;
     if (isCollection) {
-        target->MakeCollection();
+        tree_.OpenCollection();
     } else {
-        target->MakeStructure();
+        tree_.OpenStructure();
     }
-    // A repeated key reopens a container that may already hold nodes.
-    open_.push_back(OpenContainer{target, target->Size(), isCollection});
     return true;
 }
 
 bool JsonValueBuilder::Close() {
-    open_.pop_back();
-    return true;
+    return tree_.Close() || Refuse(Refusal::TooManyNodes);
 }
 
 bool JsonValueBuilder::Refuse(Refusal refusal) noexcept {

@@ -7,10 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#include <vector>
 
 #include "binding/binding_property.h"
-#include "diagnostics/allocator.h"
+#include "binding/internal/tree_builder.h"
 
 namespace Nimbel::internal {
 
@@ -28,9 +27,9 @@ namespace Nimbel::internal {
 /// structure past BindingProperty::kMaxCount nodes (the value would throw),
 /// and a number whose magnitude rounds to infinity.
 ///
-/// Holds pointers into the tree under construction: the containers it has
-/// opened stay in place because nothing is added to their parents while they
-/// are open. The root must outlive the builder and change only through it.
+/// The tree is built by a TreeBuilder, which stores each container when it
+/// closes; the root must outlive the builder and change only through it, and
+/// holds the document once the reader has succeeded.
 class JsonValueBuilder {
 public:
     using Ch = char;
@@ -52,12 +51,28 @@ public:
     [[nodiscard]] Refusal Refused() const noexcept { return refusal_; }
 
     // ---- RapidJSON handler events; false stops the reader -------------------
-    bool Null() { return Place() != nullptr; }
-    bool Bool(bool value) { return Store(value); }
-    bool Int(int value) { return Store(int64_t{value}); }
-    bool Uint(unsigned value) { return Store(uint64_t{value}); }
-    bool Int64(int64_t value) { return Store(value); }
-    bool Uint64(uint64_t value) { return Store(value); }
+    bool Null() {
+        if (!MayPlace()) return false;
+        tree_.Empty();
+        return true;
+    }
+    bool Bool(bool value) {
+        if (!MayPlace()) return false;
+        tree_.Bool(value);
+        return true;
+    }
+    bool Int(int value) { return Int64(value); }
+    bool Uint(unsigned value) { return Uint64(value); }
+    bool Int64(int64_t value) {
+        if (!MayPlace()) return false;
+        tree_.Signed(value);
+        return true;
+    }
+    bool Uint64(uint64_t value) {
+        if (!MayPlace()) return false;
+        tree_.Unsigned(value);
+        return true;
+    }
     bool Double(double value);
     /// Every number, when the reader runs with kParseNumbersAsStringsFlag: the
     /// text has JSON's number grammar, and the reader has already refused
@@ -67,40 +82,25 @@ public:
     /// that the shortest text of any finite double reads back as that double.
     bool RawNumber(const Ch* text, rapidjson::SizeType length, bool);
     bool String(const Ch* text, rapidjson::SizeType length, bool) {
-        return Store(std::string_view(text, length));
+        if (!MayPlace()) return false;
+        tree_.String(std::string_view(text, length));
+        return true;
     }
-    bool StartObject() { return Open(BindingPropertyKind::Structure); }
+    bool StartObject() { return Open(false); }
     bool Key(const Ch* text, rapidjson::SizeType length, bool);
     bool EndObject(rapidjson::SizeType) { return Close(); }
-    bool StartArray() { return Open(BindingPropertyKind::Collection); }
+    bool StartArray() { return Open(true); }
     bool EndArray(rapidjson::SizeType) { return Close(); }
 
 private:
-    /// The node the next value goes into, appending it first inside a
-    /// collection; null (and a refusal recorded) when none may be added.
-    [[nodiscard]] BindingProperty* Place();
-    template <class T>
-    [[nodiscard]] bool Store(const T& value) {
-        BindingProperty* target = Place();
-        if (target == nullptr) return false;
-        *target = value;
-        return true;
-    }
-    [[nodiscard]] bool Open(BindingPropertyKind kind);
+    /// Whether the innermost open collection may take one more element (a
+    /// refusal is recorded when not); structures are counted at their keys.
+    [[nodiscard]] bool MayPlace();
+    [[nodiscard]] bool Open(bool isCollection);
     [[nodiscard]] bool Close();
     [[nodiscard]] bool Refuse(Refusal refusal) noexcept;
 
-    /// An open container, with a count that spares asking it for its size at
-    /// every node: elements held, or for a structure members held plus keys
-    /// seen since (at least its member count).
-    struct OpenContainer {
-        BindingProperty* node;
-        size_t count;
-        bool isCollection;
-    };
-
-    std::vector<OpenContainer, CountingAllocator<OpenContainer>> open_;
-    BindingProperty* target_;
+    TreeBuilder tree_;
     Refusal refusal_ = Refusal::None;
 };
 
