@@ -65,9 +65,14 @@ BindingProperty::BindingProperty(BindingProperty&& source) {
 
 BindingProperty::~BindingProperty() {
     if (ownsArena_ && arena_ != nullptr) {
-        // Nothing outside this tree refers to the arena's strings any more.
-        arena_->BeginTeardown();
-        Clear();
+        // Nothing outside this tree uses the arena any more: it can go whole,
+        // unless blobs must still free their bytes.
+        if (arena_->HoldsBlobs()) {
+            arena_->BeginTeardown();
+            Clear();
+        } else {
+            arena_->DropEverything();
+        }
         PropertyArena::Destroy(arena_);
         return;
     }
@@ -218,6 +223,7 @@ void BindingProperty::AssignText(std::string_view text) {
 
 void BindingProperty::AssignBytes(const BindingBytes& bytes) {
     BindingBytes* blob = EnsureArena().New<BindingBytes>(bytes);
+    arena_->BlobCreated();
     Clear();
     payload_.blob = blob;
     kind_ = BindingPropertyKind::Blob;
@@ -225,6 +231,7 @@ void BindingProperty::AssignBytes(const BindingBytes& bytes) {
 
 void BindingProperty::AssignBytes(BindingBytes&& bytes) {
     BindingBytes* blob = EnsureArena().New<BindingBytes>(std::move(bytes));
+    arena_->BlobCreated();
     Clear();
     payload_.blob = blob;
     kind_ = BindingPropertyKind::Blob;
@@ -359,6 +366,7 @@ void BindingProperty::Clear() noexcept {
             break;
         case BindingPropertyKind::Blob:
             arena_->Delete(payload.blob);
+            arena_->BlobDestroyed();
             break;
         case BindingPropertyKind::Enum:
             arena_->Delete(payload.enumPair);

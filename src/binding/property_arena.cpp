@@ -30,9 +30,7 @@ PropertyArena::~PropertyArena() {
 void* PropertyArena::AllocateBlock(size_t bytes) {
     if (bytes <= kLargestSlot) return PoolFor(bytes).Allocate();
     if (bytes <= internal::BlockStore::kLargestBlock) return blocks_.Allocate(bytes);
-    void* block = Allocate(bytes);
-    if (block == nullptr) ThrowBadAlloc();
-    return block;
+    return AllocateHeapBlock(bytes);
 }
 
 void PropertyArena::FreeBlock(void* block, size_t bytes) noexcept {
@@ -41,8 +39,41 @@ void PropertyArena::FreeBlock(void* block, size_t bytes) noexcept {
     } else if (bytes <= internal::BlockStore::kLargestBlock) {
         blocks_.Free(block);
     } else {
-        Free(block);
+        FreeHeapBlock(block);
     }
+}
+
+void* PropertyArena::AllocateHeapBlock(size_t bytes) {
+    if (bytes > SIZE_MAX - sizeof(HeapBlock)) ThrowBadAlloc();
+    auto* header = static_cast<HeapBlock*>(Allocate(sizeof(HeapBlock) + bytes));
+    if (header == nullptr) ThrowBadAlloc();
+    header->next = heapBlocks_;
+    header->previous = nullptr;
+    if (heapBlocks_ != nullptr) heapBlocks_->previous = header;
+    heapBlocks_ = header;
+    return header + 1;
+}
+
+void PropertyArena::FreeHeapBlock(void* block) noexcept {
+    HeapBlock* header = static_cast<HeapBlock*>(block) - 1;
+    if (header->previous != nullptr) {
+        header->previous->next = header->next;
+    } else {
+        heapBlocks_ = header->next;
+    }
+    if (header->next != nullptr) header->next->previous = header->previous;
+    Free(header);
+}
+
+void PropertyArena::DropEverything() noexcept {
+    while (heapBlocks_ != nullptr) {
+        HeapBlock* next = heapBlocks_->next;
+        Free(heapBlocks_);
+        heapBlocks_ = next;
+    }
+    strings_.Abandon();
+    blocks_.ReleaseAllPages();
+    for (internal::SlotPool& pool : pools_) pool.ReleaseAllPages();
 }
 
 size_t PropertyArena::PagesHeld() const noexcept {

@@ -45,6 +45,15 @@ public:
     /// table per string value and member name. The tree's blocks are still
     /// freed one by one, so that its pages go back as they empty.
     void BeginTeardown() noexcept { tearingDown_ = true; }
+    /// Whether the tree must still be walked when it is destroyed: blob
+    /// payloads own heap memory that only their destructors free.
+    [[nodiscard]] bool HoldsBlobs() const noexcept { return blobs_ != 0; }
+    void BlobCreated() noexcept { ++blobs_; }
+    void BlobDestroyed() noexcept { --blobs_; }
+    /// Gives back at once every page, heap block and string of a tree that
+    /// holds no blob, without walking it: the tree's nodes are abandoned and
+    /// must not be touched again. The arena is then as new.
+    void DropEverything() noexcept;
 
     PropertyArena(const PropertyArena&) = delete;
     PropertyArena& operator=(const PropertyArena&) = delete;
@@ -104,6 +113,16 @@ private:
     internal::SlotPool pools_[kSizeClasses];
     internal::BlockStore blocks_;
     internal::InternTable strings_;
+    // Blocks above the page-carved size, linked so that all can be freed at once.
+    struct HeapBlock {
+        HeapBlock* next;
+        HeapBlock* previous;
+    };
+    [[nodiscard]] void* AllocateHeapBlock(size_t bytes);
+    void FreeHeapBlock(void* block) noexcept;
+
+    HeapBlock* heapBlocks_ = nullptr;
+    size_t blobs_ = 0;
     uint64_t memberSteps_ = 0;
     bool tearingDown_ = false;
 };

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "binding/binding_property.h"
 #include "binding/internal/page_source.h"
 #include "diagnostics/allocator.h"
 #include "diagnostics/fnv1a.h"
@@ -100,16 +101,76 @@ TEST(PropertyArenaTest, PageComesBackForReuseAfterItsLastSlotIsFreed) {
     EXPECT_EQ(end.regionsMapped, start.regionsMapped);
 }
 
-TEST(PropertyArenaTest, BlocksAboveTheLargestSlotComeFromTheCountedHeap) {
+TEST(PropertyArenaTest, BlocksComeFromSlotsThenPagesThenTheCountedHeap) {
     ArenaPointer arena = MakeArena();
+    // A first page-carved block maps what the others then share.
+    void* first = arena->AllocateBlock(100);
+    struct Case {
+        size_t bytes;
+        uint64_t heapAllocations;
+    };
+    const Case cases[] = {{72, 0}, {73, 0}, {500, 0}, {2048, 0}, {2049, 1}, {100000, 1}};
+    for (const Case& c : cases) {
+        const MemoryStats before = ReadMemoryStats();
+        void* block = arena->AllocateBlock(c.bytes);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % 8, 0u) << c.bytes << " bytes";
+        EXPECT_EQ(ReadMemoryStats().allocations - before.allocations, c.heapAllocations)
+            << c.bytes << " bytes";
+        arena->FreeBlock(block, c.bytes);
+    }
+    arena->FreeBlock(first, 100);
+    EXPECT_EQ(arena->PagesHeld(), 0u);
+}
+
+TEST(PropertyArenaTest, CarvedPagesGoBackOnceAllTheirBlocksAreFree) {
+    const internal::PageSourceCounters start = internal::PageSource::Instance().Counters();
+    {
+        ArenaPointer arena = MakeArena();
+        struct Block {
+            void* address;
+            size_t bytes;
+        };
+        std::vector<Block> blocks;
+        for (size_t i = 0; i < 600; ++i) {
+            const size_t bytes = 73 + (i * 389) % (2048 - 73);
+            blocks.push_back({arena->AllocateBlock(bytes), bytes});
+        }
+        EXPECT_GT(arena->PagesHeld(), 100u);
+        // Every other block first: no page empties until its neighbours go too.
+        for (size_t pass = 0; pass < 2; ++pass) {
+            for (size_t i = pass; i < blocks.size(); i += 2) {
+                arena->FreeBlock(blocks[i].address, blocks[i].bytes);
+            }
+        }
+        EXPECT_EQ(arena->PagesHeld(), 0u);
+    }
+    const internal::PageSourceCounters end = internal::PageSource::Instance().Counters();
+    EXPECT_EQ(end.pagesInUse, start.pagesInUse);
+    EXPECT_EQ(end.regionsMapped, start.regionsMapped);
+}
+
+// Destroying a root frees its strings all at once rather than one release at
+// a time: every page, region and heap block must still come back.
+TEST(PropertyArenaTest, DestroyingATreeGivesBackEverythingItsArenaHeld) {
+    const internal::PageSourceCounters start = internal::PageSource::Instance().Counters();
     const MemoryStats before = ReadMemoryStats();
-    void* slot = arena->AllocateBlock(72);
-    EXPECT_EQ(ReadMemoryStats().allocations, before.allocations) << "72 bytes fit a slot";
-    void* block = arena->AllocateBlock(73);
-    EXPECT_EQ(ReadMemoryStats().allocations, before.allocations + 1);
-    arena->FreeBlock(block, 73);
-    arena->FreeBlock(slot, 72);
-    EXPECT_EQ(ReadMemoryStats().frees, before.frees + 1);
+    {
+        BindingProperty root;
+        for (int i = 0; i < 3000; ++i) {
+            BindingProperty& item = root["items"].Append();
+            item["name"] = "item " + std::to_string(i % 700);
+            item["long"] = std::string(100 + i % 50, 'x');
+            item["tags"][i % 120] = "tag";
+            item["bytes"] = BindingBytes(40, 7);
+        }
+        EXPECT_GT(root.Arena()->PagesHeld(), 0u);
+    }
+    const internal::PageSourceCounters end = internal::PageSource::Instance().Counters();
+    EXPECT_EQ(end.pagesInUse, start.pagesInUse);
+    EXPECT_EQ(end.regionsMapped, start.regionsMapped);
+    const MemoryStats after = ReadMemoryStats();
+    EXPECT_EQ(after.allocations - before.allocations, after.frees - before.frees);
+    EXPECT_EQ(after.bytesAllocated - before.bytesAllocated, after.bytesFreed - before.bytesFreed);
 }
 
 TEST(PropertyArenaTest, EqualTextsShareOneEntryWhateverTheirLength) {

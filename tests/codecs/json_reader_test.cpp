@@ -219,6 +219,15 @@ TEST(JsonReaderTest, RepeatedKeysReuseTheirMember) {
         {"object replaces an array", R"({"a":[1],"a":{"y":2}})", "{a={y=unsigned:2}}"},
         {"scalar replaces an object", R"({"a":{"y":2},"a":"s"})", "{a=string:s}"},
         {"names equal up to an escaped NUL", R"({"k\u0000x":1,"k":2})", "{k=unsigned:2}"},
+        {"three arrays under one name", R"({"a":[1],"a":[2],"a":[3,4]})",
+         "{a=[unsigned:1,unsigned:2,unsigned:3,unsigned:4]}"},
+        {"repeats inside a repeated structure", R"({"a":{"b":[1]},"a":{"b":[2],"b":[3]}})",
+         "{a={b=[unsigned:1,unsigned:2,unsigned:3]}}"},
+        {"an empty name repeated", R"({"":1,"":2})", "{=unsigned:2}"},
+        {"an empty name repeated among many", R"({"":1,"b":1,"c":1,"d":1,"e":1,"f":1,"g":1,"h":1,"i":1,"":2})",
+         "{=unsigned:2,b=unsigned:1,c=unsigned:1,d=unsigned:1,e=unsigned:1,f=unsigned:1,g=unsigned:1,h=unsigned:1,i=unsigned:1}"},
+        {"many names, none repeated but the last", R"({"j":1,"b":1,"c":1,"d":1,"e":1,"f":1,"g":1,"h":1,"i":1,"j":null,"b":2})",
+         "{b=unsigned:2,c=unsigned:1,d=unsigned:1,e=unsigned:1,f=unsigned:1,g=unsigned:1,h=unsigned:1,i=unsigned:1,j=unsigned:1}"},
     });
 }
 

@@ -168,6 +168,16 @@ TEST(MessagePackReaderTest, RepeatedKeysMergeContainersAndReplaceScalars) {
         {"keys that differ after a NUL name one member",
          {0x82, 0xA3, 'k', 0x00, '1', 0x01, 0xA3, 'k', 0x00, '2', 0x02},
          "{k:s2}"},
+        {"nested arrays overwrite element by element",
+         {0x82, 0xA1, 'a', 0x91, 0x92, 0x01, 0x02, 0xA1, 'a', 0x91, 0x91, 0x03},
+         "{a:[[s3,s2]]}"},
+        {"a nil element keeps the earlier element",
+         {0x82, 0xA1, 'a', 0x92, 0x01, 0x02, 0xA1, 'a', 0x93, 0xC0, 0x07, 0x08},
+         "{a:[s1,s7,s8]}"},
+        {"three arrays under one name overwrite in turn",
+         {0x83, 0xA1, 'a', 0x93, 0x01, 0x02, 0x03, 0xA1, 'a', 0x92, 0x04, 0x05, 0xA1, 'a', 0x91,
+          0x06},
+         "{a:[s6,s5,s3]}"},
     };
     for (const Case& c : cases) {
         const ReadResult result = Read(c.input);

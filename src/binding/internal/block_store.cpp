@@ -10,7 +10,7 @@
 namespace Nimbel::internal {
 namespace {
 
-static_assert(BlockStore::kLargestBlock + 8 <= PageSource::kPageBytes);
+static_assert(BlockStore::kLargestBlock + 32 <= PageSource::kPageBytes);
 
 [[nodiscard]] constexpr size_t RoundedToEight(size_t bytes) noexcept {
     return (bytes + 7) & ~size_t{7};
@@ -44,13 +44,32 @@ void BlockStore::StartPage() {
     // The page being left keeps its blocks; it goes back when they are freed.
     void* memory = PageSource::Instance().AcquirePage();
     ++pagesHeld_;
-    current_ = new (memory) PageHeader{0, 0};
+    current_ = new (memory) PageHeader{pages_, nullptr, 0};
+    if (pages_ != nullptr) pages_->previous = current_;
+    pages_ = current_;
     used_ = kHeaderBytes;
 }
 
 void BlockStore::ReleasePage(PageHeader* page) noexcept {
+    if (page->previous != nullptr) {
+        page->previous->next = page->next;
+    } else {
+        pages_ = page->next;
+    }
+    if (page->next != nullptr) page->next->previous = page->previous;
     --pagesHeld_;
     PageSource::Instance().ReleasePage(page);
+}
+
+void BlockStore::ReleaseAllPages() noexcept {
+    while (pages_ != nullptr) {
+        PageHeader* next = pages_->next;
+        PageSource::Instance().ReleasePage(pages_);
+        pages_ = next;
+    }
+    current_ = nullptr;
+    used_ = 0;
+    pagesHeld_ = 0;
 }
 
 BlockStore::PageHeader* BlockStore::PageOf(const void* block) noexcept {

@@ -30,15 +30,20 @@ public:
     /// Gives back a block from Allocate of this store.
     void Free(void* block) noexcept;
 
+    /// Gives every page back at once; the blocks' contents are abandoned.
+    void ReleaseAllPages() noexcept;
+
     /// Pages currently taken from the page source.
     [[nodiscard]] size_t PagesHeld() const noexcept { return pagesHeld_; }
 
 private:
+    // Every page held is on one list, so that all can go back at once.
     struct PageHeader {
+        PageHeader* next;
+        PageHeader* previous;
         uint32_t liveBlocks;
-        uint32_t unused;
     };
-    static constexpr size_t kHeaderBytes = sizeof(PageHeader);
+    static constexpr size_t kHeaderBytes = (sizeof(PageHeader) + 7) & ~size_t{7};
 
     [[nodiscard]] static PageHeader* PageOf(const void* block) noexcept;
     void StartPage();
@@ -47,6 +52,7 @@ private:
     /// The page blocks are carved from, and the offset of its first unused byte.
     PageHeader* current_ = nullptr;
     size_t used_ = 0;
+    PageHeader* pages_ = nullptr;
     size_t pagesHeld_ = 0;
 };
 

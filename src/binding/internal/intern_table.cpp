@@ -2,6 +2,7 @@
 #include "binding/internal/intern_table.h"
 
 #include <cassert>
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -88,6 +89,11 @@ void InternTable::FreeAll(PropertyArena& arena) noexcept {
             entry = next;
         }
     }
+    count_ = 0;
+}
+
+void InternTable::Abandon() noexcept {
+    std::fill_n(buckets_, bucketCount_, nullptr);
     count_ = 0;
 }
 

@@ -37,6 +37,9 @@ public:
     /// Frees every entry, however many references it still counts: the
     /// values that held them are gone without having released them.
     void FreeAll(PropertyArena& arena) noexcept;
+    /// Forgets every entry without freeing it: the blocks that held them were
+    /// given back with the arena's pages.
+    void Abandon() noexcept;
     /// One more reference to an entry of this table (the shared empty entry
     /// is ignored).
     static void AddReference(const InternedString& entry) noexcept;

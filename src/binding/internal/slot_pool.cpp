@@ -37,7 +37,7 @@ void SlotPool::Initialize(uint16_t slotSize) noexcept {
     slotSize_ = slotSize;
     FormatChunk(inlineChunk_, kInlineChunkBytes);
     auto* chunk = reinterpret_cast<ChunkHeader*>(inlineChunk_);
-    if (chunk->firstFree != 0) PushFront(chunk);
+    if (chunk->firstFree != 0) PushFront(available_, chunk);
 }
 
 void* SlotPool::Allocate() {
@@ -45,13 +45,16 @@ void* SlotPool::Allocate() {
         void* page = PageSource::Instance().AcquirePage();
         ++pagesHeld_;
         FormatChunk(static_cast<std::byte*>(page), PageSource::kPageBytes);
-        PushFront(static_cast<ChunkHeader*>(page));
+        PushFront(available_, static_cast<ChunkHeader*>(page));
     }
     ChunkHeader* chunk = available_;
     std::byte* slot = ChunkBytes(chunk) + size_t{chunk->firstFree} * slotSize_;
     chunk->firstFree = ReadLink(slot);
     ++chunk->usedCount;
-    if (chunk->firstFree == 0) Unlink(chunk);
+    if (chunk->firstFree == 0) {
+        Unlink(available_, chunk);
+        if (!IsInline(chunk)) PushFront(full_, chunk);
+    }
     return slot;
 }
 
@@ -63,9 +66,12 @@ void SlotPool::Free(void* slot) noexcept {
     WriteLink(bytes, chunk->firstFree);
     chunk->firstFree = index;
     --chunk->usedCount;
-    if (wasFull) PushFront(chunk);
+    if (wasFull) {
+        if (!IsInline(chunk)) Unlink(full_, chunk);
+        PushFront(available_, chunk);
+    }
     if (chunk->usedCount == 0 && !IsInline(chunk)) {
-        Unlink(chunk);
+        Unlink(available_, chunk);
         --pagesHeld_;
         PageSource::Instance().ReleasePage(chunk);
     }
@@ -94,18 +100,32 @@ bool SlotPool::IsInline(const ChunkHeader* chunk) const noexcept {
     return reinterpret_cast<const std::byte*>(chunk) == inlineChunk_;
 }
 
-void SlotPool::PushFront(ChunkHeader* chunk) noexcept {
-    chunk->previous = nullptr;
-    chunk->next = available_;
-    if (available_ != nullptr) available_->previous = chunk;
-    available_ = chunk;
+void SlotPool::ReleaseAllPages() noexcept {
+    for (ChunkHeader* list : {available_, full_}) {
+        while (list != nullptr) {
+            ChunkHeader* next = list->next;
+            if (!IsInline(list)) PageSource::Instance().ReleasePage(list);
+            list = next;
+        }
+    }
+    available_ = nullptr;
+    full_ = nullptr;
+    pagesHeld_ = 0;
+    Initialize(slotSize_);
 }
 
-void SlotPool::Unlink(ChunkHeader* chunk) noexcept {
+void SlotPool::PushFront(ChunkHeader*& list, ChunkHeader* chunk) noexcept {
+    chunk->previous = nullptr;
+    chunk->next = list;
+    if (list != nullptr) list->previous = chunk;
+    list = chunk;
+}
+
+void SlotPool::Unlink(ChunkHeader*& list, ChunkHeader* chunk) noexcept {
     if (chunk->previous != nullptr) {
         chunk->previous->next = chunk->next;
     } else {
-        available_ = chunk->next;
+        list = chunk->next;
     }
     if (chunk->next != nullptr) chunk->next->previous = chunk->previous;
     chunk->next = nullptr;

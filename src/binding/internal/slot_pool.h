@@ -11,6 +11,7 @@ namespace Nimbel::internal {
 /// 32-bit layout had, so on 64-bit builds the header takes 24.
 struct ChunkHeader {
     ChunkHeader* next;      ///< next chunk of the pool's list of chunks with free slots
+                            ///< (for a full page: of the pool's list of full pages)
     ChunkHeader* previous;  ///< previous chunk of that list
     uint16_t length;        ///< bytes in the chunk: 144 inline, 4096 for a page
     uint16_t usedCount;     ///< slots handed out
@@ -21,7 +22,8 @@ struct ChunkHeader {
 /// slots; each free slot stores, in its first 16 bits, the index of the next
 /// free slot (0 ends the list). The pool's list holds exactly the chunks that
 /// have free slots; a page whose last slot is freed goes back to the page
-/// source at once. Slots are aligned to 8 bytes when the size is a multiple of
+/// source at once. Full pages wait on a second list, through the same links,
+/// so that the pool always knows every page it holds. Slots are aligned to 8 bytes when the size is a multiple of
 /// 8, else to 4. Not thread-safe; address-stable once initialised.
 class SlotPool {
 public:
@@ -41,6 +43,9 @@ public:
     [[nodiscard]] void* Allocate();
     /// Gives back a slot from Allocate of this pool.
     void Free(void* slot) noexcept;
+    /// Gives every page back at once and starts over, as if every slot had
+    /// been freed; the slots' contents are abandoned, never destroyed.
+    void ReleaseAllPages() noexcept;
 
     [[nodiscard]] uint16_t SlotSize() const noexcept { return slotSize_; }
     /// Pages (not the inline chunk) currently taken from the page source.
@@ -50,11 +55,12 @@ private:
     void FormatChunk(std::byte* chunk, size_t length) noexcept;
     [[nodiscard]] ChunkHeader* ChunkOf(const void* slot) noexcept;
     [[nodiscard]] bool IsInline(const ChunkHeader* chunk) const noexcept;
-    void PushFront(ChunkHeader* chunk) noexcept;
-    void Unlink(ChunkHeader* chunk) noexcept;
+    static void PushFront(ChunkHeader*& list, ChunkHeader* chunk) noexcept;
+    static void Unlink(ChunkHeader*& list, ChunkHeader* chunk) noexcept;
 
     alignas(8) std::byte inlineChunk_[kInlineChunkBytes];
     ChunkHeader* available_ = nullptr;
+    ChunkHeader* full_ = nullptr;
     size_t pagesHeld_ = 0;
     uint16_t slotSize_ = 0;
 };
