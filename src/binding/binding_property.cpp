@@ -119,15 +119,6 @@ BindingProperty::BindingProperty(const BindingEnum& pair) {
     AssignEnum(pair);
 }
 
-BindingProperty::BindingProperty(ChildTag, PropertyArena& arena) noexcept
-    : arena_(&arena), ownsArena_(false) {}
-
-BindingProperty::BindingProperty(RelocateTag, const BindingProperty& source) noexcept
-    : payload_(source.payload_),
-      arena_(source.arena_),
-      kind_(source.kind_),
-      ownsArena_(source.ownsArena_) {}
-
 // ---- Assignment -------------------------------------------------------------
 
 BindingProperty& BindingProperty::operator=(const BindingProperty& source) {

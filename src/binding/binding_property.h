@@ -265,10 +265,14 @@ private:
     BindingProperty(SignedTag, int64_t value) noexcept;
     BindingProperty(UnsignedTag, uint64_t value) noexcept;
     /// An empty element or member of a tree using `arena`.
-    BindingProperty(ChildTag, PropertyArena& arena) noexcept;
+    BindingProperty(ChildTag, PropertyArena& arena) noexcept : arena_(&arena), ownsArena_(false) {}
     /// Takes `source`'s fields bit for bit. The containers move their nodes with
     /// this: the source's storage is then freed or built over, never destroyed.
-    BindingProperty(RelocateTag, const BindingProperty& source) noexcept;
+    BindingProperty(RelocateTag, const BindingProperty& source) noexcept
+        : payload_(source.payload_),
+          arena_(source.arena_),
+          kind_(source.kind_),
+          ownsArena_(source.ownsArena_) {}
 
     [[nodiscard]] PropertyArena& EnsureArena();
     [[nodiscard]] bool SharesArenaWith(const BindingProperty& other) const noexcept;

@@ -1,8 +1,8 @@
 // Interning: entries live in arena blocks holding the entry and its text.
 #include "binding/internal/intern_table.h"
 
-#include <cassert>
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <new>
 
@@ -12,10 +12,6 @@
 
 namespace Nimbel::internal {
 namespace {
-
-[[nodiscard]] std::string_view UpToFirstNul(std::string_view text) noexcept {
-    return text.substr(0, text.find('\0'));
-}
 
 // Rounded to the entry's alignment so the block lands in an 8-aligned slot.
 [[nodiscard]] size_t EntryBlockBytes(size_t textLength) noexcept {
@@ -33,9 +29,14 @@ InternTable::~InternTable() {
 }
 
 const InternedString& InternTable::Intern(PropertyArena& arena, std::string_view text) {
-    const std::string_view key = UpToFirstNul(text);
-    if (key.empty()) return InternedString::Empty();
-    return InternHashed(arena, key, Fnv1a(key));
+    // One pass both finds the first NUL and hashes the bytes before it.
+    uint32_t hash = kFnv1aOffsetBasis;
+    size_t length = 0;
+    for (; length < text.size() && text[length] != '\0'; ++length) {
+        hash = (hash ^ static_cast<unsigned char>(text[length])) * kFnv1aPrime;
+    }
+    if (length == 0) return InternedString::Empty();
+    return InternHashed(arena, text.substr(0, length), hash);
 }
 
 const InternedString& InternTable::Intern(PropertyArena& arena, const InternedString& entry) {

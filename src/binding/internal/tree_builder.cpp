@@ -69,40 +69,6 @@ TreeBuilder::~TreeBuilder() {
 
 // ---- Values -----------------------------------------------------------------
 
-BindingProperty& TreeBuilder::Place() {
-    if (frames_.empty()) return root_;
-    if (frames_.back().isCollection) return Push(nullptr).value;
-    return nodes_[size_ - 1].value;
-}
-
-void TreeBuilder::Empty() {
-    static_cast<void>(Place());
-}
-
-void TreeBuilder::Bool(bool value) {
-    BindingProperty& node = Place();
-    node.payload_.boolean = value;
-    node.kind_ = BindingPropertyKind::Bool;
-}
-
-void TreeBuilder::Signed(int64_t value) {
-    BindingProperty& node = Place();
-    node.payload_.signedValue = value;
-    node.kind_ = BindingPropertyKind::Signed;
-}
-
-void TreeBuilder::Unsigned(uint64_t value) {
-    BindingProperty& node = Place();
-    node.payload_.unsignedValue = value;
-    node.kind_ = BindingPropertyKind::Unsigned;
-}
-
-void TreeBuilder::Float(double value) {
-    BindingProperty& node = Place();
-    node.payload_.floatValue = value;
-    node.kind_ = BindingPropertyKind::Float;
-}
-
 void TreeBuilder::String(std::string_view text) {
     BindingProperty& node = Place();
     node.payload_.string = &Intern(text);
@@ -308,27 +274,24 @@ const InternedString& TreeBuilder::Intern(std::string_view text) {
         (text.size() <= 16 ||
          std::memcmp(cached.entry->CStr() + 8, text.data() + 8, text.size() - 16) == 0)) {
         PropertyArena::AddReference(*cached.entry);
+        cached.metAgain = true;
         return *cached.entry;
     }
     const InternedString& entry = Arena().Intern(text);
+    if (cached.metAgain) {
+        cached.metAgain = false;  // a second chance, once
+        return entry;
+    }
     // A text cut at a NUL is not its entry's text: it is not cached.
     if (entry.View().size() == text.size()) {
         if (cached.entry != nullptr) Arena().Release(*cached.entry);
         PropertyArena::AddReference(entry);
-        cached = CachedText{ends.head, ends.tail, text.size(), &entry};
+        cached = CachedText{ends.head, ends.tail, static_cast<uint32_t>(text.size()), false, &entry};
     }
     return entry;
 }
 
 // ---- The stack --------------------------------------------------------------
-
-PendingNode& TreeBuilder::Push(const InternedString* name) {
-    if (size_ == capacity_) GrowStack();
-    auto* node = new (&nodes_[size_])
-        PendingNode{name, BindingProperty(BindingProperty::ChildTag{}, Arena())};
-    ++size_;
-    return *node;
-}
 
 void TreeBuilder::GrowStack() {
     const size_t capacity = std::max(kFirstStackCapacity, capacity_ * 2);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <new>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -36,7 +37,7 @@ enum class RepeatedNameRule : uint8_t {
 /// the builder's rule, so that the finished tree is the one that assigning
 /// each value into its place in turn would have made.
 ///
-/// Texts are interned through a small cache of the entries met last, which
+/// Texts are interned through a small cache of entries met before, which
 /// spares hashing the member names and short words that repeat through a
 /// document; the cache holds one reference to each entry until the builder
 /// is destroyed.
@@ -53,11 +54,27 @@ public:
     ~TreeBuilder();
 
     /// An empty value (JSON null, MessagePack nil).
-    void Empty();
-    void Bool(bool value);
-    void Signed(int64_t value);
-    void Unsigned(uint64_t value);
-    void Float(double value);
+    void Empty() { static_cast<void>(Place()); }
+    void Bool(bool value) {
+        BindingProperty& node = Place();
+        node.payload_.boolean = value;
+        node.kind_ = BindingPropertyKind::Bool;
+    }
+    void Signed(int64_t value) {
+        BindingProperty& node = Place();
+        node.payload_.signedValue = value;
+        node.kind_ = BindingPropertyKind::Signed;
+    }
+    void Unsigned(uint64_t value) {
+        BindingProperty& node = Place();
+        node.payload_.unsignedValue = value;
+        node.kind_ = BindingPropertyKind::Unsigned;
+    }
+    void Float(double value) {
+        BindingProperty& node = Place();
+        node.payload_.floatValue = value;
+        node.kind_ = BindingPropertyKind::Float;
+    }
     /// A text, cut at its first NUL.
     void String(std::string_view text);
     void Blob(std::span<const uint8_t> bytes);
@@ -98,9 +115,21 @@ private:
         bool isCollection;
     };
 
-    [[nodiscard]] BindingProperty& Place();
+    /// The node the next value goes into: the root, a new element, or the
+    /// member named by the last key.
+    [[nodiscard]] BindingProperty& Place() {
+        if (frames_.empty()) return root_;
+        if (frames_.back().isCollection) return Push(nullptr).value;
+        return nodes_[size_ - 1].value;
+    }
     /// Appends an empty node named `name` (null in a collection) to the stack.
-    [[nodiscard]] PendingNode& Push(const InternedString* name);
+    [[nodiscard]] PendingNode& Push(const InternedString* name) {
+        if (size_ == capacity_) GrowStack();
+        auto* node = new (&nodes_[size_])
+            PendingNode{name, BindingProperty(BindingProperty::ChildTag{}, Arena())};
+        ++size_;
+        return *node;
+    }
     void GrowStack();
     /// Destroys the stack's nodes from `start` on, releasing their names.
     void DestroyNodes(size_t start) noexcept;
@@ -129,10 +158,13 @@ private:
     std::vector<Frame, CountingAllocator<Frame>> frames_;
     /// A text met before: its first and last 8 bytes (fewer for shorter
     /// texts), which identify texts of up to 16 bytes, its length and entry.
+    /// A text met again since it was cached keeps its slot against the next
+    /// newcomer, so that one-off texts do not push out the names that repeat.
     struct CachedText {
         uint64_t head = 0;
         uint64_t tail = 0;
-        size_t length = 0;
+        uint32_t length = 0;
+        bool metAgain = false;
         const InternedString* entry = nullptr;
     };
     std::array<CachedText, kCachedTexts> cache_{};

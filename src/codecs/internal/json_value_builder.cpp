@@ -13,6 +13,9 @@
 namespace Nimbel::internal {
 namespace {
 
+// Integers of at most this many digits fit 64 bits, signed or not.
+constexpr size_t kDigitsThatFitAlways = 18;
+
 // The magnitude of the smallest signed 64-bit integer.
 constexpr uint64_t kSignedMagnitudeLimit = uint64_t{1} << 63;
 
@@ -56,6 +59,19 @@ bool JsonValueBuilder::RawNumber(const Ch* text, rapidjson::SizeType length, boo
     const std::string_view number(text, length);
     const bool negative = number.front() == '-';
     const std::string_view digits = number.substr(negative ? 1 : 0);
+    // Up to 18 digits fit any 64-bit integer: most numbers end here.
+    if (digits.size() <= kDigitsThatFitAlways) {
+        uint64_t magnitude = 0;
+        size_t read = 0;
+        for (; read < digits.size(); ++read) {
+            const unsigned digit = static_cast<unsigned char>(digits[read]) - '0';
+            if (digit > 9) break;
+            magnitude = magnitude * 10 + digit;
+        }
+        if (read == digits.size()) {
+            return negative ? Int64(static_cast<int64_t>(0 - magnitude)) : Uint64(magnitude);
+        }
+    }
     if (IsDigitsOnly(digits)) {
         uint64_t magnitude = 0;
         const auto [stop, error] =
