@@ -16,9 +16,11 @@ constexpr std::string_view kPagePath = "/";
 constexpr std::string_view kPageFile = "index.html";
 constexpr std::string_view kOwnPrefix = "/web/";
 constexpr std::string_view kLibraryPrefix = "/lib/";
-/// The chart library's files the page loads; nothing else of the folder is
-/// served, so no request can name another file of the system.
-constexpr std::array<std::string_view, 2> kLibraryFiles = {"dygraph.min.js", "dygraph.min.css"};
+/// The chart library's files the page loads, and their source maps for a
+/// browser's developer tools; nothing else of the folder is served, so no
+/// request can name another file of the system.
+constexpr std::array<std::string_view, 4> kLibraryFiles = {
+    "dygraph.min.js", "dygraph.min.css", "dygraph.min.js.map", "dygraph.min.css.map"};
 /// Far above the library's size; a larger file is not what the package installs.
 constexpr std::uintmax_t kMaxLibraryFileBytes = 16 * 1024 * 1024;
 
@@ -27,6 +29,7 @@ constexpr std::uintmax_t kMaxLibraryFileBytes = 16 * 1024 * 1024;
     if (name.ends_with(".js")) return "text/javascript; charset=utf-8";
     if (name.ends_with(".css")) return "text/css; charset=utf-8";
     if (name.ends_with(".png")) return "image/png";
+    if (name.ends_with(".map")) return "application/json";
     return "application/octet-stream";
 }
 

@@ -88,6 +88,7 @@ TEST_F(WebPageTest, PathsAnswerWithTheirMediaTypes) {
          library ? "text/javascript; charset=utf-8" : "application/json", true},
         {"GET", "/lib/dygraph.min.css", library ? 200 : 404,
          library ? "text/css; charset=utf-8" : "application/json", true},
+        {"GET", "/lib/dygraph.min.js.map", library ? 200 : 404, "application/json", true},
         {"POST", "/", 405, "application/json", true},
         {"DELETE", "/web/app.js", 405, "application/json", true},
         // Only the page's own files: the rest goes on to the session, which
