@@ -198,6 +198,8 @@ function drawGoldPlot(game, frames) {
   }
   plot.replaceChildren();
   plot.removeAttribute('data-points');
+  plot.removeAttribute('data-markers');
+  if (frames.length === 0) return;
   if (typeof Dygraph !== 'function') {
     showError(document.getElementById('timeline-error'),
       'The chart library did not load (GET /lib/dygraph.min.js failed): install libjs-dygraphs.');
