@@ -16,6 +16,7 @@ packages=(
   locales                               # a comma-decimal locale for the number tests
   libjs-dygraphs                        # the chart library plugin-host serves to its page
   chromium chromium-driver python3-selenium  # the page's test in headless Chromium
+  fonts-dejavu-core                     # a font for the page's screenshots
 )
 
 missing=()
