@@ -29,6 +29,7 @@
 
 #include "codecs/json_writer.h"
 #include "host/api_documents.h"
+#include "host/web_page.h"
 
 namespace KzoHost {
 namespace {
@@ -40,6 +41,13 @@ using tcp = net::ip::tcp;
 using beast::error_code;
 
 constexpr const char* kOpenApiPath = "/openapi.json";
+
+/// What the page's files may do in the browser: load only from this server,
+/// so that the page sends no request elsewhere; the chart library sets
+/// inline styles, nothing runs inline scripts.
+constexpr const char* kPagePolicy =
+    "default-src 'self'; style-src 'self' 'unsafe-inline'; img-src 'self' data:; "
+    "object-src 'none'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
 
 /// Whether a Host header names this machine: localhost, 127.0.0.1 or [::1],
 /// with or without a port.
@@ -67,6 +75,20 @@ constexpr const char* kOpenApiPath = "/openapi.json";
 struct Refusal {
     int status = 0;
     std::string message;
+};
+
+/// An answer as it is written: the session's JSON, the OpenAPI document, or
+/// a file of the page.
+struct Reply {
+    Reply() = default;
+    explicit Reply(HostAnswer answer)
+        : status(answer.status), body(std::move(answer.json)), allow(std::move(answer.allow)) {}
+
+    int status = 200;
+    std::string body;
+    std::string allow;  ///< 405 only
+    std::string contentType = "application/json";
+    bool page = false;  ///< a file of the page: sent with the page's policy headers
 };
 
 }  // namespace
@@ -98,7 +120,7 @@ public:
     [[nodiscard]] bool ChecksHost() const noexcept { return m_loopback; }
     /// Answers a request on the worker thread and hands the answer to `done`
     /// on the I/O thread.
-    void Answer(HostRequest request, std::function<void(HostAnswer)> done);
+    void Answer(HostRequest request, std::function<void(Reply)> done);
     void Forget(HttpConnection* connection) { m_connections.erase(connection); }
     void LogRequest(std::string_view method, std::string_view target, int status) {
         if (m_log)
@@ -109,11 +131,14 @@ public:
 private:
     void Accept();
     void Refuse(tcp::socket socket);
+    /// The page's answer to `request`; its path is one the page serves.
+    [[nodiscard]] Reply AnswerPage(const HostRequest& request) const;
 
     PluginSession& m_session;
     HttpServerLimits m_limits;
     RequestLog m_log;
     std::string m_openApi;
+    WebPage m_page;
     net::io_context m_io{1};
     tcp::acceptor m_acceptor;
     net::steady_timer m_acceptPause{m_io};
@@ -263,7 +288,7 @@ private:
         const std::string_view target = known ? m_parser->get().target() : "-";
         m_engine.LogRequest(method, target.substr(0, 200), refusal.status);
         const bool head = known && m_parser->get().method() == http::verb::head;
-        Write(HostAnswer{refusal.status, ErrorJson(refusal.status, refusal.message)}, head);
+        Write(Reply(HostAnswer{refusal.status, ErrorJson(refusal.status, refusal.message)}), head);
     }
 
     void Dispatch() {
@@ -287,14 +312,14 @@ private:
 
         m_busy = true;
         m_stream.expires_never();
-        m_engine.Answer(std::move(host), [self = shared_from_this(), head](HostAnswer answer) {
+        m_engine.Answer(std::move(host), [self = shared_from_this(), head](Reply answer) {
             self->m_busy = false;
             self->m_engine.LogRequest(self->m_logMethod, self->m_logTarget, answer.status);
             self->Write(std::move(answer), head);
         });
     }
 
-    void Write(HostAnswer answer, bool head) {
+    void Write(Reply answer, bool head) {
         if (m_closed) return;
         if (m_engine.Stopping()) m_keepAlive = false;
         m_response = {};
@@ -303,10 +328,16 @@ private:
         m_response.set(http::field::server, "plugin-host");
         if (!answer.allow.empty()) m_response.set(http::field::allow, answer.allow);
         m_response.keep_alive(m_keepAlive);
+        if (answer.page) {
+            m_response.set("Content-Security-Policy", kPagePolicy);
+            m_response.set("X-Content-Type-Options", "nosniff");
+            m_response.set(http::field::cache_control, "no-cache");
+            m_response.set("Referrer-Policy", "no-referrer");
+        }
         if (answer.status != 204 && answer.status != 304) {
-            m_response.set(http::field::content_type, "application/json");
-            const size_t length = answer.json.size();
-            if (!head) m_response.body() = std::move(answer.json);
+            m_response.set(http::field::content_type, answer.contentType);
+            const size_t length = answer.body.size();
+            if (!head) m_response.body() = std::move(answer.body);
             m_response.content_length(length);
         }
         m_stream.expires_after(Limits().headerTimeout);
@@ -479,25 +510,46 @@ void HttpServer::Engine::Refuse(tcp::socket socket) {
     });
 }
 
-void HttpServer::Engine::Answer(HostRequest request, std::function<void(HostAnswer)> done) {
+Reply HttpServer::Engine::AnswerPage(const HostRequest& request) const {
+    if (request.method != "GET") {
+        Reply refused(
+            HostAnswer{405, ErrorJson(405, request.method + " is not served at " + request.path),
+                       "GET, HEAD"});
+        refused.page = true;
+        return refused;
+    }
+    WebAnswer file = m_page.Get(request.path);
+    Reply reply;
+    reply.status = file.status;
+    reply.body = std::move(file.body);
+    reply.contentType = std::move(file.contentType);
+    reply.page = true;
+    return reply;
+}
+
+void HttpServer::Engine::Answer(HostRequest request, std::function<void(Reply)> done) {
     // The work guard keeps Run going until the answer is back on the I/O thread.
     net::post(m_worker, [this, request = std::move(request), done = std::move(done),
                          guard = net::make_work_guard(m_io)]() mutable {
-        HostAnswer answer;
+        Reply answer;
         try {
             if (request.path == kOpenApiPath) {
-                answer = request.method == "GET"
-                             ? HostAnswer{200, m_openApi, {}}
-                             : HostAnswer{405,
-                                          ErrorJson(405, request.method + " is not served at " +
-                                                             request.path),
-                                          "GET, HEAD"};
+                answer =
+                    Reply(request.method == "GET"
+                              ? HostAnswer{200, m_openApi, {}}
+                              : HostAnswer{405,
+                                           ErrorJson(405, request.method + " is not served at " +
+                                                              request.path),
+                                           "GET, HEAD"});
+            } else if (m_page.Serves(request.path) && !m_session.Serves(request.path)) {
+                // The page takes only paths that nothing of the session serves.
+                answer = AnswerPage(request);
             } else {
-                answer = m_session.Handle(request);
+                answer = Reply(m_session.Handle(request));
             }
         } catch (const std::exception& error) {
-            answer = HostAnswer{
-                500, ErrorJson(500, std::string("The host failed: ") + error.what()), {}};
+            answer = Reply(HostAnswer{
+                500, ErrorJson(500, std::string("The host failed: ") + error.what()), {}});
         }
         net::post(m_io, [done = std::move(done), answer = std::move(answer),
                          guard = std::move(guard)]() mutable { done(std::move(answer)); });

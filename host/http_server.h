@@ -32,11 +32,13 @@ struct HttpServerLimits {
 };
 
 /// Every request goes to the session, except GET (or HEAD) /openapi.json,
-/// which answers the OpenAPI document of the plug-in's API. HEAD is answered
-/// wherever GET is, without the body. Answers are JSON; errors are
-/// {"message": "...", "status": N}, and 405 answers name the methods served
-/// in `Allow`. The request target reaches the session exactly as sent, still
-/// percent-encoded, as the platform's core passes it to a plug-in.
+/// which answers the OpenAPI document of the plug-in's API, and the paths of
+/// the match-history page (WebPage: "/", "/web/...", "/lib/..."), which are
+/// the page's only while the session serves nothing there. HEAD is answered
+/// wherever GET is, without the body. Answers other than the page's files
+/// are JSON; errors are {"message": "...", "status": N}, and 405 answers
+/// name the methods served in `Allow`. The request target reaches the session exactly as sent,
+/// still percent-encoded, as the platform's core passes it to a plug-in.
 ///
 /// Served from loopback, only requests that name this machine in `Host`
 /// (localhost, 127.0.0.1 or [::1], any port) are answered; others get 421, so

@@ -52,9 +52,10 @@ constexpr const char* kCommonOptions =
 constexpr const char* kServeUsage =
     "Usage: plugin-host serve [--port N] [--address ADDR] [options]\n"
     "\n"
-    "Serves the plug-in's endpoints, the peers' paths and GET /openapi.json over\n"
-    "HTTP until interrupted (Ctrl-C, SIGTERM or SIGHUP): then it closes every\n"
-    "connection, stops the plug-in and unloads it. A second Ctrl-C exits at once.\n"
+    "Serves the plug-in's endpoints, the peers' paths, GET /openapi.json and the\n"
+    "match-history page at / (open it in a browser) over HTTP until interrupted\n"
+    "(Ctrl-C, SIGTERM or SIGHUP): then it closes every connection, stops the\n"
+    "plug-in and unloads it. A second Ctrl-C exits at once.\n"
     "PUT or DELETE /kzo-login/v1/session and\n"
     "/kzo-platform-config/v1/namespaces/NewMatchHistory change those resources and\n"
     "tell the plug-in.\n"
@@ -293,7 +294,9 @@ int Serve(const Options& options) {
     const std::string origin = server.Origin();
     std::fprintf(stderr, "plugin-host: serving %s on %s/ (Ctrl-C stops)\n",
                  options.pluginPath.c_str(), origin.c_str());
-    std::fprintf(stderr, "  try: curl %s/kzo-match-history/v1/matchlist\n", origin.c_str());
+    std::fprintf(stderr,
+                 "  open %s/ in a browser, or try: curl %s/kzo-match-history/v1/matchlist\n",
+                 origin.c_str(), origin.c_str());
 
     std::atomic<bool> finished{false};
     std::thread stopper([&server, &stopSignals, &finished] {

@@ -199,6 +199,11 @@ SessionTimings PluginSession::Timings() {
     return m_timings;
 }
 
+bool PluginSession::Serves(std::string_view path) {
+    const std::lock_guard lock(m_lock);
+    return IsPeerPath(path) || m_endpoints->ServesPath(path);
+}
+
 HostAnswer PluginSession::Handle(const HostRequest& request) {
     const std::lock_guard lock(m_lock);
     const auto start = std::chrono::steady_clock::now();

@@ -98,6 +98,11 @@ public:
     /// Every 405 says in `allow` which methods the path serves.
     [[nodiscard]] HostAnswer Handle(const HostRequest& request);
 
+    /// Whether Handle sends a request for `path` (as sent, without the query)
+    /// somewhere other than a 404 of its own: to a peer, to a resource, or
+    /// to a plug-in endpoint of any method.
+    [[nodiscard]] bool Serves(std::string_view path);
+
     /// The plug-in's API as the core reads it.
     [[nodiscard]] const ApiListing& Listing() const noexcept { return m_listing; }
     /// The plug-in's memory counters (the seven words of its callback).

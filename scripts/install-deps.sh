@@ -14,6 +14,9 @@ packages=(
   clang libclang-rt-14-dev              # fuzz targets in fuzz/
   libboost-dev                          # Boost.Beast and Asio: the reference host's HTTP server
   locales                               # a comma-decimal locale for the number tests
+  libjs-dygraphs                        # the chart library plugin-host serves to its page
+  chromium chromium-driver python3-selenium  # the page's test in headless Chromium
+  fonts-dejavu-core                     # a font for the page's screenshots
 )
 
 missing=()
