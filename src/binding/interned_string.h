@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "diagnostics/fnv1a.h"
+
 namespace Nimbel {
 
 namespace internal {
@@ -31,13 +33,17 @@ public:
     [[nodiscard]] uint32_t References() const noexcept { return references_; }
 
     /// The shared empty entry.
-    [[nodiscard]] static const InternedString& Empty() noexcept;
+    [[nodiscard]] static const InternedString& Empty() noexcept { return kEmpty; }
 
 private:
     friend class internal::InternTable;
 
     constexpr InternedString(uint32_t hash, uint32_t length) noexcept
         : hash_(hash), length_(length) {}
+
+    // Constant-initialised and trivially destructible: usable at any time,
+    // including during static initialisation and process exit.
+    static const InternedString kEmpty;
 
     // Bookkeeping of the intern table; the text follows the object in its block.
     InternedString* next_ = nullptr;
@@ -48,5 +54,7 @@ private:
     /// tree builder last met this name (see InternTable::NewMarkGeneration).
     uint32_t mark_ = 0;
 };
+
+inline constinit const InternedString InternedString::kEmpty{kFnv1aOffsetBasis, 0};
 
 }  // namespace Nimbel

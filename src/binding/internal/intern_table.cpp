@@ -98,11 +98,6 @@ void InternTable::Abandon() noexcept {
     count_ = 0;
 }
 
-void InternTable::AddReference(const InternedString& entry) noexcept {
-    if (&entry == &InternedString::Empty()) return;
-    ++const_cast<InternedString&>(entry).references_;
-}
-
 uint32_t InternTable::NewMarkGeneration() noexcept {
     if (++lastMark_ == 0) {
         for (uint32_t i = 0; i < bucketCount_; ++i) {
@@ -113,13 +108,6 @@ uint32_t InternTable::NewMarkGeneration() noexcept {
         lastMark_ = 1;
     }
     return lastMark_;
-}
-
-bool InternTable::TestAndMark(const InternedString& entry, uint32_t mark) noexcept {
-    auto& stamped = const_cast<InternedString&>(entry);
-    if (stamped.mark_ == mark) return true;
-    stamped.mark_ = mark;
-    return false;
 }
 
 InternedString* InternTable::Create(PropertyArena& arena, std::string_view text, uint32_t hash) {

@@ -42,14 +42,21 @@ public:
     void Abandon() noexcept;
     /// One more reference to an entry of this table (the shared empty entry
     /// is ignored).
-    static void AddReference(const InternedString& entry) noexcept;
+    static void AddReference(const InternedString& entry) noexcept {
+        if (&entry != &InternedString::Empty()) ++const_cast<InternedString&>(entry).references_;
+    }
 
     /// A mark no entry carries yet: a caller that stamps the entries it meets
     /// with it knows that an entry carrying it was met since. When the marks
     /// run out every entry is cleared and they start over.
     [[nodiscard]] uint32_t NewMarkGeneration() noexcept;
     /// Whether `entry` carries `mark`, stamping it if not.
-    [[nodiscard]] static bool TestAndMark(const InternedString& entry, uint32_t mark) noexcept;
+    [[nodiscard]] static bool TestAndMark(const InternedString& entry, uint32_t mark) noexcept {
+        auto& stamped = const_cast<InternedString&>(entry);
+        if (stamped.mark_ == mark) return true;
+        stamped.mark_ = mark;
+        return false;
+    }
 
     [[nodiscard]] size_t Count() const noexcept { return count_; }
     [[nodiscard]] size_t BucketCount() const noexcept { return bucketCount_; }

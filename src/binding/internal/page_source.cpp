@@ -52,8 +52,10 @@ PageSourceCounters PageSource::Counters() const {
 }
 
 PageSource::RegionMap::iterator PageSource::MapRegion() {
-    void* memory =
-        mmap(nullptr, kRegionBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    // Every page of a region is written soon after it is mapped: populating
+    // the region at once spares a fault per page.
+    void* memory = mmap(nullptr, kRegionBytes, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
     if (memory == MAP_FAILED) ThrowBadAlloc();
     try {
         const auto region = regions_.emplace(reinterpret_cast<uintptr_t>(memory), Region{}).first;
