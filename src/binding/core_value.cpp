@@ -207,7 +207,168 @@ void ToCore(CoreValue& target, const BindingProperty& source, const EnumNameLook
     }
 }
 
+// ---- One block per record ----
+
+/// Hands out the buffers of one record from one block: first a sizing pass
+/// over the value with no block (only the offsets advance), then the same
+/// pass over a block of the size found, so both take the same steps. Arrays
+/// start on word boundaries; texts and bytes follow wherever they fall.
+class BlockLayout {
+public:
+    /// A sizing layout.
+    BlockLayout() = default;
+    /// A layout over `block`, `size` bytes, as a sizing pass measured it.
+    BlockLayout(std::byte* block, size_t size) noexcept : m_block(block), m_size(size) {}
+
+    [[nodiscard]] size_t Used() const noexcept { return m_used; }
+
+    template <class T>
+    [[nodiscard]] T* Array(size_t count) {
+        if (count == 0) return nullptr;
+        if (count > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+        m_used = (m_used + (alignof(KzoWord) - 1)) & ~(alignof(KzoWord) - 1);
+        std::byte* place = Take(count * sizeof(T));
+        if (place != nullptr) std::memset(place, 0, count * sizeof(T));
+        return reinterpret_cast<T*>(place);
+    }
+
+    [[nodiscard]] char* Text(std::string_view text) {
+        std::byte* place = Take(text.size() + 1);
+        if (place == nullptr) return nullptr;
+        auto* copy = reinterpret_cast<char*>(place);
+        if (!text.empty()) std::memcpy(copy, text.data(), text.size());
+        copy[text.size()] = '\0';
+        return copy;
+    }
+
+    [[nodiscard]] uint8_t* Bytes(const uint8_t* bytes, size_t count) {
+        if (count == 0) return nullptr;
+        std::byte* place = Take(count);
+        if (place != nullptr) std::memcpy(place, bytes, count);
+        return reinterpret_cast<uint8_t*>(place);
+    }
+
+private:
+    /// The next `count` bytes: null while sizing.
+    [[nodiscard]] std::byte* Take(size_t count) {
+        if (count > SIZE_MAX - m_used) throw std::bad_alloc();
+        std::byte* place = m_block != nullptr ? m_block + m_used : nullptr;
+        m_used += count;
+        if (m_block != nullptr && m_used > m_size) throw std::bad_alloc();  // passes disagreed
+        return place;
+    }
+
+    std::byte* m_block = nullptr;
+    size_t m_size = 0;
+    size_t m_used = 0;
+};
+
+void SetOwned(CoreValue& target, KzoWord kind, const void* buffer, size_t count) noexcept {
+    target.kind = kind;
+    target.a = Word(buffer);
+    target.b = count;
+}
+
+/// The same records as ToCore, buffers from `layout`; `target` is zeroed.
+void ToCoreInLayout(CoreValue& target, const BindingProperty& source,
+                    const EnumNameLookup* enumNames, BlockLayout& layout) {
+    switch (source.Kind()) {
+        case BindingPropertyKind::Empty: return;
+        case BindingPropertyKind::Bool: CoreValueSetBool(target, source.GetBool()); return;
+        case BindingPropertyKind::Signed: CoreValueSetSigned(target, source.GetSigned()); return;
+        case BindingPropertyKind::Unsigned:
+            CoreValueSetUnsigned(target, source.GetUnsigned());
+            return;
+        case BindingPropertyKind::Float: CoreValueSetDouble(target, source.GetDouble()); return;
+        case BindingPropertyKind::String: {
+            const std::string_view text = source.GetString();
+            SetOwned(target, kCoreValueStringOwned, layout.Text(text), text.size());
+            return;
+        }
+        case BindingPropertyKind::Blob: {
+            const BindingBytes& bytes = source.GetBytes();
+            SetOwned(target, kCoreValueBlobOwned, layout.Bytes(bytes.data(), bytes.size()),
+                     bytes.size());
+            return;
+        }
+        case BindingPropertyKind::Enum: {
+            const BindingEnum pair = source.GetEnum();
+            const auto name = enumNames != nullptr
+                                  ? enumNames->EnumeratorName(*pair.type, pair.value)
+                                  : std::nullopt;
+            if (name.has_value()) {
+                SetOwned(target, kCoreValueStringOwned, layout.Text(*name), name->size());
+            } else {
+                CoreValueSetSigned(target, pair.value);
+            }
+            return;
+        }
+        case BindingPropertyKind::Collection: {
+            const auto elements = source.Elements();
+            CoreValue* array = layout.Array<CoreValue>(elements.size());
+            SetOwned(target, kCoreValueCollection, array, elements.size());
+            for (size_t i = 0; i < elements.size(); ++i) {
+                CoreValue element{};
+                ToCoreInLayout(array != nullptr ? array[i] : element, elements[i], enumNames,
+                               layout);
+            }
+            return;
+        }
+        case BindingPropertyKind::Structure: {
+            const auto members = source.Members();
+            CoreStructEntry* entries = layout.Array<CoreStructEntry>(members.size());
+            SetOwned(target, kCoreValueStructure, entries, members.size());
+            for (size_t i = 0; i < members.size(); ++i) {
+                char* name = layout.Text(members[i].Name());
+                CoreValue value{};
+                ToCoreInLayout(value, members[i].Value(), enumNames, layout);
+                if (entries != nullptr) {
+                    entries[i].name = name;
+                    entries[i].ownsName = 1;
+                    entries[i].value = value;
+                }
+            }
+            return;
+        }
+    }
+}
+
 } // namespace
+
+void PropertyToCoreValueBlock(CoreValue& target, const BindingProperty& source,
+                              const EnumNameLookup* enumNames) {
+    CoreValueRelease(target);
+    BlockLayout sizing;
+    CoreValue measured{};
+    ToCoreInLayout(measured, source, enumNames, sizing);
+    const size_t size = sizing.Used();
+    if (size == 0) {
+        target = measured;  // no buffer: a scalar, or an empty collection or structure
+        return;
+    }
+    auto* block = static_cast<std::byte*>(Allocate(size));
+    if (block == nullptr) throw std::bad_alloc();
+    try {
+        BlockLayout layout(block, size);
+        CoreValue value{};
+        ToCoreInLayout(value, source, enumNames, layout);
+        target = value;
+    } catch (...) {
+        Free(block);
+        throw;
+    }
+}
+
+void CoreValueReleaseBlock(CoreValue& value) noexcept {
+    switch (value.kind) {
+        case kCoreValueStringOwned:
+        case kCoreValueBlobOwned:
+        case kCoreValueCollection:
+        case kCoreValueStructure: Free(Pointer<void>(value.a)); break;
+        default: break;
+    }
+    value = CoreValue{};
+}
 
 void CoreValueRelease(CoreValue& value) noexcept {
     switch (value.kind) {

@@ -78,12 +78,21 @@ void HandOverStream(CoreResponse& response, std::unique_ptr<ResponseStream> stre
 
 void ReleaseResponse(CoreResponse* response) noexcept {
     if (response == nullptr) return;
-    CoreValueRelease(response->value);
+    const CoreResponseReleaseFn release = response->release;
+    if (release == &ReleaseResponseWithValueBlock) {
+        CoreValueReleaseBlock(response->value);
+    } else {
+        CoreValueRelease(response->value);
+    }
     CoreResultReleaseError(*response);
     const char* text = response->text;
     if (text != kSharedEmptyText) Free(const_cast<char*>(text));
     FreeHeaders(*response);
     *response = CoreResponse{};
+}
+
+void ReleaseResponseWithValueBlock(CoreResponse* response) noexcept {
+    ReleaseResponse(response);
 }
 
 void ResetResponse(CoreResponse& response) noexcept {
@@ -109,7 +118,10 @@ void AnswerInternalError(CoreResponse& response) noexcept {
 
 void FillResponse(CoreResponse& response, CallResult& result, const EnumNameLookup* enumNames) {
     if (result.status.Ok()) {
-        PropertyToCoreValue(response.value, result.status.Value(), enumNames);
+        // One allocation for the whole answer; the record's release function
+        // then says how its value is freed.
+        PropertyToCoreValueBlock(response.value, result.status.Value(), enumNames);
+        response.release = &ReleaseResponseWithValueBlock;
     } else {
         CoreResultSetFailure(response, result.status.ErrorMessage());
     }
