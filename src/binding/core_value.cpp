@@ -308,8 +308,8 @@ void ToCoreInLayout(CoreValue& target, const BindingProperty& source,
             CoreValue* array = layout.Array<CoreValue>(elements.size());
             SetOwned(target, kCoreValueCollection, array, elements.size());
             for (size_t i = 0; i < elements.size(); ++i) {
-                CoreValue element{};
-                ToCoreInLayout(array != nullptr ? array[i] : element, elements[i], enumNames,
+                CoreValue sized{};
+                ToCoreInLayout(array != nullptr ? array[i] : sized, elements[i], enumNames,
                                layout);
             }
             return;
@@ -320,13 +320,16 @@ void ToCoreInLayout(CoreValue& target, const BindingProperty& source,
             SetOwned(target, kCoreValueStructure, entries, members.size());
             for (size_t i = 0; i < members.size(); ++i) {
                 char* name = layout.Text(members[i].Name());
-                CoreValue value{};
-                ToCoreInLayout(value, members[i].Value(), enumNames, layout);
-                if (entries != nullptr) {
-                    entries[i].name = name;
-                    entries[i].ownsName = 1;
-                    entries[i].value = value;
+                if (entries == nullptr) {  // sizing
+                    CoreValue value{};
+                    ToCoreInLayout(value, members[i].Value(), enumNames, layout);
+                    continue;
                 }
+                entries[i].name = name;
+                entries[i].ownsName = 1;
+                // Written in place: a copy of a record just written field by
+                // field would wait on those stores.
+                ToCoreInLayout(entries[i].value, members[i].Value(), enumNames, layout);
             }
             return;
         }
