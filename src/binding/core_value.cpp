@@ -1,5 +1,7 @@
 #include "binding/core_value.h"
 
+#include "binding/core_value_block.h"
+
 #include <cstring>
 #include <new>
 
@@ -207,71 +209,18 @@ void ToCore(CoreValue& target, const BindingProperty& source, const EnumNameLook
     }
 }
 
-// ---- One block per record ----
-
-/// Hands out the buffers of one record from one block: first a sizing pass
-/// over the value with no block (only the offsets advance), then the same
-/// pass over a block of the size found, so both take the same steps. Arrays
-/// start on word boundaries; texts and bytes follow wherever they fall.
-class BlockLayout {
-public:
-    /// A sizing layout.
-    BlockLayout() = default;
-    /// A layout over `block`, `size` bytes, as a sizing pass measured it.
-    BlockLayout(std::byte* block, size_t size) noexcept : m_block(block), m_size(size) {}
-
-    [[nodiscard]] size_t Used() const noexcept { return m_used; }
-
-    template <class T>
-    [[nodiscard]] T* Array(size_t count) {
-        if (count == 0) return nullptr;
-        if (count > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
-        m_used = (m_used + (alignof(KzoWord) - 1)) & ~(alignof(KzoWord) - 1);
-        std::byte* place = Take(count * sizeof(T));
-        if (place != nullptr) std::memset(place, 0, count * sizeof(T));
-        return reinterpret_cast<T*>(place);
-    }
-
-    [[nodiscard]] char* Text(std::string_view text) {
-        std::byte* place = Take(text.size() + 1);
-        if (place == nullptr) return nullptr;
-        auto* copy = reinterpret_cast<char*>(place);
-        if (!text.empty()) std::memcpy(copy, text.data(), text.size());
-        copy[text.size()] = '\0';
-        return copy;
-    }
-
-    [[nodiscard]] uint8_t* Bytes(const uint8_t* bytes, size_t count) {
-        if (count == 0) return nullptr;
-        std::byte* place = Take(count);
-        if (place != nullptr) std::memcpy(place, bytes, count);
-        return reinterpret_cast<uint8_t*>(place);
-    }
-
-private:
-    /// The next `count` bytes: null while sizing.
-    [[nodiscard]] std::byte* Take(size_t count) {
-        if (count > SIZE_MAX - m_used) throw std::bad_alloc();
-        std::byte* place = m_block != nullptr ? m_block + m_used : nullptr;
-        m_used += count;
-        if (m_block != nullptr && m_used > m_size) throw std::bad_alloc();  // passes disagreed
-        return place;
-    }
-
-    std::byte* m_block = nullptr;
-    size_t m_size = 0;
-    size_t m_used = 0;
-};
-
 void SetOwned(CoreValue& target, KzoWord kind, const void* buffer, size_t count) noexcept {
     target.kind = kind;
     target.a = Word(buffer);
     target.b = count;
 }
 
-/// The same records as ToCore, buffers from `layout`; `target` is zeroed.
-void ToCoreInLayout(CoreValue& target, const BindingProperty& source,
-                    const EnumNameLookup* enumNames, BlockLayout& layout) {
+} // namespace
+
+namespace internal {
+
+void PropertyToCoreValueInLayout(CoreValue& target, const BindingProperty& source,
+                                 const EnumNameLookup* enumNames, BlockLayout& layout) {
     switch (source.Kind()) {
         case BindingPropertyKind::Empty: return;
         case BindingPropertyKind::Bool: CoreValueSetBool(target, source.GetBool()); return;
@@ -309,7 +258,7 @@ void ToCoreInLayout(CoreValue& target, const BindingProperty& source,
             SetOwned(target, kCoreValueCollection, array, elements.size());
             for (size_t i = 0; i < elements.size(); ++i) {
                 CoreValue sized{};
-                ToCoreInLayout(array != nullptr ? array[i] : sized, elements[i], enumNames,
+                PropertyToCoreValueInLayout(array != nullptr ? array[i] : sized, elements[i], enumNames,
                                layout);
             }
             return;
@@ -322,28 +271,29 @@ void ToCoreInLayout(CoreValue& target, const BindingProperty& source,
                 char* name = layout.Text(members[i].Name());
                 if (entries == nullptr) {  // sizing
                     CoreValue value{};
-                    ToCoreInLayout(value, members[i].Value(), enumNames, layout);
+                    PropertyToCoreValueInLayout(value, members[i].Value(), enumNames, layout);
                     continue;
                 }
                 entries[i].name = name;
                 entries[i].ownsName = 1;
                 // Written in place: a copy of a record just written field by
                 // field would wait on those stores.
-                ToCoreInLayout(entries[i].value, members[i].Value(), enumNames, layout);
+                PropertyToCoreValueInLayout(entries[i].value, members[i].Value(), enumNames, layout);
             }
             return;
         }
     }
 }
 
-} // namespace
+} // namespace internal
 
 void PropertyToCoreValueBlock(CoreValue& target, const BindingProperty& source,
                               const EnumNameLookup* enumNames) {
+    using internal::BlockLayout;
     CoreValueRelease(target);
     BlockLayout sizing;
     CoreValue measured{};
-    ToCoreInLayout(measured, source, enumNames, sizing);
+    PropertyToCoreValueInLayout(measured, source, enumNames, sizing);
     const size_t size = sizing.Used();
     if (size == 0) {
         target = measured;  // no buffer: a scalar, or an empty collection or structure
@@ -354,7 +304,7 @@ void PropertyToCoreValueBlock(CoreValue& target, const BindingProperty& source,
     try {
         BlockLayout layout(block, size);
         CoreValue value{};
-        ToCoreInLayout(value, source, enumNames, layout);
+        PropertyToCoreValueInLayout(value, source, enumNames, layout);
         target = value;
     } catch (...) {
         Free(block);

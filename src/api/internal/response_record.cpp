@@ -116,15 +116,34 @@ void AnswerInternalError(CoreResponse& response) noexcept {
     response.status = 500;
 }
 
+namespace {
+
+// Writes the answer's value as one block: a native answer straight from the
+// native value; if that fails, through the generic value, which then says why.
+void WriteAnswerValue(CoreResponse& response, CallResult& result,
+                      const EnumNameLookup* enumNames) {
+    if (result.nativeAnswer != nullptr) {
+        CoreValue written{};
+        if (result.nativeAnswer->WriteCoreValue(written, enumNames)) {
+            response.value = written;
+            return;
+        }
+        result.nativeAnswer->WriteValue(result.status);
+        if (!result.status.Ok()) return;
+    }
+    PropertyToCoreValueBlock(response.value, result.status.Value(), enumNames);
+}
+
+} // namespace
+
 void FillResponse(CoreResponse& response, CallResult& result, const EnumNameLookup* enumNames) {
     if (result.status.Ok()) {
         // One allocation for the whole answer; the record's release function
         // then says how its value is freed.
-        PropertyToCoreValueBlock(response.value, result.status.Value(), enumNames);
         response.release = &ReleaseResponseWithValueBlock;
-    } else {
-        CoreResultSetFailure(response, result.status.ErrorMessage());
+        WriteAnswerValue(response, result, enumNames);
     }
+    if (!result.status.Ok()) CoreResultSetFailure(response, result.status.ErrorMessage());
     response.flag = result.flag;
     response.kind = PassedOnKind(result.kind);
     response.status = result.httpStatus;
