@@ -180,7 +180,12 @@ bool EnumToCore(CoreBlockWriting& writing, CoreValue& target, const void* source
 bool RecordToCore(CoreBlockWriting& writing, CoreValue& target, const void* record,
                   const BindingTypeDescription* description) {
     if (description == nullptr) return false;
-    if (!WritesDirectly(*description)) {
+    bool direct = writing.shapes.Known(description);
+    if (!direct && WritesDirectly(*description)) {
+        writing.shapes.Remember(description);
+        direct = true;
+    }
+    if (!direct) {
         BindingStatus converted;
         RecordNativeToValue(converted, converted.Value(), record, description, writing.registry);
         return WrittenFrom(writing, target, converted);

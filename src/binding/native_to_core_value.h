@@ -35,12 +35,32 @@ namespace Nimbel {
 
 namespace internal {
 
+/// The record descriptions found fit for writing directly during one write of
+/// a block, so that each is checked once for both passes and all its records.
+class DirectRecordShapes {
+public:
+    [[nodiscard]] bool Known(const BindingTypeDescription* description) const noexcept {
+        return std::find(m_known.begin(), m_known.begin() + m_count, description) !=
+               m_known.begin() + m_count;
+    }
+    /// Remembers `description` while there is room; later ones are checked again.
+    void Remember(const BindingTypeDescription* description) noexcept {
+        if (m_count < m_known.size()) m_known[m_count++] = description;
+    }
+
+private:
+    std::array<const BindingTypeDescription*, 16> m_known{};
+    size_t m_count = 0;
+};
+
 /// What one write of a block needs besides the value: the layout (sizing or
-/// writing), the enumerator names and the registry of the records.
+/// writing), the enumerator names, the registry of the records and the
+/// descriptions already checked.
 struct CoreBlockWriting {
     BlockLayout& layout;
     const EnumNameLookup* enumNames;
     const BindingTypeRegistry& registry;
+    DirectRecordShapes& shapes;
 };
 
 /// Each helper writes into a zeroed `target` and answers false when the
@@ -224,8 +244,9 @@ template <class Write>
 bool WriteCoreBlock(CoreValue& target, const EnumNameLookup* enumNames,
                     const BindingTypeRegistry& registry, const Write& write) {
     target = CoreValue{};
+    DirectRecordShapes shapes;
     BlockLayout sizing;
-    CoreBlockWriting sizingPass{sizing, enumNames, registry};
+    CoreBlockWriting sizingPass{sizing, enumNames, registry, shapes};
     CoreValue measured{};
     if (!write(sizingPass, measured)) return false;
     const size_t size = sizing.Used();
@@ -235,7 +256,7 @@ bool WriteCoreBlock(CoreValue& target, const EnumNameLookup* enumNames,
     }
     std::byte* block = AllocateCoreBlock(size);
     BlockLayout layout(block, size);
-    CoreBlockWriting writingPass{layout, enumNames, registry};
+    CoreBlockWriting writingPass{layout, enumNames, registry, shapes};
     CoreValue written{};
     bool ok = false;
     try {
