@@ -1,11 +1,14 @@
 // The writers' strings, which copy runs of plain bytes eight at a time:
 // byte for byte what RapidJSON's own Writer writes for well-formed UTF-8,
 // wherever an escape or a multi-byte sequence falls against those eight-byte
-// steps, and U+FFFD for ill-formed sequences wherever they fall.
+// steps, and U+FFFD for ill-formed sequences wherever they fall; and their
+// numbers, formatted in place, as RapidJSON's own Writer formats them.
 #include <gtest/gtest.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -68,6 +71,40 @@ TEST(JsonStringWritingTest, AStringAfterOthersKeepsWhatWasWrittenBefore) {
     WriteEscapedString(buffer, "first");
     WriteEscapedString(buffer, "bad \xFF byte");
     EXPECT_EQ(buffer.Text(), "\"first\"\"bad \xEF\xBF\xBD byte\"");
+}
+
+// The numbers in an array, so that each is written after a separator.
+template <class Put>
+void ExpectNumbersAsRapidJson(const Put& put, const char* description) {
+    JsonTextBuffer ours;
+    CountedJsonAllocator allocator;
+    CompactJsonWriter writer(ours, &allocator);
+    rapidjson::StringBuffer theirs;
+    rapidjson::Writer<rapidjson::StringBuffer> reference(theirs);
+    writer.StartArray();
+    reference.StartArray();
+    put(writer);
+    put(reference);
+    writer.EndArray();
+    reference.EndArray();
+    EXPECT_EQ(ours.Text(), std::string_view(theirs.GetString())) << description;
+}
+
+TEST(JsonStringWritingTest, NumbersAreWrittenAsRapidJsonWritesThem) {
+    const int64_t signedNumbers[] = {0, -1, 7, std::numeric_limits<int64_t>::min(),
+                                     std::numeric_limits<int64_t>::max(), -1000000007};
+    const uint64_t unsignedNumbers[] = {0, 9, 4294967296u, std::numeric_limits<uint64_t>::max()};
+    const double doubles[] = {0.0, -0.0, 0.1, -1.5, 1e300, 5e-324, 1.7976931348623157e308,
+                              123456789012345678.0, 2.5e-7, 1698716402232.0};
+    ExpectNumbersAsRapidJson([&](auto& w) {
+        for (const int64_t n : signedNumbers) w.Int64(n);
+    }, "signed");
+    ExpectNumbersAsRapidJson([&](auto& w) {
+        for (const uint64_t n : unsignedNumbers) w.Uint64(n);
+    }, "unsigned");
+    ExpectNumbersAsRapidJson([&](auto& w) {
+        for (const double n : doubles) w.Double(n);
+    }, "doubles");
 }
 
 }  // namespace

@@ -34,6 +34,10 @@ public:
     }
     /// Puts a character into room made by Reserve.
     void PutUnchecked(char c) noexcept { *next_++ = c; }
+    /// Where the next character goes, in room made by Reserve; Advance past
+    /// the characters written there.
+    [[nodiscard]] char* Next() noexcept { return next_; }
+    void Advance(size_t count) noexcept { next_ += count; }
     /// Puts `count` characters into room made by Reserve, in one copy.
     void PutRunUnchecked(const char* run, size_t count) noexcept {
         std::memcpy(next_, run, count);

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <rapidjson/encodings.h>
+#include <rapidjson/internal/dtoa.h>
+#include <rapidjson/internal/itoa.h>
 #include <rapidjson/prettywriter.h>
 #include <rapidjson/writer.h>
 
@@ -41,13 +43,32 @@ public:
     using Base::Base;
 
     bool String(const char* text, rapidjson::SizeType length, bool = false) {
-        if constexpr (kIndented) {
-            this->PrettyPrefix(rapidjson::kStringType);
-        } else {
-            this->Prefix(rapidjson::kStringType);
-        }
+        StartValue(rapidjson::kStringType);
         WriteEscapedString(*this->os_, std::string_view(text, length));
         return this->EndValue(true);
+    }
+    // Numbers are formatted by RapidJSON straight into the buffer's room,
+    // where Base formats them on the stack and puts them a byte at a time.
+    bool Int64(int64_t value) {
+        StartValue(rapidjson::kNumberType);
+        return this->EndValue(PutFormatted(kMaxInt64Text, [value](char* room) {
+            return rapidjson::internal::i64toa(value, room);
+        }));
+    }
+    bool Uint64(uint64_t value) {
+        StartValue(rapidjson::kNumberType);
+        return this->EndValue(PutFormatted(kMaxInt64Text, [value](char* room) {
+            return rapidjson::internal::u64toa(value, room);
+        }));
+    }
+    /// A finite double in RapidJSON's shortest form; Base's own rules for others.
+    bool Double(double value) {
+        if (!std::isfinite(value)) return Base::Double(value);
+        StartValue(rapidjson::kNumberType);
+        const int places = this->maxDecimalPlaces_;
+        return this->EndValue(PutFormatted(kMaxDoubleText, [value, places](char* room) {
+            return rapidjson::internal::dtoa(value, room, places);
+        }));
     }
     bool Key(const char* text, rapidjson::SizeType length, bool copy = false) {
         return String(text, length, copy);
@@ -56,6 +77,29 @@ public:
     bool Key(const char* text) { return String(text, Length(text)); }
 
 private:
+    // Room for the longest texts RapidJSON's formatting writes, as its own
+    // buffers give: 21 for a 64-bit integer ("-9223372036854775808" and a
+    // spare), 25 for a double.
+    static constexpr size_t kMaxInt64Text = 21;
+    static constexpr size_t kMaxDoubleText = 25;
+
+    void StartValue(rapidjson::Type type) {
+        if constexpr (kIndented) {
+            this->PrettyPrefix(type);
+        } else {
+            this->Prefix(type);
+        }
+    }
+
+    template <class Format>
+    bool PutFormatted(size_t longest, const Format& format) {
+        JsonTextBuffer& buffer = *this->os_;
+        buffer.Reserve(longest);
+        char* room = buffer.Next();
+        buffer.Advance(static_cast<size_t>(format(room) - room));
+        return true;
+    }
+
     static rapidjson::SizeType Length(const char* text) noexcept {
         return static_cast<rapidjson::SizeType>(std::char_traits<char>::length(text));
     }
