@@ -48,7 +48,7 @@ enum class SampleSet : int { Games = 0, Timelines = 1, MatchLists = 2 };
         const std::string text((std::istreambuf_iterator<char>(stream)),
                                std::istreambuf_iterator<char>());
         auto document = std::make_unique<rapidjson::Document>();
-        document->Parse(text.c_str());
+        document->Parse<rapidjson::kParseFullPrecisionFlag>(text.c_str());
         if (document->HasParseError()) {
             std::fprintf(stderr, "sample %s is not valid JSON\n", file.c_str());
             std::abort();

@@ -27,6 +27,7 @@
 #include "api/internal/native_type_ref.h"
 #include "binding/binding_function_description.h"
 #include "binding/binding_type_registry.h"
+#include "binding/native_to_core_value.h"
 #include "binding/native_to_value.h"
 #include "binding/value_to_native.h"
 #include "diagnostics/fnv1a.h"
@@ -82,7 +83,27 @@ struct MemberFunctionTraits<R (C::*)(A...)> {
 template <class C, class R, class... A>
 struct MemberFunctionTraits<R (C::*)(A...) const> : MemberFunctionTraits<R (C::*)(A...)> {};
 
-/// Stores the value an EndpointAnswer or a native result gives the call.
+/// A native answer of type T, converted with `registry`, which outlives it.
+template <class T>
+class TypedNativeAnswer final : public NativeAnswer {
+public:
+    TypedNativeAnswer(T value, const BindingTypeRegistry& registry)
+        : m_value(std::move(value)), m_registry(registry) {}
+
+    bool WriteCoreValue(CoreValue& target, const EnumNameLookup* enumNames) const override {
+        return NativeToCoreValueBlock(target, m_value, m_registry, enumNames);
+    }
+    void WriteValue(BindingStatus& status) const override {
+        NativeToValue(status, m_value, m_registry);
+    }
+
+private:
+    T m_value;
+    const BindingTypeRegistry& m_registry;
+};
+
+/// Stores the value an EndpointAnswer or a native result gives the call: a
+/// native result is kept as it is, to be written when the response is filled.
 template <class T>
 void StoreAnswer(CallResult& result, T& value, const BindingTypeRegistry& registry) {
     if constexpr (std::is_same_v<T, EndpointAnswer>) {
@@ -94,7 +115,7 @@ void StoreAnswer(CallResult& result, T& value, const BindingTypeRegistry& regist
         result.headers = std::move(value.headers);
         result.stream = std::move(value.stream);
     } else {
-        NativeToValue(result.status, value, registry);
+        result.nativeAnswer = std::make_unique<TypedNativeAnswer<T>>(std::move(value), registry);
     }
 }
 

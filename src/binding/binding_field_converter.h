@@ -7,12 +7,18 @@
 #include <memory>
 #include <string_view>
 
+struct CoreValue;
+
 namespace Nimbel {
 
 class BindingProperty;
 class BindingStatus;
 class BindingTypeRegistry;
 struct BindingTypeDescription;
+
+namespace internal {
+struct CoreBlockWriting;
+}  // namespace internal
 
 /// Converts one field's native value. The three operations keep this order.
 ///
@@ -33,6 +39,22 @@ public:
     virtual void ToValue(BindingStatus& status, BindingProperty& output, const void* field,
                          const BindingTypeDescription* description,
                          const BindingTypeRegistry& registry) const = 0;
+    /// Whether ToCoreValue writes the field; when not, the field reaches core
+    /// value records through ToValue.
+    [[nodiscard]] virtual bool WritesCoreValue() const noexcept { return false; }
+    /// Writes the field at `field` into `target` (zeroed) as the core value
+    /// records that ToValue and then PropertyToCoreValueBlock would give, its
+    /// buffers from `writing`'s layout; false when the conversion fails.
+    /// Called only when WritesCoreValue is true.
+    [[nodiscard]] virtual bool ToCoreValue(internal::CoreBlockWriting& writing, CoreValue& target,
+                                           const void* field,
+                                           const BindingTypeDescription* description) const {
+        static_cast<void>(writing);
+        static_cast<void>(target);
+        static_cast<void>(field);
+        static_cast<void>(description);
+        return false;
+    }
     /// Ends the converter's life; called once, by the owning field's
     /// description when it is destroyed. Shared stateless converters do nothing.
     virtual void Destroy() noexcept = 0;

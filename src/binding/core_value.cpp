@@ -1,5 +1,7 @@
 #include "binding/core_value.h"
 
+#include "binding/core_value_block.h"
+
 #include <cstring>
 #include <new>
 
@@ -207,7 +209,119 @@ void ToCore(CoreValue& target, const BindingProperty& source, const EnumNameLook
     }
 }
 
+void SetOwned(CoreValue& target, KzoWord kind, const void* buffer, size_t count) noexcept {
+    target.kind = kind;
+    target.a = Word(buffer);
+    target.b = count;
+}
+
 } // namespace
+
+namespace internal {
+
+void PropertyToCoreValueInLayout(CoreValue& target, const BindingProperty& source,
+                                 const EnumNameLookup* enumNames, BlockLayout& layout) {
+    switch (source.Kind()) {
+        case BindingPropertyKind::Empty: return;
+        case BindingPropertyKind::Bool: CoreValueSetBool(target, source.GetBool()); return;
+        case BindingPropertyKind::Signed: CoreValueSetSigned(target, source.GetSigned()); return;
+        case BindingPropertyKind::Unsigned:
+            CoreValueSetUnsigned(target, source.GetUnsigned());
+            return;
+        case BindingPropertyKind::Float: CoreValueSetDouble(target, source.GetDouble()); return;
+        case BindingPropertyKind::String: {
+            const std::string_view text = source.GetString();
+            SetOwned(target, kCoreValueStringOwned, layout.Text(text), text.size());
+            return;
+        }
+        case BindingPropertyKind::Blob: {
+            const BindingBytes& bytes = source.GetBytes();
+            SetOwned(target, kCoreValueBlobOwned, layout.Bytes(bytes.data(), bytes.size()),
+                     bytes.size());
+            return;
+        }
+        case BindingPropertyKind::Enum: {
+            const BindingEnum pair = source.GetEnum();
+            const auto name = enumNames != nullptr
+                                  ? enumNames->EnumeratorName(*pair.type, pair.value)
+                                  : std::nullopt;
+            if (name.has_value()) {
+                SetOwned(target, kCoreValueStringOwned, layout.Text(*name), name->size());
+            } else {
+                CoreValueSetSigned(target, pair.value);
+            }
+            return;
+        }
+        case BindingPropertyKind::Collection: {
+            const auto elements = source.Elements();
+            CoreValue* array = layout.Array<CoreValue>(elements.size());
+            SetOwned(target, kCoreValueCollection, array, elements.size());
+            for (size_t i = 0; i < elements.size(); ++i) {
+                CoreValue sized{};
+                PropertyToCoreValueInLayout(array != nullptr ? array[i] : sized, elements[i], enumNames,
+                               layout);
+            }
+            return;
+        }
+        case BindingPropertyKind::Structure: {
+            const auto members = source.Members();
+            CoreStructEntry* entries = layout.Array<CoreStructEntry>(members.size());
+            SetOwned(target, kCoreValueStructure, entries, members.size());
+            for (size_t i = 0; i < members.size(); ++i) {
+                char* name = layout.Text(members[i].Name());
+                if (entries == nullptr) {  // sizing
+                    CoreValue value{};
+                    PropertyToCoreValueInLayout(value, members[i].Value(), enumNames, layout);
+                    continue;
+                }
+                entries[i].name = name;
+                entries[i].ownsName = 1;
+                // Written in place: a copy of a record just written field by
+                // field would wait on those stores.
+                PropertyToCoreValueInLayout(entries[i].value, members[i].Value(), enumNames, layout);
+            }
+            return;
+        }
+    }
+}
+
+} // namespace internal
+
+void PropertyToCoreValueBlock(CoreValue& target, const BindingProperty& source,
+                              const EnumNameLookup* enumNames) {
+    using internal::BlockLayout;
+    CoreValueRelease(target);
+    BlockLayout sizing;
+    CoreValue measured{};
+    PropertyToCoreValueInLayout(measured, source, enumNames, sizing);
+    const size_t size = sizing.Used();
+    if (size == 0) {
+        target = measured;  // no buffer: a scalar, or an empty collection or structure
+        return;
+    }
+    auto* block = static_cast<std::byte*>(Allocate(size));
+    if (block == nullptr) throw std::bad_alloc();
+    try {
+        BlockLayout layout(block, size);
+        CoreValue value{};
+        PropertyToCoreValueInLayout(value, source, enumNames, layout);
+        target = value;
+    } catch (...) {
+        Free(block);
+        throw;
+    }
+}
+
+void CoreValueReleaseBlock(CoreValue& value) noexcept {
+    switch (value.kind) {
+        case kCoreValueStringOwned:
+        case kCoreValueBlobOwned:
+        case kCoreValueCollection:
+        case kCoreValueStructure: Free(Pointer<void>(value.a)); break;
+        default: break;
+    }
+    value = CoreValue{};
+}
 
 void CoreValueRelease(CoreValue& value) noexcept {
     switch (value.kind) {

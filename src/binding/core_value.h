@@ -95,4 +95,20 @@ inline constexpr size_t kMaxCoreValueDepth = 1000;
 void PropertyToCoreValue(CoreValue& target, const BindingProperty& source,
                          const EnumNameLookup* enumNames);
 
+/// Converts `source` into `target` (released first) as PropertyToCoreValue
+/// does, record for record and flag for flag, but with every buffer the
+/// record owns (arrays, member names, texts, blob bytes) placed in one block
+/// from the counting allocator: one allocation for a whole answer instead of
+/// one per structure, member name, text and collection. The block begins with
+/// the root's own buffer (word A), so CoreValueReleaseBlock frees all of it at
+/// once. Such a record must be released with CoreValueReleaseBlock, never with
+/// CoreValueRelease, which would free its inner buffers one by one. Exhausted
+/// memory throws std::bad_alloc with `target` empty.
+void PropertyToCoreValueBlock(CoreValue& target, const BindingProperty& source,
+                              const EnumNameLookup* enumNames);
+
+/// Frees the one block of a record made by PropertyToCoreValueBlock, then
+/// zeroes the record (kind empty).
+void CoreValueReleaseBlock(CoreValue& value) noexcept;
+
 } // namespace Nimbel

@@ -4,6 +4,7 @@
 
 #include "binding/binding_field_converter.h"
 #include "binding/binding_native_type.h"
+#include "binding/native_to_core_value.h"
 #include "binding/native_to_value.h"
 #include "binding/value_to_native.h"
 
@@ -37,6 +38,15 @@ public:
                  const BindingTypeRegistry& registry) const override {
         internal::NativeToValueAs(status, output, *static_cast<const T*>(field),
                                   InnermostDescription(description, registry), registry);
+    }
+
+    [[nodiscard]] bool WritesCoreValue() const noexcept override { return true; }
+
+    [[nodiscard]] bool ToCoreValue(internal::CoreBlockWriting& writing, CoreValue& target,
+                                   const void* field,
+                                   const BindingTypeDescription* description) const override {
+        return internal::NativeToCoreAs(writing, target, *static_cast<const T*>(field),
+                                        InnermostDescription(description, writing.registry));
     }
 
     void Destroy() noexcept override {}

@@ -22,7 +22,7 @@ void WriteValue(const BindingProperty& value, const EnumNameLookup* typeContext,
     internal::CountedJsonAllocator allocator;
     Writer writer(buffer, &allocator);
     internal::JsonValueWriter<Writer> visitor(writer, typeContext);
-    value.Visit(visitor);
+    visitor.Write(value);
 }
 
 // PrettyWriter ends lines with a line feed and escapes every line feed inside

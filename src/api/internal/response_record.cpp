@@ -78,12 +78,21 @@ void HandOverStream(CoreResponse& response, std::unique_ptr<ResponseStream> stre
 
 void ReleaseResponse(CoreResponse* response) noexcept {
     if (response == nullptr) return;
-    CoreValueRelease(response->value);
+    const CoreResponseReleaseFn release = response->release;
+    if (release == &ReleaseResponseWithValueBlock) {
+        CoreValueReleaseBlock(response->value);
+    } else {
+        CoreValueRelease(response->value);
+    }
     CoreResultReleaseError(*response);
     const char* text = response->text;
     if (text != kSharedEmptyText) Free(const_cast<char*>(text));
     FreeHeaders(*response);
     *response = CoreResponse{};
+}
+
+void ReleaseResponseWithValueBlock(CoreResponse* response) noexcept {
+    ReleaseResponse(response);
 }
 
 void ResetResponse(CoreResponse& response) noexcept {
@@ -107,12 +116,34 @@ void AnswerInternalError(CoreResponse& response) noexcept {
     response.status = 500;
 }
 
+namespace {
+
+// Writes the answer's value as one block: a native answer straight from the
+// native value; if that fails, through the generic value, which then says why.
+void WriteAnswerValue(CoreResponse& response, CallResult& result,
+                      const EnumNameLookup* enumNames) {
+    if (result.nativeAnswer != nullptr) {
+        CoreValue written{};
+        if (result.nativeAnswer->WriteCoreValue(written, enumNames)) {
+            response.value = written;
+            return;
+        }
+        result.nativeAnswer->WriteValue(result.status);
+        if (!result.status.Ok()) return;
+    }
+    PropertyToCoreValueBlock(response.value, result.status.Value(), enumNames);
+}
+
+} // namespace
+
 void FillResponse(CoreResponse& response, CallResult& result, const EnumNameLookup* enumNames) {
     if (result.status.Ok()) {
-        PropertyToCoreValue(response.value, result.status.Value(), enumNames);
-    } else {
-        CoreResultSetFailure(response, result.status.ErrorMessage());
+        // One allocation for the whole answer; the record's release function
+        // then says how its value is freed.
+        response.release = &ReleaseResponseWithValueBlock;
+        WriteAnswerValue(response, result, enumNames);
     }
+    if (!result.status.Ok()) CoreResultSetFailure(response, result.status.ErrorMessage());
     response.flag = result.flag;
     response.kind = PassedOnKind(result.kind);
     response.status = result.httpStatus;

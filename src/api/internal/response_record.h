@@ -3,7 +3,8 @@
 //
 // Ownership: the texts, header pairs and value the record points at are
 // copies from the library's counting allocator, owned by the record and freed
-// by ReleaseResponse; a stream handle belongs to the record until the core
+// by its release function (ReleaseResponse, or ReleaseResponseWithValueBlock
+// once an answer's value was written as one block); a stream handle belongs to the record until the core
 // closes it through the record's close function.
 #pragma once
 
@@ -19,7 +20,14 @@ namespace Nimbel::internal {
 /// The record's release function: frees the value, the owned error text, the
 /// text unless it is the shared empty one, and the header pairs, then zeroes
 /// all of the record.
+/// Records whose value FillResponse wrote as one block
+/// (PropertyToCoreValueBlock) carry ReleaseResponseWithValueBlock instead,
+/// and either function frees the value the way the record's own release
+/// function names.
 void ReleaseResponse(CoreResponse* response) noexcept;
+/// The release function of a record whose value is one block; otherwise as
+/// ReleaseResponse.
+void ReleaseResponseWithValueBlock(CoreResponse* response) noexcept;
 
 /// Zeroes the record (dropping whatever it held without freeing it), makes its
 /// text the shared empty text and its release function ReleaseResponse.
@@ -35,7 +43,8 @@ void AnswerError(CoreResponse& response, uint32_t status, std::string_view messa
 void AnswerInternalError(CoreResponse& response) noexcept;
 
 /// Writes `result` into the record: its failure as the error text, or its
-/// value as a CoreValue (enumerators by name where `enumNames` knows them);
+/// value as a CoreValue in one block, with ReleaseResponseWithValueBlock as
+/// the release function (enumerators by name where `enumNames` knows them);
 /// then the flag byte, the kind (1 to 3, else 0), the status, the text, the
 /// headers and the stream, whose ownership passes to the record. Exhausted
 /// memory throws std::bad_alloc with the record still releasable.

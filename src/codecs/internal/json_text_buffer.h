@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,22 @@ public:
     }
     /// Puts a character into room made by Reserve.
     void PutUnchecked(char c) noexcept { *next_++ = c; }
+    /// Where the next character goes, in room made by Reserve; Advance past
+    /// the characters written there.
+    [[nodiscard]] char* Next() noexcept { return next_; }
+    void Advance(size_t count) noexcept { next_ += count; }
+    /// Puts `count` characters into room made by Reserve, in one copy.
+    void PutRunUnchecked(const char* run, size_t count) noexcept {
+        std::memcpy(next_, run, count);
+        next_ += count;
+    }
+
+    /// The count of characters written so far.
+    [[nodiscard]] size_t Size() const noexcept { return static_cast<size_t>(next_ - begin_); }
+    /// Drops what was written after the first `size` characters.
+    void Truncate(size_t size) noexcept {
+        if (size < Size()) next_ = begin_ + size;
+    }
 
     /// The text written so far; valid until the next Put or Reserve.
     [[nodiscard]] std::string_view Text() const noexcept;

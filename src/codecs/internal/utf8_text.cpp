@@ -66,6 +66,13 @@ size_t ValidUtf8Length(std::string_view text) noexcept {
     return size;
 }
 
+size_t Utf8SequenceLength(std::string_view text) noexcept {
+    if (text.empty()) return 0;
+    const Sequence sequence =
+        NextSequence(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+    return sequence.valid ? sequence.length : 0;
+}
+
 std::string ReplaceInvalidUtf8(std::string_view text) {
     std::string repaired;
     repaired.reserve(text.size() + text.size() / 2);

@@ -14,6 +14,10 @@ namespace Nimbel::internal {
 /// a time.
 [[nodiscard]] size_t ValidUtf8Length(std::string_view text) noexcept;
 
+/// The length of the well-formed sequence at the start of `text` (1 to 4), or
+/// 0 when the sequence there is ill-formed or `text` is empty.
+[[nodiscard]] size_t Utf8SequenceLength(std::string_view text) noexcept;
+
 /// `text` with every ill-formed sequence replaced by U+FFFD, one for each
 /// maximal subpart: overlong forms, surrogates, code points above U+10FFFF,
 /// stray continuation bytes, unused lead bytes and sequences cut short each
