@@ -27,8 +27,8 @@
 #include "binding/binding_type_description.h"
 #include "binding/binding_type_ref.h"
 #include "binding/enum_name_lookup.h"
-#include "binding/internal/text_hash.h"
 #include "binding/static_type.h"
+#include "diagnostics/text_hash.h"
 
 namespace Nimbel {
 
@@ -155,7 +155,7 @@ private:
 
     template <class Description>
     using ByName = std::unordered_map<std::string, std::unique_ptr<Description>,
-                                      internal::TextHash, std::equal_to<>>;
+                                      TextHash, std::equal_to<>>;
 
     mutable std::mutex mutex_;
     ByName<BindingTypeDescription> typesByName_;
