@@ -26,15 +26,6 @@ namespace {
 using namespace conversion_test;
 using K = BindingTypeKind;
 
-const BindingTypeRegistry& Registry() {
-    static const BindingTypeRegistry* registry = [] {
-        static BindingTypeRegistry instance;
-        RegisterTestTypes(instance);
-        return &instance;
-    }();
-    return *registry;
-}
-
 std::string OutOfRange(const std::string& value, const std::string& type) {
     return "Value " + value + " for 'n' of type " + type + " is out of range";
 }
