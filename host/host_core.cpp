@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "binding/core_value.h"
+#include "binding/owned_core_value.h"
 #include "diagnostics/allocator.h"
 #include "diagnostics/log_level.h"
 #include "plugin/resource_path.h"
@@ -189,14 +190,13 @@ std::vector<HostCore::Subscription> HostCore::Subscriptions(const std::string& e
 }
 
 void HostCore::PublishEvent(const std::string& eventName, const Nimbel::BindingProperty& payload) {
-    CoreValue core{};
-    Nimbel::PropertyToCoreValue(core, payload, nullptr);
+    Nimbel::OwnedCoreValue core;
+    Nimbel::PropertyToCoreValue(core.Get(), payload, nullptr);
     // A callback may unsubscribe: deliver to the subscribers as they were.
     for (const Subscription& subscription : Subscriptions(eventName)) {
-        const EventCallbackRecord record{eventName.c_str(), core, 0, subscription.context};
+        const EventCallbackRecord record{eventName.c_str(), core.Get(), 0, subscription.context};
         subscription.callback(&record);
     }
-    Nimbel::CoreValueRelease(core);
 }
 
 void HostCore::PublishResourceEvent(std::string_view uri, ResourceEventType type,

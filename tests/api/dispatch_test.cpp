@@ -18,6 +18,7 @@
 
 #include "api/endpoint_records.h"
 #include "api/internal/response_record.h"
+#include "api/owned_response.h"
 #include "diagnostics/allocator.h"
 #include "diagnostics/log_level.h"
 #include "tests/api/endpoint_fixture.h"
@@ -416,12 +417,11 @@ TEST_F(DispatchTest, APathOutsideTheEndpointsTemplateIsAnInvalidFunction) {
         call.method = c.method;
         call.path = c.path;
         const KzoHost::RequestRecord request(call, nullptr);
-        alignas(KzoWord) CoreResponse response{};
-        HandleEndpointRequest(games, request.Record(), response);
-        const KzoHost::EndpointReply reply = KzoHost::ReadResponse(response);
+        OwnedResponse response;
+        HandleEndpointRequest(games, request.Record(), response.Record());
+        const KzoHost::EndpointReply reply = KzoHost::ReadResponse(response.Record());
         EXPECT_EQ(reply.status, 404u) << c.description;
         EXPECT_EQ(Shown(reply), "error: Invalid function") << c.description;
-        response.release(&response);
     }
 }
 
@@ -476,11 +476,10 @@ TEST(ResponseRecordTest, KindsOneToThreePassAndEveryOtherBecomesZero) {
     for (const auto& [kind, passed] : cases) {
         CallResult result;
         result.kind = kind;
-        alignas(KzoWord) CoreResponse response{};
-        internal::ResetResponse(response);
-        internal::FillResponse(response, result, nullptr);
-        EXPECT_EQ(+response.kind, passed) << kind;
-        response.release(&response);
+        OwnedResponse response;
+        internal::ResetResponse(response.Record());
+        internal::FillResponse(response.Record(), result, nullptr);
+        EXPECT_EQ(+response->kind, passed) << kind;
     }
 }
 
