@@ -43,7 +43,7 @@ namespace Nimbel {
 
 /// What a field may carry beyond its name and member.
 struct BindingFieldOptions {
-    std::string_view description; ///< help text
+    std::string_view description{}; ///< help text
     uint32_t flags = 0;           ///< FieldSkipEmpty, FieldRequired
     bool optional = false;        ///< convert through the field's converter only
     BindingTypeRef secondType{};  ///< kept only when its kind is not None

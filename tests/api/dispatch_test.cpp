@@ -30,15 +30,15 @@ namespace {
 using testing::EndpointFixture;
 using testing::Shown;
 
-struct Case {
+struct ExpectedAnswer {
     const char* description;
     const char* path;
     std::string expected; // the JSON answer, or "error: " and the error text
 };
 
-void ExpectAnswers(const EndpointFixture& fixture, std::initializer_list<Case> cases,
+void ExpectAnswers(const EndpointFixture& fixture, std::initializer_list<ExpectedAnswer> cases,
                    const std::function<KzoHost::EndpointReply(const char*)>& send) {
-    for (const Case& c : cases) {
+    for (const ExpectedAnswer& c : cases) {
         const KzoHost::EndpointReply reply = send(c.path);
         EXPECT_TRUE(reply.delivered) << c.description;
         EXPECT_EQ(Shown(reply), c.expected) << c.description << " (" << c.path << ")";
@@ -48,7 +48,7 @@ void ExpectAnswers(const EndpointFixture& fixture, std::initializer_list<Case> c
 
 class DispatchTest : public EndpointFixture {
 protected:
-    void ExpectGets(std::initializer_list<Case> cases) {
+    void ExpectGets(std::initializer_list<ExpectedAnswer> cases) {
         ExpectAnswers(*this, cases, [this](const char* path) { return Get(path); });
     }
 };
@@ -521,7 +521,9 @@ TEST(ResponseRecordTest, AStreamIsReadThroughTheRecordAndClosedOnce) {
         }
         EXPECT_EQ(ok, c.readable) << c.description;
         EXPECT_EQ(reads, c.reads) << c.description;
-        if (c.readable) EXPECT_EQ(read, body) << c.description;
+        if (c.readable) {
+            EXPECT_EQ(read, body) << c.description;
+        }
         EXPECT_EQ(destroyed, 0) << c.description << ": the record owns the stream until closed";
         response.streamClose(response.stream);
         EXPECT_EQ(destroyed, 1) << c.description;

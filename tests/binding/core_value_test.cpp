@@ -127,7 +127,9 @@ TEST(CoreValueTest, EachKindIsWrittenAsItsOwnRecord) {
         PropertyToCoreValue(core.Get(), c.value, nullptr);
         EXPECT_EQ(core.Get().kind, c.kind) << c.description;
         EXPECT_EQ(core.Get().b, c.b) << c.description;
-        if (c.kind == kCoreValueBool) EXPECT_EQ(core.Get().a, 1u) << c.description;
+        if (c.kind == kCoreValueBool) {
+            EXPECT_EQ(core.Get().a, 1u) << c.description;
+        }
         if (c.kind == kCoreValueStringOwned) {
             EXPECT_STREQ(reinterpret_cast<const char*>(core.Get().a), c.value.GetString().data())
                 << c.description;

@@ -3,6 +3,7 @@
 #include "host/sample_peers.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -99,12 +100,14 @@ BindingProperty Ids(std::vector<BindingProperty> ids) {
     return collection;
 }
 
-/// A scratch data folder, removed with its content at the end of the test.
+/// A scratch data folder, removed with its content at the end of the test. Its
+/// name carries the process id, so test processes running side by side (ctest
+/// -j, other checkouts) never share one.
 class TempFolder {
 public:
     TempFolder()
         : m_path(fs::temp_directory_path() /
-                 ("kzo-sample-peers-" +
+                 ("kzo-sample-peers-" + std::to_string(getpid()) + "-" +
                   std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
                   "-" + std::to_string(++s_count))) {
         fs::remove_all(m_path);
