@@ -14,6 +14,7 @@ packages=(
   clang libclang-rt-14-dev              # fuzz targets in fuzz/
   libboost-dev                          # Boost.Beast and Asio: the reference host's HTTP server
   locales                               # a comma-decimal locale for the number tests
+  python3                               # the layering test (scripts/check-layering.py)
 )
 
 missing=()
