@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "api/api_registry.h"
+#include "api/owned_response.h"
 #include "api/route.h"
 #include "api/route_template.h"
 #include "api/url_decode.h"
@@ -59,11 +60,10 @@ public:
     }
 
     void Request(benchmark::State& state) const {
-        alignas(KzoWord) CoreResponse response{};
-        m_record.onRequest(&response, &m_request);
-        if (response.errorText != nullptr) state.SkipWithError(response.errorText);
-        benchmark::DoNotOptimize(response.value.a);
-        response.release(&response);
+        OwnedResponse response;
+        m_record.onRequest(&response.Record(), &m_request);
+        if (response->errorText != nullptr) state.SkipWithError(response->errorText);
+        benchmark::DoNotOptimize(response->value.a);
     }
 
     [[nodiscard]] const ApiRegistry& Api() const noexcept { return m_api; }

@@ -18,33 +18,33 @@ struct ListedArgument {
 };
 
 struct ListedEndpoint {
-    std::string functionName;
+    std::string functionName{};
     KzoWord method = 0;
-    std::string methodName;
-    std::string pathTemplate;
-    std::vector<ListedArgument> arguments;
+    std::string methodName{};
+    std::string pathTemplate{};
+    std::vector<ListedArgument> arguments{};
     /// The handler's result: "uint64", "SomeRecord", "vector<SomeRecord>", ...
-    std::string resultType;
-    std::vector<std::string> tags;
+    std::string resultType{};
+    std::vector<std::string> tags{};
     EndpointRequestFn onRequest = nullptr;
     /// The context the core passes back in the request's word 4.
     void* context = nullptr;
 };
 
 struct ListedMember {
-    std::string name;
-    std::string description;
-    std::string type;    ///< fields: the kind's text or the registered type name
+    std::string name{};
+    std::string description{};
+    std::string type{};  ///< fields: the kind's text or the registered type name
     int64_t value = 0;   ///< enumerators: the value; fields: the byte offset
 };
 
 struct ListedType {
-    std::string name;
-    std::string description;
+    std::string name{};
+    std::string description{};
     KzoWord size = 0;
-    std::vector<std::string> tags;
-    std::vector<ListedMember> fields;
-    std::vector<ListedMember> enumerators;
+    std::vector<std::string> tags{};
+    std::vector<ListedMember> fields{};
+    std::vector<ListedMember> enumerators{};
 };
 
 struct ListedEvent {

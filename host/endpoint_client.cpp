@@ -5,6 +5,7 @@
 #include <memory>
 #include <string_view>
 
+#include "api/owned_response.h"
 #include "api/route_template.h"
 #include "binding/binding_property.h"
 #include "binding/core_value.h"
@@ -80,11 +81,9 @@ EndpointReply ReadResponse(const CoreResponse& response) {
 
 EndpointReply CallEndpoint(EndpointRequestFn onRequest, void* context, const EndpointCall& call) {
     const RequestRecord request(call, context);
-    alignas(KzoWord) CoreResponse response{};
-    onRequest(&response, &request.Record());
-    EndpointReply reply = ReadResponse(response);
-    if (response.release != nullptr) response.release(&response);
-    return reply;
+    Nimbel::OwnedResponse response;
+    onRequest(&response.Record(), &request.Record());
+    return ReadResponse(response.Record());
 }
 
 EndpointDirectory::EndpointDirectory(const ApiDescriptionRoot* root)

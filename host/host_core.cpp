@@ -7,7 +7,9 @@
 #include <memory>
 
 #include "binding/core_value.h"
+#include "binding/owned_core_value.h"
 #include "diagnostics/allocator.h"
+#include "diagnostics/log_level.h"
 #include "plugin/resource_path.h"
 
 namespace KzoHost {
@@ -20,7 +22,7 @@ KzoWord NeverCalled5(const CoreFunctions*, KzoWord, KzoWord, KzoWord, uint64_t, 
 }
 
 void WriteToStandardError(KzoWord level, const char* text) {
-    std::fprintf(stderr, "%s| %s\n", HostCore::LevelName(level), text);
+    std::fprintf(stderr, "%s| %s\n", Nimbel::LevelName(static_cast<int32_t>(level)), text);
 }
 
 // A streamed body: the text and how much each read delivers. Owned by the
@@ -80,16 +82,6 @@ HostCore::HostCore(KzoWord pluginHandle)
               this},
       m_context{&m_table.functions, pluginHandle},
       m_logSink(&WriteToStandardError) {}
-
-const char* HostCore::LevelName(KzoWord level) noexcept {
-    switch (level) {
-        case 0: return "  OKAY";
-        case 1: return "  WARN";
-        case 2: return " ERROR";
-        case 3: return "ALWAYS";
-        default: return "   ???";
-    }
-}
 
 HostCore& HostCore::From(const CoreFunctions* table) noexcept {
     return *reinterpret_cast<const Table*>(table)->owner;
@@ -198,14 +190,13 @@ std::vector<HostCore::Subscription> HostCore::Subscriptions(const std::string& e
 }
 
 void HostCore::PublishEvent(const std::string& eventName, const Nimbel::BindingProperty& payload) {
-    CoreValue core{};
-    Nimbel::PropertyToCoreValue(core, payload, nullptr);
+    Nimbel::OwnedCoreValue core;
+    Nimbel::PropertyToCoreValue(core.Get(), payload, nullptr);
     // A callback may unsubscribe: deliver to the subscribers as they were.
     for (const Subscription& subscription : Subscriptions(eventName)) {
-        const EventCallbackRecord record{eventName.c_str(), core, 0, subscription.context};
+        const EventCallbackRecord record{eventName.c_str(), core.Get(), 0, subscription.context};
         subscription.callback(&record);
     }
-    Nimbel::CoreValueRelease(core);
 }
 
 void HostCore::PublishResourceEvent(std::string_view uri, ResourceEventType type,

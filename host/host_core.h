@@ -87,9 +87,6 @@ public:
     /// The subscriptions of an event name, in subscription order.
     [[nodiscard]] std::vector<Subscription> Subscriptions(const std::string& eventName) const;
 
-    /// "  OKAY", "  WARN", " ERROR", "ALWAYS"; "   ???" for other levels.
-    [[nodiscard]] static const char* LevelName(KzoWord level) noexcept;
-
 private:
     // The table's address leads back to its host: the functions come first.
     struct Table {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "codecs/json_writer.h"
+#include "diagnostics/log_level.h"
 #include "host/api_documents.h"
 #include "host/api_listing.h"
 #include "host/host_core.h"
@@ -240,7 +241,7 @@ void PrintCommandUsage(const Options& options, std::FILE* out) {
 [[nodiscard]] HostCore::LogSink StandardErrorSink(int minimumLevel) {
     return [minimumLevel](KzoWord level, const char* text) {
         if (static_cast<int>(level) < minimumLevel) return;
-        std::fprintf(stderr, "%s| %s\n", HostCore::LevelName(level), text);
+        std::fprintf(stderr, "%s| %s\n", Nimbel::LevelName(static_cast<int32_t>(level)), text);
     };
 }
 

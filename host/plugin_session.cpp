@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 
+#include "api/owned_response.h"
 #include "api/url_decode.h"
 #include "binding/binding_status.h"
 #include "binding/binding_type_builder.h"
@@ -107,9 +108,8 @@ constexpr std::array<std::string_view, 4> kPeerPrefixes = {
     return true;
 }
 
-/// Reads a peer's answer and releases it: an error, a streamed JSON text or a
-/// value.
-[[nodiscard]] HostAnswer ReadPeerAnswer(CoreResponse& response) {
+/// Reads a peer's answer: an error, a streamed JSON text or a value.
+[[nodiscard]] HostAnswer ReadPeerAnswer(const CoreResponse& response) {
     HostAnswer answer;
     if (response.errorText != nullptr) {
         const auto status = static_cast<int>(response.status);
@@ -137,8 +137,6 @@ constexpr std::array<std::string_view, 4> kPeerPrefixes = {
             Nimbel::CoreResultReleaseError(conversion);
         }
     }
-    if (response.streamClose != nullptr) response.streamClose(response.stream);
-    if (response.release != nullptr) response.release(&response);
     return answer;
 }
 
@@ -275,10 +273,10 @@ HostAnswer PluginSession::AskPeer(const HostRequest& request) {
     record.path = path.c_str();
     record.arguments = arguments.Entries().empty() ? nullptr : arguments.Entries().data();
     record.argumentCount = arguments.Entries().size();
-    alignas(KzoWord) CoreResponse response{};
+    Nimbel::OwnedResponse response;
     const CoreFunctions* functions = m_core.Context()->functions;
-    functions->sendRequest(functions, &response, &record);
-    HostAnswer answer = ReadPeerAnswer(response);
+    functions->sendRequest(functions, &response.Record(), &record);
+    HostAnswer answer = ReadPeerAnswer(response.Record());
     if (answer.status == 405) answer.allow = PeerMethods(request.path);
     return answer;
 }

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test twice: once in an
-# optimised build, once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# optimised build, once under AddressSanitizer and UndefinedBehaviorSanitizer;
+# then the tests that run threads once more under ThreadSanitizer, and the
+# fuzz targets for a while. The layering test runs with the others.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,6 +27,20 @@ run_suite build/release
 echo "== sanitizer build and tests (address, undefined)"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite build/sanitize -DKZO_SANITIZE=ON
+
+# Only what the threaded tests need is built: the framework, the plug-in, the
+# host and the test files that start threads (tests/CMakeLists.txt lists
+# them); of their tests only those below run.
+echo "== ThreadSanitizer build and the threaded tests"
+threaded='^(PageSourceTest\.|BindingPropertyTest\.TreesOnTwoThreads|BindingTypeRegistryTest\.Concurrent'
+threaded+='|AllocatorTest\.CountsStayBalancedAcrossThreads|LogGroupTableTest\.Concurrent'
+threaded+='|LoggerTest\.ReconfiguringWhileOtherThreadsLog|MatchHistoryEndToEnd\.ReadersOnOtherThreads'
+threaded+='|HttpServerTest\.)'
+tsan_start=$SECONDS
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKZO_SANITIZE_THREAD=ON >/dev/null
+cmake --build build/tsan -j "$jobs" --target kzo_tests
+ctest --test-dir build/tsan --output-on-failure -j "$jobs" -R "$threaded"
+echo "ThreadSanitizer pass: $((SECONDS - tsan_start)) s"
 
 echo "== fuzz targets, 30 seconds each from their seed corpora (clang, libFuzzer)"
 bash scripts/fuzz.sh 30

@@ -17,6 +17,7 @@ packages=(
   libjs-dygraphs                        # the chart library plugin-host serves to its page
   chromium chromium-driver python3-selenium  # the page's test in headless Chromium
   fonts-dejavu-core                     # a font for the page's screenshots
+  python3                               # the layering test (scripts/check-layering.py)
 )
 
 missing=()

@@ -2,11 +2,35 @@
 #include "binding/binding_type_builder.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
+#include "diagnostics/assertion_report.h"
 #include "diagnostics/fnv1a.h"
+#include "diagnostics/text_format.h"
 
 namespace Nimbel {
+namespace {
+
+/// The type named in an identity's signature text ("... [with T = X]" or
+/// "... [T = X]" gives X); the whole text when it names none.
+[[nodiscard]] std::string_view NativeTypeName(const StaticTypeId& identity) {
+    const std::string_view text = identity.name;
+    const size_t start = text.find("T = ");
+    if (start == std::string_view::npos) return text;
+    std::string_view name = text.substr(start + 4);
+    if (!name.empty() && name.back() == ']') name.remove_suffix(1);
+    return name;
+}
+
+/// "0x" and the hash in eight hex digits.
+[[nodiscard]] std::string HashText(uint32_t hash) {
+    char text[11];
+    std::snprintf(text, sizeof text, "0x%08X", hash);
+    return text;
+}
+
+}  // namespace
 
 BindingTypeBuilderBase::BindingTypeBuilderBase(BindingTypeRegistry& registry,
                                                std::string_view registeredName,
@@ -16,11 +40,26 @@ BindingTypeBuilderBase::BindingTypeBuilderBase(BindingTypeRegistry& registry,
     const BindingTypeRegistry::OpenedType opened =
         registry.OpenType(registeredName, nativeSize, identity, shape);
     description_ = opened.description;
-    alreadyRegistered_ = !opened.created;
+    alreadyRegistered_ = !opened.created && opened.clash == nullptr;
+    if (opened.clash != nullptr) Refuse(registeredName, identity, *opened.clash);
+}
+
+void BindingTypeBuilderBase::Refuse(std::string_view registeredName, const StaticTypeId& identity,
+                                    const BindingTypeDescription& clash) {
+    refusalMessage_ = FormatMessage(
+        "The type %1 was not registered: its native type %2 has the identity hash %3 of the "
+        "native type %4, registered as %5; give one of them a fixed hash of its own",
+        registeredName, NativeTypeName(identity), HashText(identity.hash),
+        NativeTypeName(*clash.identity), clash.name);
+    refused_ = std::make_unique<BindingTypeDescription>();
+    refused_->name = registeredName;
+    refused_->identity = &identity;
+    description_ = refused_.get();
+    Report("RegisterType", refusalMessage_.c_str(), __FILE__, __LINE__, __func__);
 }
 
 void BindingTypeBuilderBase::AddField(BindingFieldDescription field) {
-    if (alreadyRegistered_) return;
+    if (!Writable()) return;
     field.nameHash = Fnv1a(std::string_view(field.name));
     if (field.secondType.kind == BindingTypeKind::None) field.secondType = {};
     const std::vector<BindingFieldDescription>& fields = description_->fields;
@@ -34,7 +73,7 @@ void BindingTypeBuilderBase::AddField(BindingFieldDescription field) {
 
 void BindingTypeBuilderBase::AddEnumerator(std::string_view name, int32_t value,
                                            std::string_view description) {
-    if (alreadyRegistered_) return;
+    if (!Writable()) return;
     BindingEnumValue& enumerator = description_->enumerators[std::string(name)];
     enumerator.value = value;
     enumerator.name = name;
@@ -43,17 +82,17 @@ void BindingTypeBuilderBase::AddEnumerator(std::string_view name, int32_t value,
 }
 
 void BindingTypeBuilderBase::AddTag(std::string_view text) {
-    if (alreadyRegistered_) return;
+    if (!Writable()) return;
     description_->tags.Add(text);
 }
 
 void BindingTypeBuilderBase::SetDescription(std::string_view text) {
-    if (alreadyRegistered_) return;
+    if (!Writable()) return;
     description_->description = text;
 }
 
 void BindingTypeBuilderBase::Finish(std::span<const std::string> moduleTags) {
-    if (alreadyRegistered_) return;
+    if (!Writable()) return;
     description_->tags.Append(moduleTags);
 }
 

@@ -16,6 +16,12 @@
 // The first registration of a name wins: a builder opened on a name that
 // exists is marked already-registered, keeps the existing description and
 // does nothing on every later call.
+//
+// Two different native types never share a description: a builder whose
+// native type has the identity hash of another native type already
+// registered is refused. It registers nothing, does nothing on every later
+// call, and reports an assertion naming both types; its RefusalMessage says
+// the same.
 #pragma once
 
 #include <cstddef>
@@ -37,7 +43,7 @@ namespace Nimbel {
 
 /// What a field may carry beyond its name and member.
 struct BindingFieldOptions {
-    std::string_view description; ///< help text
+    std::string_view description{}; ///< help text
     uint32_t flags = 0;           ///< FieldSkipEmpty, FieldRequired
     bool optional = false;        ///< convert through the field's converter only
     BindingTypeRef secondType{};  ///< kept only when its kind is not None
@@ -67,16 +73,32 @@ public:
 
     /// Whether the name existed when the builder was opened.
     [[nodiscard]] bool AlreadyRegistered() const noexcept { return alreadyRegistered_; }
-    /// The description registered under the builder's name, new or existing.
+    /// Whether the registration was refused because the native type's
+    /// identity hash is another native type's.
+    [[nodiscard]] bool Refused() const noexcept { return !refusalMessage_.empty(); }
+    /// Why the registration was refused; empty when it was not.
+    [[nodiscard]] const std::string& RefusalMessage() const noexcept { return refusalMessage_; }
+    /// The description registered under the builder's name, new or existing;
+    /// for a refused builder, a description that no registry holds.
     [[nodiscard]] const BindingTypeDescription& Description() const noexcept {
         return *description_;
     }
     [[nodiscard]] const BindingTypeRegistry& Registry() const noexcept { return registry_; }
 
+protected:
+    /// Whether later calls still change the description: only when this
+    /// builder created it.
+    [[nodiscard]] bool Writable() const noexcept { return !alreadyRegistered_ && !Refused(); }
+
 private:
+    void Refuse(std::string_view registeredName, const StaticTypeId& identity,
+                const BindingTypeDescription& clash);
+
     BindingTypeRegistry& registry_;
     BindingTypeDescription* description_;
     bool alreadyRegistered_;
+    std::string refusalMessage_;
+    std::unique_ptr<BindingTypeDescription> refused_;  // what Description() shows when refused
 };
 
 /// The typed builder for the native record or enumeration T: size, identity
@@ -102,7 +124,7 @@ public:
         requires std::is_class_v<T> && std::is_base_of_v<Owner, T>
     BindingTypeBuilder& Field(std::string_view name, Member Owner::*member,
                               const BindingFieldOptions& options = {}) {
-        if (AlreadyRegistered()) return *this;
+        if (!Writable()) return *this;
         BindingFieldDescription field;
         field.name = name;
         field.description = options.description;

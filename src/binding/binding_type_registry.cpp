@@ -1,6 +1,7 @@
 // The registry's tables: creation under the mutex, lookups and snapshots.
 #include "binding/binding_type_registry.h"
 
+#include <cstring>
 #include <utility>
 
 namespace Nimbel {
@@ -20,6 +21,23 @@ template <class Description, class Table>
     return snapshot;
 }
 
+/// Whether two identities of one hash stand for one native type: their names
+/// are the same text (copies made in different libraries have equal texts at
+/// different addresses).
+[[nodiscard]] bool SameNativeType(const StaticTypeId& left, const StaticTypeId& right) noexcept {
+    return left.name == right.name || std::strcmp(left.name, right.name) == 0;
+}
+
+/// The type entered for `identity`'s hash when it is another native type.
+template <class Table>
+[[nodiscard]] const BindingTypeDescription* ClashingType(const Table& byIdentity,
+                                                         const StaticTypeId& identity) {
+    if (identity == StaticTypeId::None()) return nullptr;
+    const auto found = byIdentity.find(identity.hash);
+    if (found == byIdentity.end()) return nullptr;
+    return SameNativeType(*found->second->identity, identity) ? nullptr : found->second;
+}
+
 }  // namespace
 
 BindingTypeRegistry::BindingTypeRegistry() = default;
@@ -31,6 +49,9 @@ BindingTypeRegistry::OpenedType BindingTypeRegistry::OpenType(std::string_view n
                                                               BindingTypeKind shape) {
     const std::lock_guard lock(mutex_);
     if (BindingTypeDescription* existing = FindIn(typesByName_, name)) return {existing, false};
+    if (const BindingTypeDescription* clash = ClashingType(typesByIdentity_, identity)) {
+        return {nullptr, false, clash};
+    }
 
     auto description = std::make_unique<BindingTypeDescription>();
     description->nativeSize = nativeSize;
@@ -55,8 +76,14 @@ const BindingTypeDescription* BindingTypeRegistry::FindType(std::string_view nam
 const BindingTypeDescription* BindingTypeRegistry::FindType(const StaticTypeId& identity) const {
     if (identity == StaticTypeId::None()) return nullptr;
     const std::lock_guard lock(mutex_);
+    return FindByIdentityLocked(identity);
+}
+
+const BindingTypeDescription* BindingTypeRegistry::FindByIdentityLocked(
+    const StaticTypeId& identity) const {
     const auto found = typesByIdentity_.find(identity.hash);
-    return found != typesByIdentity_.end() ? found->second : nullptr;
+    if (found == typesByIdentity_.end()) return nullptr;
+    return SameNativeType(*found->second->identity, identity) ? found->second : nullptr;
 }
 
 BindingTypeRef BindingTypeRegistry::TypeRefOf(const StaticTypeId& identity) const {

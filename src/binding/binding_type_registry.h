@@ -27,8 +27,8 @@
 #include "binding/binding_type_description.h"
 #include "binding/binding_type_ref.h"
 #include "binding/enum_name_lookup.h"
-#include "binding/internal/text_hash.h"
 #include "binding/static_type.h"
+#include "diagnostics/text_hash.h"
 
 namespace Nimbel {
 
@@ -45,9 +45,9 @@ public:
 
     /// The type registered under `name`, or null.
     [[nodiscard]] const BindingTypeDescription* FindType(std::string_view name) const;
-    /// The type registered for the native type `identity` (compared by hash),
-    /// or null. Types registered with the reserved no-type identity are never
-    /// found this way.
+    /// The type registered for the native type `identity` (compared by hash,
+    /// and by name against a type whose hash it shares), or null. Types
+    /// registered with the reserved no-type identity are never found this way.
     [[nodiscard]] const BindingTypeDescription* FindType(const StaticTypeId& identity) const;
     /// The description registered for the native type T, or null; null also
     /// when the registered description does not fit T (an enumeration for a
@@ -140,22 +140,32 @@ public:
 private:
     friend class BindingTypeBuilderBase;
 
-    /// The description registered under a name, and whether this call made it.
+    /// The description registered under a name, and whether this call made
+    /// it; or, when the registration is refused, no description and the type
+    /// whose identity hash the new one shares.
     struct OpenedType {
         BindingTypeDescription* description;
         bool created;
+        const BindingTypeDescription* clash = nullptr;
     };
 
     /// Under the mutex: the type named `name` if it exists, else a new
     /// description of that name, size, identity and shape (`shape` Enum for
     /// enumerations, anything else for records), entered by name and, unless
-    /// `identity` is the no-type identity or already taken, by identity.
+    /// `identity` is the no-type identity or already taken by the same native
+    /// type, by identity. A native type whose identity hash is already that of
+    /// another native type is refused: nothing is entered, and `clash` names
+    /// the other type.
     [[nodiscard]] OpenedType OpenType(std::string_view name, size_t nativeSize,
                                       const StaticTypeId& identity, BindingTypeKind shape);
+    /// Under the mutex: the type entered for `identity`'s hash when it stands
+    /// for that very native type, or null.
+    [[nodiscard]] const BindingTypeDescription* FindByIdentityLocked(
+        const StaticTypeId& identity) const;
 
     template <class Description>
     using ByName = std::unordered_map<std::string, std::unique_ptr<Description>,
-                                      internal::TextHash, std::equal_to<>>;
+                                      TextHash, std::equal_to<>>;
 
     mutable std::mutex mutex_;
     ByName<BindingTypeDescription> typesByName_;

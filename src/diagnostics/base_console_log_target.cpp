@@ -21,6 +21,15 @@ void BaseConsoleLogTarget::RedirectTo(std::FILE* stream) {
     stream_ = stream;
 }
 
+void BaseConsoleLogTarget::Flush() {
+    FlushStream();
+}
+
+void BaseConsoleLogTarget::EmitLocked(std::FILE* stream, const char* line) {
+    std::fputs(line, stream);
+    if (flushPolicy_.load() == FlushPolicy::AfterEachLine) std::fflush(stream);
+}
+
 void BaseConsoleLogTarget::FlushStream() {
     const auto lock = LockTarget();
     if (stream_ != nullptr) std::fflush(stream_);

@@ -11,11 +11,4 @@ size_t FormatTime(char* buffer, size_t capacity, const LocalTime& time) noexcept
     return text.Size();
 }
 
-size_t FormatTimeForFileName(char* buffer, size_t capacity, const LocalTime& time) noexcept {
-    internal::BoundedText text(buffer, capacity);
-    text.AppendFormatted("%04d-%02d-%02dT%02d-%02d-%02d", time.year, time.month, time.day,
-                         time.hour, time.minute, time.second);
-    return text.Size();
-}
-
 }  // namespace Nimbel

@@ -1,4 +1,4 @@
-// A moment of local wall-clock time as log lines show it, and its two texts.
+// A moment of local wall-clock time as log lines show it, and its text.
 #pragma once
 
 #include <cstddef>
@@ -20,9 +20,5 @@ struct LocalTime {
 /// Writes "%04d-%02d-%02dT%02d:%02d:%02d.%03d", cut to fit `capacity` with
 /// its NUL. Returns the number of characters written, not counting the NUL.
 size_t FormatTime(char* buffer, size_t capacity, const LocalTime& time) noexcept;
-
-/// Writes "%04d-%02d-%02dT%02d-%02d-%02d" (no colons, so the text can be part
-/// of a file name), cut like FormatTime.
-size_t FormatTimeForFileName(char* buffer, size_t capacity, const LocalTime& time) noexcept;
 
 }  // namespace Nimbel

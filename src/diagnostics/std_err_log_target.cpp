@@ -11,12 +11,4 @@ StdErrLogTarget::~StdErrLogTarget() {
     Close();
 }
 
-void StdErrLogTarget::Flush() {
-    FlushStream();
-}
-
-void StdErrLogTarget::EmitLocked(std::FILE* stream, const char* line) {
-    std::fputs(line, stream);
-}
-
 }  // namespace Nimbel

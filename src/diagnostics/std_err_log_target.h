@@ -14,10 +14,6 @@ public:
     ~StdErrLogTarget() override;
 
     [[nodiscard]] const char* Name() const override { return "StdErrLogTarget"; }
-    void Flush() override;
-
-private:
-    void EmitLocked(std::FILE* stream, const char* line) override;
 };
 
 }  // namespace Nimbel

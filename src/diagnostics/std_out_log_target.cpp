@@ -11,13 +11,4 @@ StdOutLogTarget::~StdOutLogTarget() {
     Close();
 }
 
-void StdOutLogTarget::Flush() {
-    FlushStream();
-}
-
-void StdOutLogTarget::EmitLocked(std::FILE* stream, const char* line) {
-    std::fputs(line, stream);
-    if (flushPolicy_.load() == FlushPolicy::AfterEachLine) std::fflush(stream);
-}
-
 }  // namespace Nimbel

@@ -104,14 +104,6 @@ void AppModule::SendRequest(CoreResponse* response, const CoreRequest* request) 
     if (const CoreFunctions* f = Functions()) f->sendRequest(f, response, request);
 }
 
-void AppModule::ForwardUnnamed1(KzoWord a, KzoWord b) {
-    if (const CoreFunctions* f = Functions()) f->unnamed1(f, a, b);
-}
-
-void AppModule::ForwardUnnamed2(KzoWord a) {
-    if (const CoreFunctions* f = Functions()) f->unnamed2(f, a);
-}
-
 void AppModule::SubscribeEvent(const char* eventName, KzoWord handle, CoreEventCallback callback,
                                void* callbackContext, KzoWord flags) {
     if (const CoreFunctions* f = Functions())
@@ -120,10 +112,6 @@ void AppModule::SubscribeEvent(const char* eventName, KzoWord handle, CoreEventC
 
 void AppModule::UnsubscribeEvent(const char* eventName, KzoWord handle) {
     if (const CoreFunctions* f = Functions()) f->unsubscribe(f, eventName, handle);
-}
-
-void AppModule::ForwardUnnamed5(KzoWord a, KzoWord b, KzoWord c, uint64_t d, KzoWord e) {
-    if (const CoreFunctions* f = Functions()) f->unnamed5(f, a, b, c, d, e);
 }
 
 void AppModule::YieldToCore() {

@@ -50,12 +50,9 @@ public:
 
     // Forwards to the core's functions, each called with the table first.
     void SendRequest(CoreResponse* response, const CoreRequest* request) override;
-    void ForwardUnnamed1(KzoWord a, KzoWord b) override;
-    void ForwardUnnamed2(KzoWord a) override;
     void SubscribeEvent(const char* eventName, KzoWord handle, CoreEventCallback callback,
                         void* callbackContext, KzoWord flags) override;
     void UnsubscribeEvent(const char* eventName, KzoWord handle) override;
-    void ForwardUnnamed5(KzoWord a, KzoWord b, KzoWord c, uint64_t d, KzoWord e) override;
     void YieldToCore() override;
     void BeginWait(const char* label, KzoWord zero) override;
     void EndWait() override;

@@ -46,12 +46,9 @@ public:
     virtual void Shutdown();
 
     virtual void SendRequest(CoreResponse* response, const CoreRequest* request) = 0;
-    virtual void ForwardUnnamed1(KzoWord a, KzoWord b) = 0;
-    virtual void ForwardUnnamed2(KzoWord a) = 0;
     virtual void SubscribeEvent(const char* eventName, KzoWord handle, CoreEventCallback callback,
                                 void* callbackContext, KzoWord flags) = 0;
     virtual void UnsubscribeEvent(const char* eventName, KzoWord handle) = 0;
-    virtual void ForwardUnnamed5(KzoWord a, KzoWord b, KzoWord c, uint64_t d, KzoWord e) = 0;
     /// The core's Yield: runs the core's pending work, then returns.
     virtual void YieldToCore() = 0;
     virtual void BeginWait(const char* label, KzoWord zero) = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "api/owned_response.h"
 #include "binding/core_value.h"
 #include "codecs/json_reader.h"
 
@@ -24,30 +25,6 @@ constexpr size_t kMaxStreamReserve = size_t{1} << 20;
                                   std::string_view path, std::string_view error) {
     return Failure::FromTemplate(code, tmpl, std::string_view(MethodWord(method)), path, error);
 }
-
-/// Owns the response record the core fills: whatever path the reading takes,
-/// the stream is closed and the record released exactly once.
-class ResponseGuard {
-public:
-    ResponseGuard() = default;
-    ResponseGuard(const ResponseGuard&) = delete;
-    ResponseGuard& operator=(const ResponseGuard&) = delete;
-    ~ResponseGuard() {
-        CloseStream();
-        if (m_response.release != nullptr) m_response.release(&m_response);
-    }
-
-    [[nodiscard]] CoreResponse& Record() noexcept { return m_response; }
-
-    void CloseStream() noexcept {
-        const CoreStreamCloseFn close = m_response.streamClose;
-        m_response.streamClose = nullptr;
-        if (close != nullptr) close(m_response.stream);
-    }
-
-private:
-    alignas(KzoWord) CoreResponse m_response{};
-};
 
 [[nodiscard]] CoreRequest MakeRequest(const AppModule& module, RequestMethod method,
                                       const std::string& path, const OutboundArguments& arguments) {
@@ -141,9 +118,11 @@ MaybeType<Failure, BindingProperty> ExchangeRequest(AppModule& module, RequestMe
                                                     const OutboundArguments& arguments) {
     const std::string pathText(path);
     const CoreRequest request = MakeRequest(module, method, pathText, arguments);
-    ResponseGuard guard;
-    CoreResponse& response = guard.Record();
-    module.SendRequest(&response, &request);
+    // Whatever path the reading takes, the stream is closed and the record
+    // released exactly once.
+    OwnedResponse owned;
+    const CoreResponse& response = owned.Record();
+    module.SendRequest(&owned.Record(), &request);
 
     if (response.errorText != nullptr) {
         return MakeFailure(static_cast<int32_t>(response.status), kErrorResponseTemplate, method,
@@ -151,7 +130,7 @@ MaybeType<Failure, BindingProperty> ExchangeRequest(AppModule& module, RequestMe
     }
     if (response.streamRead != nullptr) {
         BindingStatus body = ReadStreamedBody(module, response);
-        guard.CloseStream();
+        owned.CloseStream();
         if (!body.Ok()) return MakeFailure(0, kStreamTemplate, method, path, body.ErrorMessage());
         return std::move(body.Value());
     }

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "diagnostics/fnv1a.h"
+#include "diagnostics/text_hash.h"
 #include "plugin/runtime_records.h"
 
 namespace Nimbel {
@@ -55,18 +55,12 @@ protected:
     void ClearResourceHandlers();
 
 private:
-    struct Fnv1aHash {
-        using is_transparent = void;  // paths are looked up without a copy
-        [[nodiscard]] size_t operator()(std::string_view text) const noexcept {
-            return Fnv1a(text);
-        }
-    };
-
     [[nodiscard]] std::vector<ResourceHandler> HandlersFor(std::string_view path) const;
 
     BindingTypeRegistry* m_typeRegistry = nullptr;
     mutable std::mutex m_resourceLock;
-    std::unordered_map<std::string, ResourceHandler, Fnv1aHash, std::equal_to<>> m_exactHandlers;
+    // Paths are looked up without a copy.
+    std::unordered_map<std::string, ResourceHandler, TextHash, std::equal_to<>> m_exactHandlers;
     std::vector<std::pair<std::string, ResourceHandler>> m_wildcardHandlers;
 };
 

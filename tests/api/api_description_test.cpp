@@ -25,7 +25,7 @@ struct Item {
 struct Hollow {};
 
 struct Service {
-    std::vector<Item> List(int32_t count, const std::string& name) { return {Item{count, {}}}; }
+    std::vector<Item> List(int32_t count, const std::string& /*label*/) { return {Item{count, {}}}; }
     std::string Name(uint64_t id) { return name + std::to_string(id); }
     std::string name = "n";
 };

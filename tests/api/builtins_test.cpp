@@ -13,6 +13,7 @@
 #include "api/binding_async.h"
 #include "api/binding_help.h"
 #include "api/dispatch.h"
+#include "api/owned_response.h"
 #include "binding/binding_type_builder.h"
 #include "codecs/json_writer.h"
 #include "host/endpoint_client.h"
@@ -128,11 +129,9 @@ struct HelpService {
     KzoHost::EndpointCall call;
     call.path = path;
     const KzoHost::RequestRecord request(call, nullptr);
-    alignas(KzoWord) CoreResponse response{};
-    Dispatch(&api, response, request.Record(), std::span<const Route>(&route, 1));
-    KzoHost::EndpointReply reply = KzoHost::ReadResponse(response);
-    response.release(&response);
-    return reply;
+    OwnedResponse response;
+    Dispatch(&api, response.Record(), request.Record(), std::span<const Route>(&route, 1));
+    return KzoHost::ReadResponse(response.Record());
 }
 
 TEST(BuiltinsTest, HelpDescribesTheWholeApiSortedByName) {
@@ -185,11 +184,10 @@ TEST(BuiltinsTest, OnlyHelpIsAnsweredAndOnlyWithTheRegistry) {
     KzoHost::EndpointCall call;
     call.path = "/help";
     const KzoHost::RequestRecord request(call, nullptr);
-    alignas(KzoWord) CoreResponse response{};
+    OwnedResponse response;
     const Route help = api.HelpRoute();
-    Dispatch(nullptr, response, request.Record(), std::span<const Route>(&help, 1));
-    const KzoHost::EndpointReply withoutRegistry = KzoHost::ReadResponse(response);
-    response.release(&response);
+    Dispatch(nullptr, response.Record(), request.Record(), std::span<const Route>(&help, 1));
+    const KzoHost::EndpointReply withoutRegistry = KzoHost::ReadResponse(response.Record());
     EXPECT_EQ(withoutRegistry.status, 400u);
     EXPECT_EQ(withoutRegistry.error.value_or(""), "Unsupported builtin function");
 }

@@ -18,6 +18,7 @@
 
 #include "api/endpoint_records.h"
 #include "api/internal/response_record.h"
+#include "api/owned_response.h"
 #include "diagnostics/allocator.h"
 #include "diagnostics/log_level.h"
 #include "tests/api/endpoint_fixture.h"
@@ -29,15 +30,15 @@ namespace {
 using testing::EndpointFixture;
 using testing::Shown;
 
-struct Case {
+struct ExpectedAnswer {
     const char* description;
     const char* path;
     std::string expected; // the JSON answer, or "error: " and the error text
 };
 
-void ExpectAnswers(const EndpointFixture& fixture, std::initializer_list<Case> cases,
+void ExpectAnswers(const EndpointFixture& fixture, std::initializer_list<ExpectedAnswer> cases,
                    const std::function<KzoHost::EndpointReply(const char*)>& send) {
-    for (const Case& c : cases) {
+    for (const ExpectedAnswer& c : cases) {
         const KzoHost::EndpointReply reply = send(c.path);
         EXPECT_TRUE(reply.delivered) << c.description;
         EXPECT_EQ(Shown(reply), c.expected) << c.description << " (" << c.path << ")";
@@ -47,7 +48,7 @@ void ExpectAnswers(const EndpointFixture& fixture, std::initializer_list<Case> c
 
 class DispatchTest : public EndpointFixture {
 protected:
-    void ExpectGets(std::initializer_list<Case> cases) {
+    void ExpectGets(std::initializer_list<ExpectedAnswer> cases) {
         ExpectAnswers(*this, cases, [this](const char* path) { return Get(path); });
     }
 };
@@ -416,12 +417,11 @@ TEST_F(DispatchTest, APathOutsideTheEndpointsTemplateIsAnInvalidFunction) {
         call.method = c.method;
         call.path = c.path;
         const KzoHost::RequestRecord request(call, nullptr);
-        alignas(KzoWord) CoreResponse response{};
-        HandleEndpointRequest(games, request.Record(), response);
-        const KzoHost::EndpointReply reply = KzoHost::ReadResponse(response);
+        OwnedResponse response;
+        HandleEndpointRequest(games, request.Record(), response.Record());
+        const KzoHost::EndpointReply reply = KzoHost::ReadResponse(response.Record());
         EXPECT_EQ(reply.status, 404u) << c.description;
         EXPECT_EQ(Shown(reply), "error: Invalid function") << c.description;
-        response.release(&response);
     }
 }
 
@@ -476,11 +476,10 @@ TEST(ResponseRecordTest, KindsOneToThreePassAndEveryOtherBecomesZero) {
     for (const auto& [kind, passed] : cases) {
         CallResult result;
         result.kind = kind;
-        alignas(KzoWord) CoreResponse response{};
-        internal::ResetResponse(response);
-        internal::FillResponse(response, result, nullptr);
-        EXPECT_EQ(+response.kind, passed) << kind;
-        response.release(&response);
+        OwnedResponse response;
+        internal::ResetResponse(response.Record());
+        internal::FillResponse(response.Record(), result, nullptr);
+        EXPECT_EQ(+response->kind, passed) << kind;
     }
 }
 
@@ -522,7 +521,9 @@ TEST(ResponseRecordTest, AStreamIsReadThroughTheRecordAndClosedOnce) {
         }
         EXPECT_EQ(ok, c.readable) << c.description;
         EXPECT_EQ(reads, c.reads) << c.description;
-        if (c.readable) EXPECT_EQ(read, body) << c.description;
+        if (c.readable) {
+            EXPECT_EQ(read, body) << c.description;
+        }
         EXPECT_EQ(destroyed, 0) << c.description << ": the record owns the stream until closed";
         response.streamClose(response.stream);
         EXPECT_EQ(destroyed, 1) << c.description;

@@ -21,9 +21,9 @@ enum class ProbeMode : int32_t { Classic = 1, Aram = 2 };
 
 struct ProbeRecord {
     uint64_t id = 0;
-    std::string name;
+    std::string name{};
     ProbeMode mode = ProbeMode::Classic;
-    std::vector<int32_t> scores;
+    std::vector<int32_t> scores{};
 };
 
 /// Its members are the endpoints' handlers; each reports what it received.

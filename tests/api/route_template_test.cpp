@@ -75,7 +75,9 @@ TEST(RouteTemplateTest, MatchesWholePathsAndCapturesRawText) {
         SCOPED_TRACE(std::string(c.pathTemplate) + " <- " + c.path);
         std::vector<std::string_view> captures;
         ASSERT_EQ(RouteMatcher(c.pathTemplate).Match(c.path, captures), c.matches);
-        if (c.matches) EXPECT_EQ(std::vector<std::string>(captures.begin(), captures.end()), c.captures);
+        if (c.matches) {
+            EXPECT_EQ(std::vector<std::string>(captures.begin(), captures.end()), c.captures);
+        }
     }
 }
 

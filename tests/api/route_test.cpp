@@ -83,8 +83,12 @@ TEST(RouteTest, SelectsTheMatchWithTheShortestParameters) {
         context.method = RequestMethod::Get;
         context.path = c.path;
         EXPECT_EQ(routes.Select(context), c.selected) << c.description;
-        if (c.selected >= 0) EXPECT_EQ(context.parameters, c.parameters) << c.description;
-        if (c.selected < 0) EXPECT_EQ(context.endpoint, nullptr) << c.description;
+        if (c.selected >= 0) {
+            EXPECT_EQ(context.parameters, c.parameters) << c.description;
+        }
+        if (c.selected < 0) {
+            EXPECT_EQ(context.endpoint, nullptr) << c.description;
+        }
     }
 }
 

@@ -697,7 +697,7 @@ TEST(BindingPropertyTest, ATreeCostsFarFewerHeapAllocationsThanNodes) {
 }
 
 // Each thread owns its trees; the page source is the one piece they share.
-// Run under ThreadSanitizer as well as in the normal build.
+// scripts/check.sh runs it under ThreadSanitizer as well as in the normal build.
 TEST(BindingPropertyTest, TreesOnTwoThreadsShareOnlyThePageSource) {
     const internal::PageSourceCounters before = internal::PageSource::Instance().Counters();
     const MemoryStats heapBefore = ReadMemoryStats();

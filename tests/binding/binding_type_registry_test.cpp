@@ -127,6 +127,55 @@ TEST(BindingTypeRegistryTest, NoTypeIdentityIsFoundByNameOnly) {
     EXPECT_EQ(registry.TypeRefOf(StaticTypeId::None()).kind, BindingTypeKind::None);
 }
 
+// Identity hashes are 32 bits wide: two native types may share one. The second
+// is refused rather than handed the first one's layout.
+TEST(BindingTypeRegistryTest, AnotherNativeTypeOfARegisteredIdentityHashIsRefused) {
+    static constexpr StaticTypeId kFirst{0x1234, "Name() [with T = First]"};
+    static constexpr StaticTypeId kSecond{0x1234, "Name() [with T = Second]"};
+    static constexpr StaticTypeId kFirstElsewhere{0x1234, "Name() [with T = First]"};
+    static constexpr StaticTypeId kOther{0x5678, "Name() [with T = Other]"};
+    struct Case {
+        const char* description;
+        const StaticTypeId& identity;
+        const char* name;
+        const char* refusal;          // empty: registered
+        const char* foundByIdentity;  // the name FindType(identity) gives, or null
+    };
+    const Case cases[] = {
+        {"another type of the same hash", kSecond, "KzoSecond",
+         "The type KzoSecond was not registered: its native type Second has the identity hash "
+         "0x00001234 of the native type First, registered as KzoFirst; give one of them a fixed "
+         "hash of its own",
+         nullptr},
+        {"the same type named by a copy of its identity, under a second name", kFirstElsewhere,
+         "KzoFirstAgain", "", "KzoFirst"},
+        {"another hash", kOther, "KzoOther", "", "KzoOther"},
+        {"the no-type identity", StaticTypeId::None(), "KzoAnonymous", "", nullptr},
+        {"a registered name, whatever its identity", kSecond, "KzoFirst", "", nullptr},
+    };
+    for (const Case& c : cases) {
+        BindingTypeRegistry registry;
+        BindingTypeBuilderBase(registry, "KzoFirst", 4, kFirst, BindingTypeKind::Struct).Finish();
+        BindingTypeBuilderBase builder(registry, c.name, 8, c.identity, BindingTypeKind::Struct);
+        builder.AddTag("tag");
+        builder.Finish();
+
+        EXPECT_EQ(builder.RefusalMessage(), c.refusal) << c.description;
+        EXPECT_EQ(builder.Refused(), *c.refusal != '\0') << c.description;
+        EXPECT_EQ(builder.Description().name, c.name) << c.description;
+        EXPECT_EQ(registry.FindType(c.name) != nullptr, !builder.Refused()) << c.description;
+        const BindingTypeDescription* byIdentity = registry.FindType(c.identity);
+        EXPECT_EQ(byIdentity != nullptr ? byIdentity->name : "(none)",
+                  c.foundByIdentity != nullptr ? c.foundByIdentity : "(none)")
+            << c.description;
+        // The first type keeps its identity, its fields and its tags.
+        const BindingTypeDescription* first = registry.FindType(kFirst);
+        ASSERT_NE(first, nullptr) << c.description;
+        EXPECT_EQ(first->name, "KzoFirst") << c.description;
+        EXPECT_TRUE(first->tags.Texts().empty()) << c.description;
+    }
+}
+
 TEST(BindingTypeRegistryTest, TypeRefOfANativeTypeTellsRecordsFromEnumerations) {
     BindingTypeRegistry registry;
     RegisterTestTypes(registry);

@@ -123,6 +123,18 @@ inline void RegisterTestTypes(BindingTypeRegistry& registry) {
         .Finish();
 }
 
+/// One registry of the types above for the whole test program, made on first
+/// use and kept until the program ends, so descriptions stay valid in every
+/// test.
+inline const BindingTypeRegistry& Registry() {
+    static const BindingTypeRegistry* registry = [] {
+        static BindingTypeRegistry instance;
+        RegisterTestTypes(instance);
+        return &instance;
+    }();
+    return *registry;
+}
+
 // ---- Building values --------------------------------------------------------
 
 inline BindingProperty Signed(int64_t value) { return BindingProperty(value); }

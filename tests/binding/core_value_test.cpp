@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "binding/binding_status.h"
+#include "binding/owned_core_value.h"
 #include "diagnostics/allocator.h"
 #include "tests/codecs/small_stack.h"
 
@@ -28,17 +29,11 @@ public:
     }
 };
 
-// Releases a record at the end of a test, so leaks show in the sanitizer run.
-struct OwnedCoreValue {
-    CoreValue value{};
-    ~OwnedCoreValue() { CoreValueRelease(value); }
-};
-
 BindingProperty RoundTrip(const BindingProperty& source, const EnumNameLookup* names = nullptr) {
     OwnedCoreValue core;
-    PropertyToCoreValue(core.value, source, names);
+    PropertyToCoreValue(core.Get(), source, names);
     BindingProperty back;
-    EXPECT_TRUE(CoreValueToProperty(nullptr, back, core.value, "<result>"));
+    EXPECT_TRUE(CoreValueToProperty(nullptr, back, core.Get(), "<result>"));
     return back;
 }
 
@@ -129,12 +124,14 @@ TEST(CoreValueTest, EachKindIsWrittenAsItsOwnRecord) {
     };
     for (const Case& c : cases) {
         OwnedCoreValue core;
-        PropertyToCoreValue(core.value, c.value, nullptr);
-        EXPECT_EQ(core.value.kind, c.kind) << c.description;
-        EXPECT_EQ(core.value.b, c.b) << c.description;
-        if (c.kind == kCoreValueBool) EXPECT_EQ(core.value.a, 1u) << c.description;
+        PropertyToCoreValue(core.Get(), c.value, nullptr);
+        EXPECT_EQ(core.Get().kind, c.kind) << c.description;
+        EXPECT_EQ(core.Get().b, c.b) << c.description;
+        if (c.kind == kCoreValueBool) {
+            EXPECT_EQ(core.Get().a, 1u) << c.description;
+        }
         if (c.kind == kCoreValueStringOwned) {
-            EXPECT_STREQ(reinterpret_cast<const char*>(core.value.a), c.value.GetString().data())
+            EXPECT_STREQ(reinterpret_cast<const char*>(core.Get().a), c.value.GetString().data())
                 << c.description;
         }
     }
@@ -209,8 +206,8 @@ TEST(CoreValueTest, EverySetterReleasesTheRecordFirst) {
             const MemoryStats before = ReadMemoryStats();
             {
                 OwnedCoreValue core;
-                PropertyToCoreValue(core.value, value, nullptr);
-                set(core.value);
+                PropertyToCoreValue(core.Get(), value, nullptr);
+                set(core.Get());
             }
             const MemoryStats after = ReadMemoryStats();
             EXPECT_EQ(after.allocations - before.allocations, after.frees - before.frees)
@@ -238,14 +235,14 @@ TEST(CoreValueTest, BorrowedAndOwnedTextsReadAlikeAndOnlyOwnedOnesAreFreed) {
     const char* text = "same";
     CoreValue borrowed{kCoreValueStringBorrowed, reinterpret_cast<KzoWord>(text), 0};
     OwnedCoreValue owned;
-    CoreValueSetOwnedString(owned.value, text);
+    CoreValueSetOwnedString(owned.Get(), text);
     BindingProperty a;
     BindingProperty b;
     ASSERT_TRUE(CoreValueToProperty(nullptr, a, borrowed, "<result>"));
-    ASSERT_TRUE(CoreValueToProperty(nullptr, b, owned.value, "<result>"));
+    ASSERT_TRUE(CoreValueToProperty(nullptr, b, owned.Get(), "<result>"));
     EXPECT_EQ(a.GetString(), "same");
     EXPECT_TRUE(a == b);
-    EXPECT_EQ(owned.value.b, 4u);
+    EXPECT_EQ(owned.Get().b, 4u);
 
     const MemoryStats before = ReadMemoryStats();
     CoreValueRelease(borrowed);
@@ -258,10 +255,10 @@ TEST(CoreValueTest, StructureEntriesComeInNameOrderWithOwnedNames) {
     tree["b"] = 2;
     tree["a"] = 1;
     OwnedCoreValue core;
-    PropertyToCoreValue(core.value, tree, nullptr);
-    ASSERT_EQ(core.value.kind, 10u);
-    ASSERT_EQ(core.value.b, 2u);
-    const auto* entries = reinterpret_cast<const CoreStructEntry*>(core.value.a);
+    PropertyToCoreValue(core.Get(), tree, nullptr);
+    ASSERT_EQ(core.Get().kind, 10u);
+    ASSERT_EQ(core.Get().b, 2u);
+    const auto* entries = reinterpret_cast<const CoreStructEntry*>(core.Get().a);
     EXPECT_STREQ(entries[0].name, "a");
     EXPECT_STREQ(entries[1].name, "b");
     EXPECT_EQ(entries[0].ownsName, 1);
@@ -283,12 +280,12 @@ TEST(CoreValueTest, EnumsBecomeTheirNamesOnlyWhenTheRegistryKnowsThem) {
     };
     for (const Case& c : cases) {
         OwnedCoreValue core;
-        PropertyToCoreValue(core.value, BindingProperty(c.pair), c.lookup);
-        EXPECT_EQ(core.value.kind, c.kind) << c.description;
+        PropertyToCoreValue(core.Get(), BindingProperty(c.pair), c.lookup);
+        EXPECT_EQ(core.Get().kind, c.kind) << c.description;
         if (c.kind == kCoreValueStringOwned) {
-            EXPECT_STREQ(reinterpret_cast<const char*>(core.value.a), "Failed");
+            EXPECT_STREQ(reinterpret_cast<const char*>(core.Get().a), "Failed");
         } else {
-            EXPECT_EQ(static_cast<int64_t>(CoreValueBits(core.value)), c.pair.value) << c.description;
+            EXPECT_EQ(static_cast<int64_t>(CoreValueBits(core.Get())), c.pair.value) << c.description;
         }
     }
 }
@@ -439,7 +436,7 @@ TEST(CoreValueTest, ReleaseFreesOnlyOwnedNamesAndCountersReturnToTheirStart) {
         tree["list"][3]["name"] = "value";
         tree["bytes"] = BindingBytes(100, 7);
         OwnedCoreValue core;
-        PropertyToCoreValue(core.value, tree, nullptr);
+        PropertyToCoreValue(core.Get(), tree, nullptr);
     }
     const MemoryStats after = ReadMemoryStats();
     EXPECT_EQ(after.allocations - before.allocations, after.frees - before.frees);
@@ -543,8 +540,8 @@ TEST(CoreValueTest, TreesAsDeepAsTheLimitRoundTripOnASmallStack) {
         const auto roundTrip = [&expected](BindingProperty& target) {
             const BindingProperty copy = expected;
             OwnedCoreValue core;
-            PropertyToCoreValue(core.value, copy, nullptr);
-            return CoreValueToProperty(nullptr, target, core.value, "<result>");
+            PropertyToCoreValue(core.Get(), copy, nullptr);
+            return CoreValueToProperty(nullptr, target, core.Get(), "<result>");
         };
         before = ReadMemoryStats();
         {

@@ -39,12 +39,6 @@ using testing::NameOrder;
     return MemberNames(count, order);
 }
 
-[[nodiscard]] std::vector<std::string> Concatenated(std::vector<std::string> first,
-                                                    const std::vector<std::string>& second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
-
 // Each batch is added, then the structure is read in order: the members must
 // be every name so far, sorted byte-wise, each found under its name and
 // holding the value last written to it.

@@ -23,15 +23,6 @@ namespace {
 using namespace conversion_test;
 using K = BindingTypeKind;
 
-const BindingTypeRegistry& Registry() {
-    static const BindingTypeRegistry* registry = [] {
-        static BindingTypeRegistry instance;
-        RegisterTestTypes(instance);
-        return &instance;
-    }();
-    return *registry;
-}
-
 template <class T>
 std::string DescribeConverted(const T& value) {
     BindingStatus status;

@@ -87,7 +87,9 @@ TEST(NumberTextTest, UnsignedTextsRefuseEveryNegativeSign) {
         BindingStatus status;
         const uint64_t value = TextToUnsigned(status, c.text, target, std::numeric_limits<uint64_t>::max());
         EXPECT_EQ(status.Ok(), c.ok) << c.text;
-        if (c.ok) EXPECT_EQ(value, c.value) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(value, c.value) << c.text;
+        }
         if (!c.ok) {
             EXPECT_EQ(status.ErrorMessage(),
                       std::string("Value ") + c.text + " for 'id' of type uint64 is out of range");
@@ -115,7 +117,9 @@ TEST(NumberTextTest, DoubleTextsWithBoundsAndRangeErrors) {
         BindingStatus status;
         const double value = TextToDouble(status, c.text, target, -floatMax, floatMax);
         EXPECT_EQ(status.Ok(), c.ok) << c.text;
-        if (c.ok) EXPECT_EQ(value, c.value) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(value, c.value) << c.text;
+        }
     }
     BindingStatus nan;
     EXPECT_TRUE(std::isnan(TextToDouble(nan, "nan", target, -floatMax, floatMax)));

@@ -26,15 +26,6 @@ namespace {
 using namespace conversion_test;
 using K = BindingTypeKind;
 
-const BindingTypeRegistry& Registry() {
-    static const BindingTypeRegistry* registry = [] {
-        static BindingTypeRegistry instance;
-        RegisterTestTypes(instance);
-        return &instance;
-    }();
-    return *registry;
-}
-
 std::string OutOfRange(const std::string& value, const std::string& type) {
     return "Value " + value + " for 'n' of type " + type + " is out of range";
 }
@@ -307,7 +298,9 @@ TEST(ValueToNativeTest, BoolTargets) {
         const std::string outcome = status.Ok() ? (target ? "=true" : "=false")
                                                 : std::string(status.ErrorMessage());
         EXPECT_EQ(outcome, c.expected) << c.description;
-        if (!status.Ok()) EXPECT_FALSE(target) << c.description;
+        if (!status.Ok()) {
+            EXPECT_FALSE(target) << c.description;
+        }
     }
 }
 
@@ -336,7 +329,9 @@ TEST(ValueToNativeTest, TextTargets) {
         ValueToNative(status, target, c.input, "n", Registry());
         const std::string outcome = status.Ok() ? "=" + target : std::string(status.ErrorMessage());
         EXPECT_EQ(outcome, c.expected) << c.description;
-        if (!status.Ok()) EXPECT_EQ(target, "") << c.description;
+        if (!status.Ok()) {
+            EXPECT_EQ(target, "") << c.description;
+        }
     }
 }
 
@@ -385,7 +380,9 @@ TEST(ValueToNativeTest, BlobTargetsTakeBytesOrBase64) {
         const std::string outcome = status.Ok() ? "=" + std::string(target.begin(), target.end())
                                                 : std::string(status.ErrorMessage());
         EXPECT_EQ(outcome, c.expected) << c.description;
-        if (!status.Ok()) EXPECT_TRUE(target.empty()) << c.description;
+        if (!status.Ok()) {
+            EXPECT_TRUE(target.empty()) << c.description;
+        }
     }
 }
 
@@ -585,7 +582,9 @@ TEST(ValueToNativeTest, MapsDropEmptyMembers) {
         }
         if (!status.Ok()) outcome = std::string(status.ErrorMessage());
         EXPECT_EQ(outcome, c.expected) << c.description;
-        if (!status.Ok()) EXPECT_TRUE(target.empty()) << c.description;
+        if (!status.Ok()) {
+            EXPECT_TRUE(target.empty()) << c.description;
+        }
     }
 }
 
@@ -787,7 +786,7 @@ void RegisterWide(BindingTypeRegistry& registry, size_t fieldCount) {
         field.name = i + 2 < fieldCount ? "f" + std::to_string(i) : "dup";
         field.position = i * sizeof(int32_t);
         field.type.kind = K::Int32;
-        field.flags = i == 1 ? FieldRequired : 0;
+        field.flags = i == 1 ? uint32_t{FieldRequired} : 0u;
         builder.AddField(std::move(field));
     }
     builder.Finish();

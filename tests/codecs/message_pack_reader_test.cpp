@@ -31,6 +31,35 @@ ReadResult Read(const Bytes& bytes) {
     return {std::move(status), consumed};
 }
 
+/// Reads `input` and expects success with the value `expected` (in ValueText
+/// form) after `consumed` bytes.
+void ExpectRead(const char* description, const Bytes& input, const char* expected,
+                size_t consumed) {
+    const ReadResult result = Read(input);
+    EXPECT_TRUE(result.status.Ok()) << description << ": " << result.status.ErrorMessage();
+    EXPECT_EQ(ValueText(result.status.Value()), expected) << description;
+    EXPECT_EQ(result.consumed, consumed) << description;
+}
+
+/// Reads `input` and expects the failure `message` after `consumed` bytes.
+void ExpectRefused(const char* description, const Bytes& input, const std::string& message,
+                   size_t consumed) {
+    const ReadResult result = Read(input);
+    EXPECT_FALSE(result.status.Ok()) << description;
+    EXPECT_EQ(result.status.ErrorMessage(), message) << description;
+    EXPECT_EQ(result.consumed, consumed) << description;
+}
+
+/// `pattern` with %1 replaced by `first` and, when it has one, %2 by `second`.
+std::string Expand(const char* pattern, uint64_t first, uint64_t second) {
+    std::string text = pattern;
+    text.replace(text.find("%1"), 2, std::to_string(first));
+    if (text.find("%2") != std::string::npos) {
+        text.replace(text.find("%2"), 2, std::to_string(second));
+    }
+    return text;
+}
+
 // `count` containers opened by `header`, then one positive fixint.
 Bytes Nested(size_t count, const Bytes& header) {
     Bytes bytes;
@@ -137,12 +166,7 @@ TEST(MessagePackReaderTest, ReadsEveryTypeIntoItsKind) {
         {"nil element stays empty", {0x92, 0xC0, 0x01}, "[~,s1]", 3},
         {"nil member stays empty", {0x81, 0xA1, 'a', 0xC0}, "{a:~}", 4},
     };
-    for (const Case& c : cases) {
-        const ReadResult result = Read(c.input);
-        EXPECT_TRUE(result.status.Ok()) << c.description << ": " << result.status.ErrorMessage();
-        EXPECT_EQ(ValueText(result.status.Value()), c.expected) << c.description;
-        EXPECT_EQ(result.consumed, c.consumed) << c.description;
-    }
+    for (const Case& c : cases) ExpectRead(c.description, c.input, c.expected, c.consumed);
 }
 
 TEST(MessagePackReaderTest, RepeatedKeysMergeContainersAndReplaceScalars) {
@@ -179,12 +203,7 @@ TEST(MessagePackReaderTest, RepeatedKeysMergeContainersAndReplaceScalars) {
           0x06},
          "{a:[s6,s5,s3]}"},
     };
-    for (const Case& c : cases) {
-        const ReadResult result = Read(c.input);
-        EXPECT_TRUE(result.status.Ok()) << c.description << ": " << result.status.ErrorMessage();
-        EXPECT_EQ(ValueText(result.status.Value()), c.expected) << c.description;
-        EXPECT_EQ(result.consumed, c.input.size()) << c.description;
-    }
+    for (const Case& c : cases) ExpectRead(c.description, c.input, c.expected, c.input.size());
 }
 
 TEST(MessagePackReaderTest, StopsAtTheEndOfTheRootOrOfTheInput) {
@@ -204,12 +223,7 @@ TEST(MessagePackReaderTest, StopsAtTheEndOfTheRootOrOfTheInput) {
          "[s1,{a:[s2]}]",
          7},
     };
-    for (const Case& c : cases) {
-        const ReadResult result = Read(c.input);
-        EXPECT_TRUE(result.status.Ok()) << c.description << ": " << result.status.ErrorMessage();
-        EXPECT_EQ(ValueText(result.status.Value()), c.expected) << c.description;
-        EXPECT_EQ(result.consumed, c.consumed) << c.description;
-    }
+    for (const Case& c : cases) ExpectRead(c.description, c.input, c.expected, c.consumed);
 }
 
 // A container whose announced items are not all there is an error, not the
@@ -242,13 +256,8 @@ TEST(MessagePackReaderTest, FailsWhenTheInputEndsInsideAContainer) {
         {"map open after its array value closed", {0x92, 0x00, 0x82, 0xA1, 'k', 0x90}, map, 2, 2},
     };
     for (const Case& c : cases) {
-        const ReadResult result = Read(c.input);
-        std::string expected = c.pattern;
-        expected.replace(expected.find("%1"), 2, std::to_string(c.size));
-        expected.replace(expected.find("%2"), 2, std::to_string(c.position));
-        EXPECT_FALSE(result.status.Ok()) << c.description;
-        EXPECT_EQ(result.status.ErrorMessage(), expected) << c.description;
-        EXPECT_EQ(result.consumed, c.input.size()) << c.description;
+        ExpectRefused(c.description, c.input, Expand(c.pattern, c.size, c.position),
+                      c.input.size());
     }
 }
 
@@ -282,12 +291,7 @@ TEST(MessagePackReaderTest, RefusesUnusedAndExtensionTypesAndKeysThatAreNoString
         {"second key not a string", {0x82, 0xA1, 'a', 0x01, 0x90, 0x02},
          "Invalid MessagePack data at position 5. Map keys must be strings.", 5},
     };
-    for (const Case& c : cases) {
-        const ReadResult result = Read(c.input);
-        EXPECT_FALSE(result.status.Ok()) << c.description;
-        EXPECT_EQ(result.status.ErrorMessage(), c.message) << c.description;
-        EXPECT_EQ(result.consumed, c.consumed) << c.description;
-    }
+    for (const Case& c : cases) ExpectRefused(c.description, c.input, c.message, c.consumed);
 }
 
 TEST(MessagePackReaderTest, NamesTheFieldThatTheInputCutsShort) {
@@ -344,15 +348,7 @@ TEST(MessagePackReaderTest, NamesTheFieldThatTheInputCutsShort) {
         {"str 32 key payload", {0x81, 0xDB, 0x00, 0x00, 0x00, 0x02, 'a'}, text, 2, 6, 6},
     };
     for (const Case& c : cases) {
-        const ReadResult result = Read(c.input);
-        std::string expected = c.pattern;
-        expected.replace(expected.find("%1"), 2, std::to_string(c.first));
-        if (expected.find("%2") != std::string::npos) {
-            expected.replace(expected.find("%2"), 2, std::to_string(c.second));
-        }
-        EXPECT_FALSE(result.status.Ok()) << c.description;
-        EXPECT_EQ(result.status.ErrorMessage(), expected) << c.description;
-        EXPECT_EQ(result.consumed, c.consumed) << c.description;
+        ExpectRefused(c.description, c.input, Expand(c.pattern, c.first, c.second), c.consumed);
     }
 }
 

@@ -1,5 +1,6 @@
-// Helpers shared by the logging tests: a target that records what reaches it,
-// a stdio stream whose text can be read back, and a fresh process-wide logger.
+// Helpers shared by the logging and formatting tests: a target that records
+// what reaches it, a stdio stream whose text can be read back, a fresh
+// process-wide logger, and a record that messages print through ToFormatText.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,15 @@
 #include "diagnostics/logger.h"
 
 namespace Nimbel::testing {
+
+/// A record printed through ToFormatText, standing in for the failure record.
+struct TestFailure {
+    int32_t code;
+    std::string message;
+};
+inline std::string ToFormatText(const TestFailure& failure) {
+    return "Failure " + std::to_string(failure.code) + ": " + failure.message;
+}
 
 struct CapturedEntry {
     int32_t level = 0;

@@ -10,18 +10,12 @@
 #include <vector>
 
 #include "diagnostics/fnv1a.h"
+#include "tests/diagnostics/log_test_support.h"
 
 namespace Nimbel {
 namespace {
 
-struct TestFailure {
-    int32_t code;
-    std::string message;
-};
-std::string ToFormatText(const TestFailure& failure) {
-    return "Failure " + std::to_string(failure.code) + ": " + failure.message;
-}
-
+using testing::TestFailure;
 using Kind = NamedValue::Kind;
 static_assert(!std::is_constructible_v<NamedValue, int*>, "would record a bool");
 static_assert(std::is_constructible_v<NamedValue, const TestFailure&>);

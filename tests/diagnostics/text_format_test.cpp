@@ -12,20 +12,15 @@
 #include <vector>
 
 #include "tests/codecs/comma_decimal_locale.h"
+#include "tests/diagnostics/log_test_support.h"
 
 namespace Nimbel {
 namespace {
 
-// Records that messages print through ToFormatText, standing in for the
-// failure record and ApiVersion.
-struct TestFailure {
-    int32_t code;
-    std::string message;
-};
-std::string ToFormatText(const TestFailure& failure) {
-    return "Failure " + std::to_string(failure.code) + ": " + failure.message;
-}
+using testing::TestFailure;
 
+// A record that messages print through ToFormatText, standing in for
+// ApiVersion.
 struct TestVersion {
     int major;
     int minor;

@@ -6,16 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "api/owned_response.h"
 #include "binding/core_value.h"
+#include "binding/owned_core_value.h"
 
 namespace KzoHost {
 namespace {
 
 struct Sent {
-    alignas(KzoWord) CoreResponse response{};
-    ~Sent() {
-        if (response.release != nullptr) response.release(&response);
-    }
+    Nimbel::OwnedResponse response;
 };
 
 void Send(HostCore& core, Sent& sent, const char* path, const CoreArgumentEntry* args = nullptr,
@@ -26,7 +25,7 @@ void Send(HostCore& core, Sent& sent, const char* path, const CoreArgumentEntry*
     request.arguments = args;
     request.argumentCount = argCount;
     const CoreFunctions* functions = core.Context()->functions;
-    functions->sendRequest(functions, &sent.response, &request);
+    functions->sendRequest(functions, &sent.response.Record(), &request);
 }
 
 TEST(HostCoreTest, RoutesRequestsToTheMostSpecificPeer) {
@@ -53,13 +52,13 @@ TEST(HostCoreTest, RoutesRequestsToTheMostSpecificPeer) {
     for (const Case& c : cases) {
         Sent sent;
         Send(core, sent, c.path);
-        EXPECT_EQ(KzoWord{sent.response.status}, c.status) << c.path;
+        EXPECT_EQ(KzoWord{sent.response->status}, c.status) << c.path;
         if (c.error != nullptr) {
-            ASSERT_NE(sent.response.errorText, nullptr) << c.path;
-            EXPECT_STREQ(sent.response.errorText, c.error);
+            ASSERT_NE(sent.response->errorText, nullptr) << c.path;
+            EXPECT_STREQ(sent.response->errorText, c.error);
         } else {
-            EXPECT_EQ(sent.response.errorText, nullptr) << c.path;
-            EXPECT_STREQ(reinterpret_cast<const char*>(sent.response.value.a), c.value);
+            EXPECT_EQ(sent.response->errorText, nullptr) << c.path;
+            EXPECT_STREQ(reinterpret_cast<const char*>(sent.response->value.a), c.value);
         }
     }
     EXPECT_EQ(core.SentRequests().size(), std::size(cases));
@@ -71,19 +70,19 @@ TEST(HostCoreTest, StreamsDeliverTheirChunksAndReportTheEnd) {
     core.AddPeer("/s", [&](const PeerRequest&) { return PeerAnswer::WithStream(body, {4096, 4096, 10}); });
     Sent sent;
     Send(core, sent, "/s");
-    ASSERT_NE(CoreStreamReadFn{sent.response.streamRead}, nullptr);
-    EXPECT_EQ(KzoWord{sent.response.expectedSize}, body.size());
+    ASSERT_NE(CoreStreamReadFn{sent.response->streamRead}, nullptr);
+    EXPECT_EQ(KzoWord{sent.response->expectedSize}, body.size());
     std::string read;
     uint8_t more = 1;
     std::vector<uint32_t> sizes;
     while (more == 1) {
         uint8_t buffer[4096];
         uint32_t size = sizeof buffer;
-        ASSERT_TRUE(sent.response.streamRead(sent.response.stream, buffer, &size, &more));
+        ASSERT_TRUE(sent.response->streamRead(sent.response->stream, buffer, &size, &more));
         sizes.push_back(size);
         read.append(reinterpret_cast<const char*>(buffer), size);
     }
-    sent.response.streamClose(sent.response.stream);
+    sent.response.CloseStream();
     EXPECT_EQ(read, body);
     EXPECT_EQ(sizes, (std::vector<uint32_t>{4096, 4096, 10}));
     EXPECT_EQ(core.StreamReads(), 3u);
@@ -96,16 +95,15 @@ TEST(HostCoreTest, ArgumentsReachThePeerAsValues) {
         seen = r.arguments;
         return PeerAnswer::WithValue({});
     });
-    CoreArgumentEntry args[2] = {};
-    Nimbel::CoreValueSetUnsigned(args[0].value, 42);
-    args[1].name = "named";
-    Nimbel::CoreValueSetOwnedString(args[1].value, "text");
+    Nimbel::OwnedCoreValue number;
+    Nimbel::CoreValueSetUnsigned(number.Get(), 42);
+    Nimbel::OwnedCoreValue text;
+    Nimbel::CoreValueSetOwnedString(text.Get(), "text");
     {
+        const CoreArgumentEntry args[2] = {{nullptr, number.Get()}, {"named", text.Get()}};
         Sent sent;
         Send(core, sent, "/p", args, 2);
     }
-    Nimbel::CoreValueRelease(args[0].value);
-    Nimbel::CoreValueRelease(args[1].value);
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].first, "");
     EXPECT_EQ(seen[0].second.GetUnsigned(), 42u);

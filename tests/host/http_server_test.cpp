@@ -179,7 +179,9 @@ TEST_F(HttpServerTest, EveryEndpointAnswersOverHttp) {
         ASSERT_TRUE(reply.has_value()) << c.path;
         EXPECT_EQ(reply->status, c.status) << c.path << ": " << reply->body.substr(0, 200);
         const Nimbel::BindingProperty answer = Json(reply->body);
-        if (c.member != nullptr) EXPECT_NE(answer.FindMember(c.member), nullptr) << c.path;
+        if (c.member != nullptr) {
+            EXPECT_NE(answer.FindMember(c.member), nullptr) << c.path;
+        }
         if (c.status != 200) ExpectErrorShape(*reply, c.status, c.path);
     }
     EXPECT_EQ(Ask("GET", kWebUrl).body, R"("http://localhost:8080/match-history/")");
@@ -245,7 +247,9 @@ TEST_F(HttpServerTest, TheTargetReachesThePluginDecodedOnceAsTheHostCallSendsIt)
         EXPECT_EQ(overHttp.status, direct.status) << c.description;
         EXPECT_EQ(overHttp.body, direct.json) << c.description;
         EXPECT_EQ(HostCallOutput(c.target), overHttp.body) << c.description;
-        if (c.status != 0) EXPECT_EQ(overHttp.status, c.status) << c.description;
+        if (c.status != 0) {
+            EXPECT_EQ(overHttp.status, c.status) << c.description;
+        }
         if (c.status == 0) {
             EXPECT_NE(overHttp.status, 200) << c.description << ": " << overHttp.body;
             ExpectErrorShape(overHttp, overHttp.status, c.description);
@@ -540,7 +544,7 @@ TEST_F(HttpServerTest, ABodyAfterExpectContinueIsRead) {
 // ---- Writes ----
 
 TEST_F(HttpServerTest, WritesThatThePluginCannotReadChangeNothing) {
-    const std::string session = Ask("GET", kSession).body;
+    const std::string sessionBefore = Ask("GET", kSession).body;
     const std::string configuration = Ask("GET", kConfiguration).body;
     struct Case {
         const char* description;
@@ -566,7 +570,7 @@ TEST_F(HttpServerTest, WritesThatThePluginCannotReadChangeNothing) {
         const HttpReply reply = Ask("PUT", c.path, c.body);
         ExpectErrorShape(reply, 400, c.description);
     }
-    EXPECT_EQ(Ask("GET", kSession).body, session);
+    EXPECT_EQ(Ask("GET", kSession).body, sessionBefore);
     EXPECT_EQ(Ask("GET", kConfiguration).body, configuration);
     EXPECT_EQ(Ask("GET", "/kzo-match-history/v1/friend-matchlists/200000").status, 200);
     EXPECT_EQ(Ask("GET", "/kzo-match-history/v1/recently-played-summoners").status, 200);

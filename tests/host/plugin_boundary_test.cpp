@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "api/owned_response.h"
 #include "codecs/json_reader.h"
 #include "host/api_listing.h"
 #include "host/endpoint_client.h"
@@ -77,11 +78,9 @@ TEST_F(PluginBoundary, RequestsWithHostileArgumentsAreAnsweredWithTheRefusal) {
         request.arguments = arguments;
         request.argumentCount = count;
         request.endpointContext = games->context;
-        alignas(KzoWord) CoreResponse response{};
-        games->onRequest(&response, &request);
-        KzoHost::EndpointReply reply = KzoHost::ReadResponse(response);
-        if (response.release != nullptr) response.release(&response);
-        return reply;
+        Nimbel::OwnedResponse response;
+        games->onRequest(&response.Record(), &request);
+        return KzoHost::ReadResponse(response.Record());
     };
 
     const HostileRecords hostile;
@@ -105,10 +104,9 @@ TEST_F(PluginBoundary, CallbacksGivenNullArgumentsAnswerWithoutTouchingThem) {
     const KzoHost::ApiListing listing = KzoHost::ReadApiDescription(record.apiDescription);
     ASSERT_FALSE(listing.endpoints.empty());
     listing.endpoints[0].onRequest(noResponse, nullptr);
-    alignas(KzoWord) CoreResponse response{};
-    listing.endpoints[0].onRequest(&response, nullptr);
-    EXPECT_EQ(KzoHost::ReadResponse(response).status, 404u) << "no request: no function";
-    if (response.release != nullptr) response.release(&response);
+    Nimbel::OwnedResponse response;
+    listing.endpoints[0].onRequest(&response.Record(), nullptr);
+    EXPECT_EQ(KzoHost::ReadResponse(response.Record()).status, 404u) << "no request: no function";
     for (const char* eventName : {kSessionEvent, "OnServiceProxyUuidEvent"}) {
         for (const auto& subscription : core.Subscriptions(eventName)) {
             subscription.callback(nullptr);

@@ -58,8 +58,9 @@ TEST(PluginHostCommandTest, ExitCodesFollowTheAnswer) {
     for (const Case& c : cases) {
         const HostRun run = RunHost(c.arguments);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments;
-        if (c.out != nullptr)
+        if (c.out != nullptr) {
             EXPECT_EQ(run.out.substr(0, run.out.find('\n')), c.out) << c.arguments;
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #include "host/sample_peers.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -13,7 +14,9 @@
 #include <vector>
 
 #include "binding/binding_status.h"
+#include "api/owned_response.h"
 #include "binding/core_value.h"
+#include "binding/owned_core_value.h"
 #include "codecs/json_reader.h"
 #include "plugin/resource_path.h"
 
@@ -37,48 +40,48 @@ struct Reply {
     BindingProperty value;
 };
 
-std::string ReadStreamToEnd(CoreResponse& response) {
+std::string ReadStreamToEnd(Nimbel::OwnedResponse& response) {
     std::string text;
     uint8_t more = 1;
     while (more == 1) {
         uint8_t buffer[4096];
         uint32_t size = sizeof buffer;
-        if (!response.streamRead(response.stream, buffer, &size, &more)) break;
+        if (!response->streamRead(response->stream, buffer, &size, &more)) break;
         text.append(reinterpret_cast<const char*>(buffer), size);
     }
-    response.streamClose(response.stream);
+    response.CloseStream();
     return text;
 }
 
 Reply Send(HostCore& core, KzoWord method, const std::string& path,
            const std::vector<BindingProperty>& unnamedArguments = {}) {
+    std::vector<Nimbel::OwnedCoreValue> values(unnamedArguments.size());
     std::vector<CoreArgumentEntry> arguments(unnamedArguments.size());
     for (size_t i = 0; i < arguments.size(); ++i) {
-        Nimbel::PropertyToCoreValue(arguments[i].value, unnamedArguments[i], nullptr);
+        Nimbel::PropertyToCoreValue(values[i].Get(), unnamedArguments[i], nullptr);
+        arguments[i].value = values[i].Get();
     }
     CoreRequest request{};
     request.method = method;
     request.path = path.c_str();
     request.arguments = arguments.data();
     request.argumentCount = arguments.size();
-    alignas(KzoWord) CoreResponse response{};
+    Nimbel::OwnedResponse response;
     const CoreFunctions* functions = core.Context()->functions;
-    functions->sendRequest(functions, &response, &request);
+    functions->sendRequest(functions, &response.Record(), &request);
 
     Reply reply;
-    reply.status = response.status;
-    if (response.errorText != nullptr) reply.error = response.errorText;
-    if (CoreStreamReadFn{response.streamRead} != nullptr) {
+    reply.status = response->status;
+    if (response->errorText != nullptr) reply.error = response->errorText;
+    if (CoreStreamReadFn{response->streamRead} != nullptr) {
         reply.streamed = true;
         const std::string text = ReadStreamToEnd(response);
         Nimbel::BindingStatus parsed = Nimbel::JsonToValue(text.c_str(), text.size());
         reply.parsedStream = parsed.Ok();
         reply.value = std::move(parsed.Value());
     } else {
-        EXPECT_TRUE(Nimbel::CoreValueToProperty(nullptr, reply.value, response.value, "<reply>"));
+        EXPECT_TRUE(Nimbel::CoreValueToProperty(nullptr, reply.value, response->value, "<reply>"));
     }
-    response.release(&response);
-    for (CoreArgumentEntry& argument : arguments) Nimbel::CoreValueRelease(argument.value);
     return reply;
 }
 
@@ -97,12 +100,14 @@ BindingProperty Ids(std::vector<BindingProperty> ids) {
     return collection;
 }
 
-/// A scratch data folder, removed with its content at the end of the test.
+/// A scratch data folder, removed with its content at the end of the test. Its
+/// name carries the process id, so test processes running side by side (ctest
+/// -j, other checkouts) never share one.
 class TempFolder {
 public:
     TempFolder()
         : m_path(fs::temp_directory_path() /
-                 ("kzo-sample-peers-" +
+                 ("kzo-sample-peers-" + std::to_string(getpid()) + "-" +
                   std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
                   "-" + std::to_string(++s_count))) {
         fs::remove_all(m_path);

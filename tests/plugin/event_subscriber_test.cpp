@@ -10,6 +10,7 @@
 
 #include "binding/binding_type_builder.h"
 #include "codecs/json_reader.h"
+#include "diagnostics/log_level.h"
 #include "tests/plugin/hostile_records.h"
 #include "tests/plugin/loaded_module.h"
 
@@ -52,7 +53,7 @@ struct EventsFixture : ::testing::Test {
 
     EventsFixture() {
         started.core.SetLogSink([this](KzoWord level, const char* text) {
-            logLines.push_back(std::string(KzoHost::HostCore::LevelName(level)) + "| " + text);
+            logLines.push_back(std::string(LevelName(static_cast<int32_t>(level))) + "| " + text);
         });
         started.core.AddPeer(kSessionPath, [](const PeerRequest&) {
             return PeerAnswer::WithValue(Json(R"({"state":"SUCCEEDED","accountId":7})"));

@@ -224,7 +224,9 @@ TEST_F(ClientFixture, StreamsAreReadInChunksOf4096AndYieldOnlyAfterShortReads) {
         EXPECT_EQ(Yields() - yieldsBefore, c.yields) << c.description;
     }
     for (const auto& call : started.core.WaitCalls()) {
-        if (call.kind == WaitKind::Begin) EXPECT_EQ(call.label, "Wait: yield");
+        if (call.kind == WaitKind::Begin) {
+            EXPECT_EQ(call.label, "Wait: yield");
+        }
     }
 }
 
