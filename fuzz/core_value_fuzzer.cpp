@@ -76,9 +76,9 @@ KzoWord Word(const T* pointer) {
 /// Builds the described records and owns every array and text they point at.
 /// Elements live in deques of arrays whose size is fixed before they are
 /// filled, so pointers handed out stay valid while more is built.
-class TreeBuilder {
+class RecordTreeBuilder {
 public:
-    explicit TreeBuilder(Input& input) : input_(input) {}
+    explicit RecordTreeBuilder(Input& input) : input_(input) {}
 
     [[nodiscard]] CoreValue Build(size_t depth) {
         if (depth > kMaxDescribedDepth) return CoreValue{};
@@ -188,7 +188,7 @@ constexpr std::string_view kRefusalStart = "Couldn't assign value to '<result>' 
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Input input(data, size);
-    TreeBuilder builder(input);
+    RecordTreeBuilder builder(input);
     const CoreValue record = builder.Build(0);
 
     alignas(KzoWord) CoreResponse result{};

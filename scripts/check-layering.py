@@ -40,15 +40,7 @@ THIRD_PARTY_LAYER = "codecs"
 # as its file no longer needs it; a line that matches nothing is listed as a
 # reminder (it does not fail the check, so that branches on either side of a
 # rewrite pass alike).
-ALLOWED = {
-    # The JSON writer encodes blobs with the binding layer's base64 helper
-    # instead of a public one.
-    ("src/codecs/internal/json_value_writer.cpp", "binding/internal/base64.h"),
-    # The JSON and MessagePack readers build their trees with the binding
-    # layer's internal tree builder instead of a public one.
-    ("src/codecs/internal/json_value_builder.h", "binding/internal/tree_builder.h"),
-    ("src/codecs/message_pack_reader.cpp", "binding/internal/tree_builder.h"),
-}
+ALLOWED: set[tuple[str, str]] = set()
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "binding/binding_visitor.h"
-#include "binding/internal/base64.h"
+#include "binding/base64.h"
 #include "binding/internal/element_array.h"
 #include "binding/internal/length_limit.h"
 #include "binding/internal/member_map.h"
@@ -603,7 +603,7 @@ std::string BindingProperty::ToString() const {
         case BindingPropertyKind::String:
             return std::string(payload_.string->View());
         case BindingPropertyKind::Blob:
-            return internal::EncodeBase64(*payload_.blob);
+            return EncodeBase64(*payload_.blob);
         case BindingPropertyKind::Enum:
             return Decimal(payload_.enumPair->value);
         default:

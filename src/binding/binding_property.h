@@ -39,10 +39,11 @@ class BindingMemberRange;
 class BindingVisitor;
 class PropertyArena;
 
+class TreeBuilder;
+
 namespace internal {
 class ElementArray;
 class MemberMap;
-class TreeBuilder;
 }  // namespace internal
 
 /// The kind of a value; one byte. The numbers are part of the value's layout.
@@ -241,7 +242,7 @@ private:
     friend class BindingMember;
     friend class internal::ElementArray;
     friend class internal::MemberMap;
-    friend class internal::TreeBuilder;
+    friend class TreeBuilder;
 
     struct SignedTag {};
     struct UnsignedTag {};

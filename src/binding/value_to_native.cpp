@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "binding/internal/base64.h"
+#include "binding/base64.h"
 #include "binding/internal/builtin_type_switch.h"
 #include "binding/number_text.h"
 
@@ -187,12 +187,12 @@ void BytesValueToNative(BindingStatus& status, BindingBytes& target,
         case Kind::Blob: target = input.GetBytes(); return;
         case Kind::String: {
             const std::string_view text = input.GetString();
-            if (!internal::IsBase64Text(text)) {
+            if (!IsBase64Text(text)) {
                 internal::FailInvalidBase64(status, name);
                 return;
             }
-            target.resize(internal::DecodedBase64Size(text));
-            internal::DecodeBase64(text, target);
+            target.resize(DecodedBase64Size(text));
+            DecodeBase64(text, target);
             return;
         }
         default: internal::FailNotBlob(status, name); return;

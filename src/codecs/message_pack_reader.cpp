@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "binding/internal/tree_builder.h"
+#include "binding/tree_builder.h"
 #include "codecs/internal/nesting_limit.h"
 #include "diagnostics/text_format.h"
 
@@ -66,7 +66,7 @@ public:
         : bytes_(bytes),
           size_(size),
           status_(status),
-          tree_(status.Value(), internal::RepeatedNameRule::OverlayCollections) {
+          tree_(status.Value(), RepeatedNameRule::OverlayCollections) {
         frames_.reserve(16);
     }
 
@@ -341,7 +341,7 @@ private:
     size_t position_ = 0;
     bool rootDone_ = false;
     BindingStatus& status_;
-    internal::TreeBuilder tree_;
+    TreeBuilder tree_;
     std::vector<Frame, CountingAllocator<Frame>> frames_;
 };
 

@@ -93,7 +93,9 @@ void ExpectSameRecordsBothWays(const T& source, const EnumNameLookup* enumNames,
     const MemoryStats after = ReadMemoryStats();
     const uint64_t kept = (after.allocations - before.allocations) - (after.frees - before.frees);
     EXPECT_LE(kept, 1u) << description << ": one block, and nothing kept beside it";
-    if (writtenDirectly) EXPECT_LE(after.allocations - before.allocations, 1u) << description;
+    if (writtenDirectly) {
+        EXPECT_LE(after.allocations - before.allocations, 1u) << description;
+    }
     testing::ExpectSameRecord(direct, expected, description);
     CoreValueReleaseBlock(direct);
     CoreValueRelease(expected);

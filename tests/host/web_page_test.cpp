@@ -112,7 +112,9 @@ TEST_F(WebPageTest, PathsAnswerWithTheirMediaTypes) {
         const std::string policy = reply.Header("content-security-policy");
         EXPECT_EQ(policy.starts_with("default-src 'self';"), c.page) << where << ": " << policy;
         EXPECT_EQ(reply.Header("x-content-type-options") == "nosniff", c.page) << where;
-        if (c.status == 405) EXPECT_EQ(reply.Header("allow"), "GET, HEAD") << where;
+        if (c.status == 405) {
+            EXPECT_EQ(reply.Header("allow"), "GET, HEAD") << where;
+        }
     }
 }
 

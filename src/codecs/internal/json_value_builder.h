@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "binding/binding_property.h"
-#include "binding/internal/tree_builder.h"
+#include "binding/tree_builder.h"
 
 namespace Nimbel::internal {
 

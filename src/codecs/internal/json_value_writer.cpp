@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "binding/internal/base64.h"
+#include "binding/base64.h"
 
 namespace Nimbel::internal {
 namespace {

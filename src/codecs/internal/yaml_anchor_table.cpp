@@ -3,13 +3,8 @@
 
 #include <utility>
 
-#include "diagnostics/fnv1a.h"
 
 namespace Nimbel::internal {
-
-size_t YamlAnchorTable::NameHash::operator()(std::string_view name) const noexcept {
-    return Fnv1a(name);
-}
 
 YamlAnchorTable::YamlAnchorTable() : anchors_(8) {
     anchors_.max_load_factor(1.0f);

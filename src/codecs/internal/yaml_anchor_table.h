@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "codecs/internal/value_path.h"
+#include "diagnostics/text_hash.h"
 
 namespace Nimbel::internal {
 
@@ -41,12 +42,7 @@ public:
     [[nodiscard]] const YamlAnchor* Find(std::string_view name) const;
 
 private:
-    struct NameHash {
-        using is_transparent = void;
-        [[nodiscard]] size_t operator()(std::string_view name) const noexcept;
-    };
-
-    std::unordered_map<std::string, YamlAnchor, NameHash, std::equal_to<>> anchors_;
+    std::unordered_map<std::string, YamlAnchor, TextHash, std::equal_to<>> anchors_;
 };
 
 }  // namespace Nimbel::internal

@@ -1,7 +1,7 @@
 // Base64 encoding and decoding, three bytes to four characters at a time.
-#include "binding/internal/base64.h"
+#include "binding/base64.h"
 
-namespace Nimbel::internal {
+namespace Nimbel {
 namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -75,4 +75,4 @@ void DecodeBase64(std::string_view text, std::span<uint8_t> bytes) noexcept {
     }
 }
 
-}  // namespace Nimbel::internal
+}  // namespace Nimbel

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace Nimbel::internal {
+namespace Nimbel {
 
 /// Four characters per three bytes; the last group is filled with '='.
 [[nodiscard]] std::string EncodeBase64(std::span<const uint8_t> bytes);
@@ -26,4 +26,4 @@ namespace Nimbel::internal {
 /// size must be DecodedBase64Size(text). `text` must pass IsBase64Text.
 void DecodeBase64(std::string_view text, std::span<uint8_t> bytes) noexcept;
 
-}  // namespace Nimbel::internal
+}  // namespace Nimbel

@@ -15,7 +15,7 @@
 #include "binding/internal/pending_node.h"
 #include "diagnostics/allocator.h"
 
-namespace Nimbel::internal {
+namespace Nimbel {
 
 /// How a later value under a structure's repeated name combines with the
 /// earlier one. In both, a later empty value leaves the earlier as it is, a
@@ -123,23 +123,23 @@ private:
         return nodes_[size_ - 1].value;
     }
     /// Appends an empty node named `name` (null in a collection) to the stack.
-    [[nodiscard]] PendingNode& Push(const InternedString* name) {
+    [[nodiscard]] internal::PendingNode& Push(const InternedString* name) {
         if (size_ == capacity_) GrowStack();
         auto* node = new (&nodes_[size_])
-            PendingNode{name, BindingProperty(BindingProperty::ChildTag{}, Arena())};
+            internal::PendingNode{name, BindingProperty(BindingProperty::ChildTag{}, Arena())};
         ++size_;
         return *node;
     }
     void GrowStack();
     /// Destroys the stack's nodes from `start` on, releasing their names.
     void DestroyNodes(size_t start) noexcept;
-    [[nodiscard]] std::span<PendingNode> NodesFrom(size_t start) noexcept {
+    [[nodiscard]] std::span<internal::PendingNode> NodesFrom(size_t start) noexcept {
         return {nodes_ + start, size_ - start};
     }
     [[nodiscard]] BindingProperty& TargetOf(const Frame& frame) noexcept;
     void Open(bool isCollection);
     [[nodiscard]] const InternedString& Intern(std::string_view text);
-    [[nodiscard]] bool HasRepeatedNames(std::span<const PendingNode> nodes);
+    [[nodiscard]] bool HasRepeatedNames(std::span<const internal::PendingNode> nodes);
     [[nodiscard]] bool CombineRepeated(const Frame& frame);
     [[nodiscard]] bool Combine(BindingProperty& earlier, BindingProperty& later);
     [[nodiscard]] bool CombineCollections(BindingProperty& earlier, BindingProperty& later);
@@ -152,7 +152,7 @@ private:
     RepeatedNameRule rule_;
     // The waiting nodes. They grow without running the nodes' constructors,
     // moving bit for bit as nodes do.
-    PendingNode* nodes_ = nullptr;
+    internal::PendingNode* nodes_ = nullptr;
     size_t size_ = 0;
     size_t capacity_ = 0;
     std::vector<Frame, CountingAllocator<Frame>> frames_;
@@ -170,4 +170,4 @@ private:
     std::array<CachedText, kCachedTexts> cache_{};
 };
 
-}  // namespace Nimbel::internal
+}  // namespace Nimbel

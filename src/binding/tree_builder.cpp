@@ -1,6 +1,6 @@
 // TreeBuilder: the stack of waiting nodes, the exact-size stores at closing,
 // the combining of repeated member names, and the cache of interned texts.
-#include "binding/internal/tree_builder.h"
+#include "binding/tree_builder.h"
 
 #include <algorithm>
 #include <cstring>
@@ -12,7 +12,7 @@
 #include "binding/internal/member_map.h"
 #include "binding/property_arena.h"
 
-namespace Nimbel::internal {
+namespace Nimbel {
 namespace {
 
 // Structures of at most this many members are searched for a repeated name
@@ -81,7 +81,7 @@ void TreeBuilder::Blob(std::span<const uint8_t> bytes) {
 
 void TreeBuilder::Key(std::string_view name) {
     // The node is pushed first, so that a failure to grow holds no reference.
-    PendingNode& node = Push(nullptr);
+    internal::PendingNode& node = Push(nullptr);
     node.name = &Intern(name);
 }
 
@@ -107,10 +107,10 @@ void TreeBuilder::Open(bool isCollection) {
 bool TreeBuilder::Close() {
     const Frame frame = frames_.back();
     if (!frame.isCollection && !CombineRepeated(frame)) return false;
-    const std::span<const PendingNode> nodes = NodesFrom(frame.start);
+    const std::span<const internal::PendingNode> nodes = NodesFrom(frame.start);
     BindingProperty& target = TargetOf(frame);
     if (frame.isCollection) {
-        auto* elements = Arena().New<ElementArray>(Arena());
+        auto* elements = Arena().New<internal::ElementArray>(Arena());
         try {
             elements->AdoptRelocated(nodes);
         } catch (...) {
@@ -120,7 +120,7 @@ bool TreeBuilder::Close() {
         target.payload_.collection = elements;
         target.kind_ = BindingPropertyKind::Collection;
     } else {
-        auto* members = Arena().New<MemberMap>(Arena());
+        auto* members = Arena().New<internal::MemberMap>(Arena());
         try {
             members->AdoptRelocated(nodes);
         } catch (...) {
@@ -153,7 +153,7 @@ bool TreeBuilder::HasOpenMember(std::string_view name) const noexcept {
 
 // ---- Repeated names ---------------------------------------------------------
 
-bool TreeBuilder::HasRepeatedNames(std::span<const PendingNode> nodes) {
+bool TreeBuilder::HasRepeatedNames(std::span<const internal::PendingNode> nodes) {
     if (nodes.size() <= kComparedPairwise) {
         for (size_t i = 1; i < nodes.size(); ++i) {
             for (size_t j = 0; j < i; ++j) {
@@ -165,11 +165,11 @@ bool TreeBuilder::HasRepeatedNames(std::span<const PendingNode> nodes) {
     // The shared empty entry is never marked: it belongs to every arena.
     const uint32_t mark = Arena().NewMarkGeneration();
     bool emptyMet = false;
-    for (const PendingNode& node : nodes) {
+    for (const internal::PendingNode& node : nodes) {
         if (node.name == &InternedString::Empty()) {
             if (emptyMet) return true;
             emptyMet = true;
-        } else if (InternTable::TestAndMark(*node.name, mark)) {
+        } else if (internal::InternTable::TestAndMark(*node.name, mark)) {
             return true;
         }
     }
@@ -180,7 +180,7 @@ bool TreeBuilder::HasRepeatedNames(std::span<const PendingNode> nodes) {
 // name, in arrival order, and the nodes that stay close ranks. The stack stays
 // whole whatever happens, so that a refusal leaves nothing half moved.
 bool TreeBuilder::CombineRepeated(const Frame& frame) {
-    const std::span<PendingNode> nodes = NodesFrom(frame.start);
+    const std::span<internal::PendingNode> nodes = NodesFrom(frame.start);
     if (!HasRepeatedNames(nodes)) return true;
     std::unordered_map<const InternedString*, size_t, std::hash<const InternedString*>,
                        std::equal_to<>,
@@ -189,11 +189,11 @@ bool TreeBuilder::CombineRepeated(const Frame& frame) {
     bool combined = true;
     size_t kept = 0;
     for (size_t i = 0; i < nodes.size(); ++i) {
-        PendingNode& node = nodes[i];
+        internal::PendingNode& node = nodes[i];
         const auto [first, isNew] = firstOf.try_emplace(node.name, kept);
         if (isNew) {
             if (kept != i) {
-                new (&nodes[kept]) PendingNode{
+                new (&nodes[kept]) internal::PendingNode{
                     node.name, BindingProperty(BindingProperty::RelocateTag{}, node.value)};
             }
             ++kept;
@@ -213,7 +213,7 @@ bool TreeBuilder::Combine(BindingProperty& earlier, BindingProperty& later) {
             return true;
         case BindingPropertyKind::Structure: {
             if (earlier.kind_ != BindingPropertyKind::Structure) break;
-            MemberMap& into = *earlier.payload_.structure;
+            internal::MemberMap& into = *earlier.payload_.structure;
             for (BindingMember& member : later.payload_.structure->StoredMembers()) {
                 if (into.Size() >= BindingProperty::kMaxCount &&
                     into.Find(member.Name()) == nullptr) {
@@ -237,8 +237,8 @@ bool TreeBuilder::Combine(BindingProperty& earlier, BindingProperty& later) {
 }
 
 bool TreeBuilder::CombineCollections(BindingProperty& earlier, BindingProperty& later) {
-    ElementArray& into = *earlier.payload_.collection;
-    ElementArray& from = *later.payload_.collection;
+    internal::ElementArray& into = *earlier.payload_.collection;
+    internal::ElementArray& from = *later.payload_.collection;
     if (rule_ == RepeatedNameRule::ExtendCollections) {
         if (into.Size() + from.Size() > BindingProperty::kMaxCount) return false;
         into.AppendRelocated(from);
@@ -295,10 +295,10 @@ const InternedString& TreeBuilder::Intern(std::string_view text) {
 
 void TreeBuilder::GrowStack() {
     const size_t capacity = std::max(kFirstStackCapacity, capacity_ * 2);
-    auto* grown = static_cast<PendingNode*>(Nimbel::Allocate(capacity * sizeof(PendingNode)));
+    auto* grown = static_cast<internal::PendingNode*>(Nimbel::Allocate(capacity * sizeof(internal::PendingNode)));
     if (grown == nullptr) ThrowBadAlloc();
     for (size_t i = 0; i < size_; ++i) {
-        new (&grown[i]) PendingNode{
+        new (&grown[i]) internal::PendingNode{
             nodes_[i].name, BindingProperty(BindingProperty::RelocateTag{}, nodes_[i].value)};
     }
     if (nodes_ != nullptr) Nimbel::Free(nodes_);
@@ -314,4 +314,4 @@ void TreeBuilder::DestroyNodes(size_t start) noexcept {
     size_ = start;
 }
 
-}  // namespace Nimbel::internal
+}  // namespace Nimbel
