@@ -8,6 +8,7 @@
 #include "binding/binding_field_converter.h"
 #include "binding/binding_status.h"
 #include "binding/internal/builtin_type_switch.h"
+#include "binding/internal/native_enumerator.h"
 #include "binding/native_to_value.h"
 #include "diagnostics/allocator.h"
 
@@ -34,28 +35,8 @@ void SetBits(CoreValue& target, KzoWord kind, uint64_t bits) noexcept {
     target.b = static_cast<KzoWord>(bits >> 32);
 }
 
-[[nodiscard]] bool IsEnumWidth(size_t width) noexcept {
-    return width == 1 || width == 2 || width == 4 || width == 8;
-}
-
-template <class Int>
-[[nodiscard]] int32_t LoadAs(const void* source) noexcept {
-    Int stored{};
-    std::memcpy(&stored, source, sizeof stored);
-    return static_cast<int32_t>(stored);
-}
-
-// As a native enumerator becomes an enum value: 1 and 2 bytes sign-extend;
-// 4 and 8 bytes keep their low 32 bits.
-[[nodiscard]] int32_t LoadEnumerator(const void* source, size_t width) noexcept {
-    switch (width) {
-        case 1: return LoadAs<int8_t>(source);
-        case 2: return LoadAs<int16_t>(source);
-        case 4: return LoadAs<int32_t>(source);
-        case 8: return LoadAs<int64_t>(source);
-        default: return 0;
-    }
-}
+using internal::IsEnumWidth;
+using internal::LoadEnumerator;
 
 // A record is written directly when its members are its fields one for one,
 // in the order of fieldsByName: names unique, without NUL, strictly ascending

@@ -10,33 +10,15 @@
 
 #include "binding/internal/builtin_type_switch.h"
 #include "binding/internal/conversion_messages.h"
+#include "binding/internal/native_enumerator.h"
 
 namespace Nimbel {
 namespace {
 
 using Kind = BindingPropertyKind;
 
-[[nodiscard]] bool IsEnumWidth(size_t width) noexcept {
-    return width == 1 || width == 2 || width == 4 || width == 8;
-}
-
-template <class Int>
-[[nodiscard]] int32_t LoadAs(const void* source) noexcept {
-    Int stored{};
-    std::memcpy(&stored, source, sizeof stored);
-    return static_cast<int32_t>(stored);
-}
-
-// 1 and 2 bytes sign-extend; 4 and 8 bytes keep their low 32 bits.
-[[nodiscard]] int32_t LoadEnumerator(const void* source, size_t width) noexcept {
-    switch (width) {
-        case 1: return LoadAs<int8_t>(source);
-        case 2: return LoadAs<int16_t>(source);
-        case 4: return LoadAs<int32_t>(source);
-        case 8: return LoadAs<int64_t>(source);
-        default: return 0;
-    }
-}
+using internal::IsEnumWidth;
+using internal::LoadEnumerator;
 
 void ConverterNativeToValue(BindingStatus& status, BindingProperty& output,
                             const BindingFieldDescription& field, const void* source,
