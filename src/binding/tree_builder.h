@@ -145,10 +145,15 @@ private:
     [[nodiscard]] bool CombineCollections(BindingProperty& earlier, BindingProperty& later);
     static void Take(BindingProperty& into, BindingProperty& from) noexcept;
 
-    /// The root's arena, created at the first node that needs storage.
-    [[nodiscard]] PropertyArena& Arena() { return root_.EnsureArena(); }
+    /// The root's arena, created at the first node that needs storage and
+    /// kept here, so that placing a node asks the root only once.
+    [[nodiscard]] PropertyArena& Arena() {
+        if (arena_ == nullptr) arena_ = &root_.EnsureArena();
+        return *arena_;
+    }
 
     BindingProperty& root_;
+    PropertyArena* arena_ = nullptr;
     RepeatedNameRule rule_;
     // The waiting nodes. They grow without running the nodes' constructors,
     // moving bit for bit as nodes do.

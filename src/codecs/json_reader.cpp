@@ -5,8 +5,8 @@
 #include <rapidjson/reader.h>
 
 #include <cstring>
+#include <memory>
 #include <string_view>
-#include <vector>
 
 #include "codecs/internal/counted_json_allocator.h"
 #include "codecs/internal/json_parse_error_text.h"
@@ -49,14 +49,21 @@ using JsonReader =
     return code;
 }
 
+// Frees the reader's copy of a text; the copy is written whole, never
+// value-initialised first.
+struct TextCopyDeleter {
+    void operator()(char* copy) const noexcept { Free(copy); }
+};
+
 // Reads `text` (`length` bytes, no NUL among them) from a copy that the
 // reader decodes in place, sparing it a copy of every string and number.
 [[nodiscard]] BindingStatus ReadDocument(const char* text, size_t length) {
     BindingStatus status;
-    std::vector<char, CountingAllocator<char>> copy(length + 1);
-    std::memcpy(copy.data(), text, length);
-    copy[length] = '\0';
-    rapidjson::InsituStringStream stream(copy.data());
+    const std::unique_ptr<char, TextCopyDeleter> copy(static_cast<char*>(Allocate(length + 1)));
+    if (copy == nullptr) ThrowBadAlloc();
+    std::memcpy(copy.get(), text, length);
+    copy.get()[length] = '\0';
+    rapidjson::InsituStringStream stream(copy.get());
     JsonValueBuilder builder(status.Value());
     internal::CountedJsonAllocator allocator;
     JsonReader reader(&allocator);
