@@ -40,39 +40,39 @@ struct GameService {
 class OneEndpoint {
 public:
     OneEndpoint() {
-        BindingTypeBuilder<GameSummary>(m_api.Types(), "KzoMatchHistoryGameSummary")
+        BindingTypeBuilder<GameSummary>(api_.Types(), "KzoMatchHistoryGameSummary")
             .Field("gameId", &GameSummary::gameId)
             .Field("gameMode", &GameSummary::gameMode)
             .Field("gameDuration", &GameSummary::gameDuration)
             .Finish();
         const std::vector<std::string> tags = {"Plugins", "Plugin kzo-match-history"};
-        static_cast<void>(m_api.AddTypedEndpoint(RequestMethod::Get, kTemplate, m_service,
+        static_cast<void>(api_.AddTypedEndpoint(RequestMethod::Get, kTemplate, service_,
                                                  &GameService::GetGame,
                                                  {Arg("gameId", ArgLocation::Path)}, tags));
-        const ApiDescriptionRoot root = *m_api.BuildDescription();
-        m_record = root.endpoints[0];
+        const ApiDescriptionRoot root = *api_.BuildDescription();
+        record_ = root.endpoints[0];
         CoreRequest request{};
         request.method = 2;
         request.path = kPath;
-        request.endpointContext = reinterpret_cast<void*>(m_record.function.reserved1);
+        request.endpointContext = reinterpret_cast<void*>(record_.function.reserved1);
         request.contentType = "";
-        m_request = request;
+        request_ = request;
     }
 
     void Request(benchmark::State& state) const {
         OwnedResponse response;
-        m_record.onRequest(&response.Record(), &m_request);
+        record_.onRequest(&response.Record(), &request_);
         if (response->errorText != nullptr) state.SkipWithError(response->errorText);
         benchmark::DoNotOptimize(response->value.a);
     }
 
-    [[nodiscard]] const ApiRegistry& Api() const noexcept { return m_api; }
+    [[nodiscard]] const ApiRegistry& Api() const noexcept { return api_; }
 
 private:
-    GameService m_service;
-    ApiRegistry m_api;
-    EndpointRecord m_record{};
-    alignas(KzoWord) CoreRequest m_request{};
+    GameService service_;
+    ApiRegistry api_;
+    EndpointRecord record_{};
+    alignas(KzoWord) CoreRequest request_{};
 };
 
 // What a route built for each request does before dispatch can go on:

@@ -50,10 +50,10 @@ struct UpstreamAnswer {
 // any other request is answered 404. Everything else does nothing.
 class MinimalCore {
 public:
-    MinimalCore() : m_table{Functions(), this}, m_context{&m_table.functions, 1} {}
+    MinimalCore() : table_{Functions(), this}, context_{&table_.functions, 1} {}
 
-    [[nodiscard]] const CoreContext* Context() const noexcept { return &m_context; }
-    void Serve(const UpstreamAnswer* answer) noexcept { m_answer = answer; }
+    [[nodiscard]] const CoreContext* Context() const noexcept { return &context_; }
+    void Serve(const UpstreamAnswer* answer) noexcept { answer_ = answer; }
 
 private:
     struct Table {
@@ -90,7 +90,7 @@ private:
         *response = CoreResponse{};
         response->text = "";
         response->release = &ReleaseBorrowed;
-        const UpstreamAnswer* answer = core.m_answer;
+        const UpstreamAnswer* answer = core.answer_;
         if (answer == nullptr || request->path == nullptr || answer->path != request->path) {
             response->status = 404;
             response->errorText = "Not found";
@@ -101,9 +101,9 @@ private:
         return 0;
     }
 
-    Table m_table;
-    CoreContext m_context;
-    const UpstreamAnswer* m_answer = nullptr;
+    Table table_;
+    CoreContext context_;
+    const UpstreamAnswer* answer_ = nullptr;
 };
 
 std::unique_ptr<AppModule> MakeMatchHistoryModule() {
@@ -114,38 +114,38 @@ std::unique_ptr<AppModule> MakeMatchHistoryModule() {
 /// its endpoints chosen and a request for it ready.
 class StartedPlugin {
 public:
-    StartedPlugin(const char* pathTemplate, std::string requestPath) : m_path(std::move(requestPath)) {
-        m_record.major = 18;
-        LoadPlugin(&m_record, "kzo-match-history", &MakeMatchHistoryModule);
-        if (m_record.module == nullptr || !m_record.callbacks->start(m_record.module, m_core.Context())) {
+    StartedPlugin(const char* pathTemplate, std::string requestPath) : path_(std::move(requestPath)) {
+        record_.major = 18;
+        LoadPlugin(&record_, "kzo-match-history", &MakeMatchHistoryModule);
+        if (record_.module == nullptr || !record_.callbacks->start(record_.module, core_.Context())) {
             return;
         }
-        m_started = true;
-        const ApiDescriptionRoot* root = m_record.apiDescription;
+        started_ = true;
+        const ApiDescriptionRoot* root = record_.apiDescription;
         for (const EndpointRecord* e = root->endpoints; e != nullptr;
              e = reinterpret_cast<const EndpointRecord*>(e->function.next)) {
-            if (std::strcmp(e->pathTemplate, pathTemplate) == 0) m_endpoint = e;
+            if (std::strcmp(e->pathTemplate, pathTemplate) == 0) endpoint_ = e;
         }
-        if (m_endpoint == nullptr) return;
-        m_request.method = 2;
-        m_request.path = m_path.c_str();
-        m_request.endpointContext = reinterpret_cast<void*>(m_endpoint->function.reserved1);
-        m_request.contentType = "";
+        if (endpoint_ == nullptr) return;
+        request_.method = 2;
+        request_.path = path_.c_str();
+        request_.endpointContext = reinterpret_cast<void*>(endpoint_->function.reserved1);
+        request_.contentType = "";
     }
     StartedPlugin(const StartedPlugin&) = delete;
     StartedPlugin& operator=(const StartedPlugin&) = delete;
     ~StartedPlugin() {
-        if (m_record.module != nullptr) m_record.callbacks->stop(m_record.module);
+        if (record_.module != nullptr) record_.callbacks->stop(record_.module);
     }
 
-    [[nodiscard]] bool Ready() const noexcept { return m_started && m_endpoint != nullptr; }
-    void Serve(const UpstreamAnswer* answer) noexcept { m_core.Serve(answer); }
+    [[nodiscard]] bool Ready() const noexcept { return started_ && endpoint_ != nullptr; }
+    void Serve(const UpstreamAnswer* answer) noexcept { core_.Serve(answer); }
 
     /// One request; false (with the error text kept) when it is answered
     /// with an error.
     [[nodiscard]] bool Request(std::string& error) const {
         alignas(KzoWord) CoreResponse response{};
-        m_endpoint->onRequest(&response, &m_request);
+        endpoint_->onRequest(&response, &request_);
         const bool ok = response.errorText == nullptr && response.value.kind == kCoreValueStructure;
         if (!ok && response.errorText != nullptr) error = response.errorText;
         benchmark::DoNotOptimize(response.value.a);
@@ -154,12 +154,12 @@ public:
     }
 
 private:
-    MinimalCore m_core;  // outlives the module, which calls into it until it stops
-    alignas(KzoWord) PluginLoadRecord m_record{};
-    std::string m_path;
-    const EndpointRecord* m_endpoint = nullptr;
-    alignas(KzoWord) CoreRequest m_request{};
-    bool m_started = false;
+    MinimalCore core_;  // outlives the module, which calls into it until it stops
+    alignas(KzoWord) PluginLoadRecord record_{};
+    std::string path_;
+    const EndpointRecord* endpoint_ = nullptr;
+    alignas(KzoWord) CoreRequest request_{};
+    bool started_ = false;
 };
 
 void ReportPerIteration(benchmark::State& state, const bench::HeapCalls& heap) {

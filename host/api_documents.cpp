@@ -106,14 +106,14 @@ class UniqueNames {
 public:
     [[nodiscard]] std::string Claim(const std::string& base) {
         std::string name = base;
-        for (int suffix = 2; !m_used.insert(name).second; ++suffix) {
+        for (int suffix = 2; !used_.insert(name).second; ++suffix) {
             name = base + "_" + std::to_string(suffix);
         }
         return name;
     }
 
 private:
-    std::set<std::string> m_used;
+    std::set<std::string> used_;
 };
 
 // The component schema of each listed type, by type name, and the name of
@@ -128,25 +128,25 @@ public:
 
     explicit SchemaNames(const ApiListing& listing) {
         for (const ListedType& type : listing.types) {
-            if (type.name.empty() || m_byType.contains(type.name)) continue;
-            m_byType.emplace(type.name, Entry{m_names.Claim(ComponentNameOf(type.name)), &type});
+            if (type.name.empty() || byType_.contains(type.name)) continue;
+            byType_.emplace(type.name, Entry{names_.Claim(ComponentNameOf(type.name)), &type});
         }
-        m_error = m_names.Claim("Error");
+        error_ = names_.Claim("Error");
     }
 
     [[nodiscard]] const std::map<std::string, Entry, std::less<>>& Entries() const noexcept {
-        return m_byType;
+        return byType_;
     }
     [[nodiscard]] const Entry* Find(std::string_view typeName) const {
-        const auto found = m_byType.find(typeName);
-        return found != m_byType.end() ? &found->second : nullptr;
+        const auto found = byType_.find(typeName);
+        return found != byType_.end() ? &found->second : nullptr;
     }
-    [[nodiscard]] const std::string& ErrorName() const noexcept { return m_error; }
+    [[nodiscard]] const std::string& ErrorName() const noexcept { return error_; }
 
 private:
-    UniqueNames m_names;
-    std::map<std::string, Entry, std::less<>> m_byType;
-    std::string m_error;
+    UniqueNames names_;
+    std::map<std::string, Entry, std::less<>> byType_;
+    std::string error_;
 };
 
 // ---- Schemas of type texts ----
@@ -351,22 +351,22 @@ struct OpenApiPath {
 
 class ParameterList {
 public:
-    explicit ParameterList(const SchemaNames& names) : m_names(names) { m_list.MakeCollection(); }
+    explicit ParameterList(const SchemaNames& names) : names_(names) { list_.MakeCollection(); }
 
     void Add(const std::string& name, const char* in, bool required, std::string_view typeText) {
-        if (!m_added.emplace(name, in).second) return;
-        BindingProperty& parameter = m_list.Append();
+        if (!added_.emplace(name, in).second) return;
+        BindingProperty& parameter = list_.Append();
         parameter["name"] = name;
         parameter["in"] = in;
         if (required) parameter["required"] = true;
-        parameter["schema"] = SchemaOf(typeText, m_names);
+        parameter["schema"] = SchemaOf(typeText, names_);
     }
-    [[nodiscard]] BindingProperty Take() { return std::move(m_list); }
+    [[nodiscard]] BindingProperty Take() { return std::move(list_); }
 
 private:
-    const SchemaNames& m_names;
-    BindingProperty m_list;
-    std::set<std::pair<std::string, std::string>> m_added;
+    const SchemaNames& names_;
+    BindingProperty list_;
+    std::set<std::pair<std::string, std::string>> added_;
 };
 
 [[nodiscard]] BindingProperty ParametersOf(const ListedEndpoint& endpoint, const OpenApiPath& path,

@@ -24,10 +24,10 @@ namespace {
 
 RequestRecord::RequestRecord(const EndpointCall& call, void* endpointContext) {
     for (const auto& [name, value] : call.headers) {
-        m_headers.push_back(CoreHeaderPair{name.c_str(), value.c_str()});
+        headers_.push_back(CoreHeaderPair{name.c_str(), value.c_str()});
     }
     for (const auto& [name, value] : call.arguments) {
-        CoreArgumentEntry& entry = m_arguments.emplace_back();
+        CoreArgumentEntry& entry = arguments_.emplace_back();
         entry = CoreArgumentEntry{name.has_value() ? name->c_str() : nullptr, CoreValue{}};
         CoreValue converted{};
         Nimbel::PropertyToCoreValue(converted, value, nullptr);
@@ -35,27 +35,27 @@ RequestRecord::RequestRecord(const EndpointCall& call, void* endpointContext) {
     }
     // Exactly the body's bytes: a reader that ran past them would leave the buffer.
     if (call.body.has_value()) {
-        m_body = std::make_unique<uint8_t[]>(call.body->size());
-        std::copy(call.body->begin(), call.body->end(), m_body.get());
+        body_ = std::make_unique<uint8_t[]>(call.body->size());
+        std::copy(call.body->begin(), call.body->end(), body_.get());
     }
     CoreRequest request{};
     request.method = call.method;
     request.path = call.path.c_str();
-    request.arguments = m_arguments.data();
-    request.argumentCount = m_arguments.size();
+    request.arguments = arguments_.data();
+    request.argumentCount = arguments_.size();
     request.endpointContext = endpointContext;
-    request.headers = m_headers.data();
-    request.headerCount = m_headers.size();
+    request.headers = headers_.data();
+    request.headerCount = headers_.size();
     request.contentType = call.contentType.c_str();
-    request.body = m_body.get();
+    request.body = body_.get();
     request.bodySize = call.body.has_value() ? call.body->size() : 0;
     request.handle = call.userContext;
     request.methodName = call.methodName.c_str();
-    m_request = request;
+    request_ = request;
 }
 
 RequestRecord::~RequestRecord() {
-    for (CoreArgumentEntry& entry : m_arguments) {
+    for (CoreArgumentEntry& entry : arguments_) {
         CoreValue value = entry.value;
         Nimbel::CoreValueRelease(value);
     }
@@ -87,9 +87,9 @@ EndpointReply CallEndpoint(EndpointRequestFn onRequest, void* context, const End
 }
 
 EndpointDirectory::EndpointDirectory(const ApiDescriptionRoot* root)
-    : m_endpoints(ReadApiDescription(root).endpoints) {
-    m_routes.reserve(m_endpoints.size());
-    for (const ListedEndpoint& endpoint : m_endpoints) m_routes.emplace_back(endpoint.pathTemplate);
+    : endpoints_(ReadApiDescription(root).endpoints) {
+    routes_.reserve(endpoints_.size());
+    for (const ListedEndpoint& endpoint : endpoints_) routes_.emplace_back(endpoint.pathTemplate);
 }
 
 EndpointDirectory::~EndpointDirectory() = default;
@@ -97,10 +97,10 @@ EndpointDirectory::~EndpointDirectory() = default;
 const ListedEndpoint* EndpointDirectory::Find(const EndpointCall& call) const {
     const std::string_view path = std::string_view(call.path).substr(0, call.path.find('?'));
     std::vector<std::string_view> captures;
-    for (size_t i = 0; i < m_endpoints.size(); ++i) {
-        const ListedEndpoint& endpoint = m_endpoints[i];
+    for (size_t i = 0; i < endpoints_.size(); ++i) {
+        const ListedEndpoint& endpoint = endpoints_[i];
         if (endpoint.onRequest == nullptr || !MethodFits(endpoint, call)) continue;
-        if (m_routes[i].Match(path, captures)) return &endpoint;
+        if (routes_[i].Match(path, captures)) return &endpoint;
     }
     return nullptr;
 }
@@ -108,7 +108,7 @@ const ListedEndpoint* EndpointDirectory::Find(const EndpointCall& call) const {
 bool EndpointDirectory::ServesPath(std::string_view path) const {
     path = path.substr(0, path.find('?'));
     std::vector<std::string_view> captures;
-    return std::any_of(m_routes.begin(), m_routes.end(), [&](const Nimbel::RouteMatcher& route) {
+    return std::any_of(routes_.begin(), routes_.end(), [&](const Nimbel::RouteMatcher& route) {
         return route.Match(path, captures);
     });
 }
@@ -123,9 +123,9 @@ std::string EndpointDirectory::MethodsServing(std::string_view path) const {
         if (!method.empty() && std::find(methods.begin(), methods.end(), method) == methods.end())
             methods.emplace_back(method);
     };
-    for (size_t i = 0; i < m_routes.size(); ++i) {
-        if (!m_routes[i].Match(path, captures)) continue;
-        const ListedEndpoint& endpoint = m_endpoints[i];
+    for (size_t i = 0; i < routes_.size(); ++i) {
+        if (!routes_[i].Match(path, captures)) continue;
+        const ListedEndpoint& endpoint = endpoints_[i];
         add(endpoint.method < kNames.size() ? kNames[endpoint.method] : endpoint.methodName);
         if (endpoint.method == 2) add("HEAD");
     }

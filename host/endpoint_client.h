@@ -40,13 +40,13 @@ public:
     RequestRecord(const RequestRecord&) = delete;
     RequestRecord& operator=(const RequestRecord&) = delete;
 
-    [[nodiscard]] const CoreRequest& Record() const noexcept { return m_request; }
+    [[nodiscard]] const CoreRequest& Record() const noexcept { return request_; }
 
 private:
-    std::vector<CoreHeaderPair> m_headers;
-    std::vector<CoreArgumentEntry> m_arguments;
-    std::unique_ptr<uint8_t[]> m_body;
-    alignas(KzoWord) CoreRequest m_request{};
+    std::vector<CoreHeaderPair> headers_;
+    std::vector<CoreArgumentEntry> arguments_;
+    std::unique_ptr<uint8_t[]> body_;
+    alignas(KzoWord) CoreRequest request_{};
 };
 
 struct EndpointReply {
@@ -87,12 +87,12 @@ public:
     /// Delivers `call` to the endpoint Find chooses; not delivered when none.
     [[nodiscard]] EndpointReply Deliver(const EndpointCall& call) const;
     [[nodiscard]] const std::vector<ListedEndpoint>& Endpoints() const noexcept {
-        return m_endpoints;
+        return endpoints_;
     }
 
 private:
-    std::vector<ListedEndpoint> m_endpoints;
-    std::vector<Nimbel::RouteMatcher> m_routes;
+    std::vector<ListedEndpoint> endpoints_;
+    std::vector<Nimbel::RouteMatcher> routes_;
 };
 
 /// Delivers `call` to the first endpoint record of `root`, in chain order,

@@ -76,12 +76,12 @@ void SetError(CoreResponse& response, uint32_t status, const std::string& text) 
 } // namespace
 
 HostCore::HostCore(KzoWord pluginHandle)
-    : m_table{CoreFunctions{&OnSendRequest, &NeverCalled1, &NeverCalled2, &OnSubscribe,
+    : table_{CoreFunctions{&OnSendRequest, &NeverCalled1, &NeverCalled2, &OnSubscribe,
                             &OnUnsubscribe, &NeverCalled5, &OnYield, &OnBeginWait, &OnEndWait,
                             &OnLog},
               this},
-      m_context{&m_table.functions, pluginHandle},
-      m_logSink(&WriteToStandardError) {}
+      context_{&table_.functions, pluginHandle},
+      logSink_(&WriteToStandardError) {}
 
 HostCore& HostCore::From(const CoreFunctions* table) noexcept {
     return *reinterpret_cast<const Table*>(table)->owner;
@@ -102,19 +102,19 @@ KzoWord HostCore::OnSendRequest(const CoreFunctions* table, CoreResponse* respon
         response->release = &ReleaseResponse;
         SetError(*response, 500, std::string("The peer failed: ") + error.what());
     }
-    host.m_peerTime += std::chrono::steady_clock::now() - start;
+    host.peerTime_ += std::chrono::steady_clock::now() - start;
     return 0;
 }
 
 void HostCore::AddPeer(std::string pathPattern, PeerHandler handler) {
-    m_peers[std::move(pathPattern)] = std::move(handler);
+    peers_[std::move(pathPattern)] = std::move(handler);
 }
 
 const PeerHandler* HostCore::FindPeer(std::string_view path) const {
-    if (auto exact = m_peers.find(path); exact != m_peers.end()) return &exact->second;
+    if (auto exact = peers_.find(path); exact != peers_.end()) return &exact->second;
     const PeerHandler* best = nullptr;
     size_t bestLength = 0;
-    for (const auto& [pattern, handler] : m_peers) {
+    for (const auto& [pattern, handler] : peers_) {
         if (pattern.empty() || pattern.back() != '*') continue;
         const std::string_view prefix = std::string_view(pattern).substr(0, pattern.size() - 1);
         if (path.substr(0, prefix.size()) == prefix && (best == nullptr || prefix.size() > bestLength)) {
@@ -142,7 +142,7 @@ void HostCore::Answer(CoreResponse& response, const CoreRequest& request) {
     if (request.body != nullptr) {
         peerRequest.body.assign(reinterpret_cast<const char*>(request.body), request.bodySize);
     }
-    if (m_recording) m_sent.push_back(peerRequest);
+    if (recording_) sent_.push_back(peerRequest);
 
     const PeerHandler* peer = FindPeer(peerRequest.path);
     if (peer == nullptr) {
@@ -155,8 +155,8 @@ void HostCore::Answer(CoreResponse& response, const CoreRequest& request) {
         SetError(response, answer.status, *answer.errorText);
     } else if (answer.streamedBody.has_value()) {
         auto stream = std::make_unique<HostStream>(
-            HostStream{*answer.streamedBody, answer.chunkSizes, answer.streamFails, 0, 0, &m_streamReads,
-                       &m_streamCloses});
+            HostStream{*answer.streamedBody, answer.chunkSizes, answer.streamFails, 0, 0, &streamReads_,
+                       &streamCloses_});
         response.expectedSize =
             answer.announcedSize.value_or(static_cast<uint32_t>(stream->text.size()));
         response.streamRead = &ReadStream;
@@ -170,13 +170,13 @@ void HostCore::Answer(CoreResponse& response, const CoreRequest& request) {
 KzoWord HostCore::OnSubscribe(const CoreFunctions* table, const char* event, KzoWord handle,
                               CoreEventCallback callback, void* context, KzoWord flags) {
     if (event == nullptr || callback == nullptr) return 0;
-    From(table).m_subscriptions[event].push_back(Subscription{handle, callback, context, flags});
+    From(table).subscriptions_[event].push_back(Subscription{handle, callback, context, flags});
     return 0;
 }
 
 KzoWord HostCore::OnUnsubscribe(const CoreFunctions* table, const char* event, KzoWord handle) {
     if (event == nullptr) return 0;
-    auto& subscriptions = From(table).m_subscriptions;
+    auto& subscriptions = From(table).subscriptions_;
     const auto found = subscriptions.find(std::string_view(event));
     if (found == subscriptions.end()) return 0;
     std::erase_if(found->second, [handle](const Subscription& s) { return s.handle == handle; });
@@ -185,8 +185,8 @@ KzoWord HostCore::OnUnsubscribe(const CoreFunctions* table, const char* event, K
 }
 
 std::vector<HostCore::Subscription> HostCore::Subscriptions(const std::string& eventName) const {
-    const auto found = m_subscriptions.find(eventName);
-    return found != m_subscriptions.end() ? found->second : std::vector<Subscription>{};
+    const auto found = subscriptions_.find(eventName);
+    return found != subscriptions_.end() ? found->second : std::vector<Subscription>{};
 }
 
 void HostCore::PublishEvent(const std::string& eventName, const Nimbel::BindingProperty& payload) {
@@ -211,27 +211,27 @@ void HostCore::PublishResourceEvent(std::string_view uri, ResourceEventType type
 
 KzoWord HostCore::OnYield(const CoreFunctions* table) {
     HostCore& host = From(table);
-    if (host.m_recording) host.m_waitCalls.push_back({WaitCall::Kind::Yield, {}});
+    if (host.recording_) host.waitCalls_.push_back({WaitCall::Kind::Yield, {}});
     host.RunPendingWork();
     return 0;
 }
 
 KzoWord HostCore::OnBeginWait(const CoreFunctions* table, const char* label, KzoWord) {
     HostCore& host = From(table);
-    if (host.m_recording)
-        host.m_waitCalls.push_back({WaitCall::Kind::Begin, label != nullptr ? label : ""});
+    if (host.recording_)
+        host.waitCalls_.push_back({WaitCall::Kind::Begin, label != nullptr ? label : ""});
     return 0;
 }
 
 KzoWord HostCore::OnEndWait(const CoreFunctions* table) {
     HostCore& host = From(table);
-    if (host.m_recording) host.m_waitCalls.push_back({WaitCall::Kind::End, {}});
+    if (host.recording_) host.waitCalls_.push_back({WaitCall::Kind::End, {}});
     return 0;
 }
 
 KzoWord HostCore::OnLog(const CoreFunctions* table, KzoWord level, const char* text) {
     HostCore& host = From(table);
-    if (host.m_logSink) host.m_logSink(level, text != nullptr ? text : "");
+    if (host.logSink_) host.logSink_(level, text != nullptr ? text : "");
     return 0;
 }
 
@@ -239,7 +239,7 @@ KzoWord HostCore::OnLog(const CoreFunctions* table, KzoWord level, const char* t
 // that yields in a loop makes progress one step per yield.
 void HostCore::RunPendingWork() {
     std::deque<std::function<void()>> work;
-    work.swap(m_pending);
+    work.swap(pending_);
     for (auto& step : work) step();
 }
 

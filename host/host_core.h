@@ -37,19 +37,19 @@ public:
     HostCore& operator=(const HostCore&) = delete;
 
     /// The context handed to the plug-in's Start; valid as long as this object.
-    [[nodiscard]] const CoreContext* Context() const noexcept { return &m_context; }
+    [[nodiscard]] const CoreContext* Context() const noexcept { return &context_; }
 
-    void SetLogSink(LogSink sink) { m_logSink = std::move(sink); }
+    void SetLogSink(LogSink sink) { logSink_ = std::move(sink); }
     /// Runs `work` at the next Yield (in posting order).
-    void Post(std::function<void()> work) { m_pending.push_back(std::move(work)); }
+    void Post(std::function<void()> work) { pending_.push_back(std::move(work)); }
 
     /// Whether sent requests and wait calls are kept for inspection (the
     /// default, for tests). A long-running host turns it off so that its
     /// memory does not grow with every request.
-    void SetRecording(bool recording) noexcept { m_recording = recording; }
+    void SetRecording(bool recording) noexcept { recording_ = recording; }
 
-    [[nodiscard]] const std::vector<WaitCall>& WaitCalls() const noexcept { return m_waitCalls; }
-    void ClearWaitCalls() { m_waitCalls.clear(); }
+    [[nodiscard]] const std::vector<WaitCall>& WaitCalls() const noexcept { return waitCalls_; }
+    void ClearWaitCalls() { waitCalls_.clear(); }
 
     // ---- Peers ----
 
@@ -58,14 +58,14 @@ public:
     /// shorter one; a later registration of the same pattern replaces it.
     void AddPeer(std::string pathPattern, PeerHandler handler);
     /// Every request the plug-in sent, in order.
-    [[nodiscard]] const std::vector<PeerRequest>& SentRequests() const noexcept { return m_sent; }
-    void ClearSentRequests() { m_sent.clear(); }
+    [[nodiscard]] const std::vector<PeerRequest>& SentRequests() const noexcept { return sent_; }
+    void ClearSentRequests() { sent_.clear(); }
     /// Stream reads made by the plug-in so far, over all streamed answers.
-    [[nodiscard]] size_t StreamReads() const noexcept { return m_streamReads; }
+    [[nodiscard]] size_t StreamReads() const noexcept { return streamReads_; }
     /// Streams the plug-in closed so far.
-    [[nodiscard]] size_t StreamCloses() const noexcept { return m_streamCloses; }
+    [[nodiscard]] size_t StreamCloses() const noexcept { return streamCloses_; }
     /// Time the peers spent answering the plug-in's requests, in total.
-    [[nodiscard]] std::chrono::nanoseconds PeerTime() const noexcept { return m_peerTime; }
+    [[nodiscard]] std::chrono::nanoseconds PeerTime() const noexcept { return peerTime_; }
 
     // ---- Events ----
 
@@ -109,18 +109,18 @@ private:
     [[nodiscard]] const PeerHandler* FindPeer(std::string_view path) const;
     void Answer(CoreResponse& response, const CoreRequest& request);
 
-    Table m_table;
-    CoreContext m_context;
-    LogSink m_logSink;
-    std::deque<std::function<void()>> m_pending;
-    std::vector<WaitCall> m_waitCalls;
-    std::map<std::string, PeerHandler, std::less<>> m_peers;
-    std::vector<PeerRequest> m_sent;
-    size_t m_streamReads = 0;
-    size_t m_streamCloses = 0;
-    std::chrono::nanoseconds m_peerTime{0};
-    bool m_recording = true;
-    std::map<std::string, std::vector<Subscription>, std::less<>> m_subscriptions;
+    Table table_;
+    CoreContext context_;
+    LogSink logSink_;
+    std::deque<std::function<void()>> pending_;
+    std::vector<WaitCall> waitCalls_;
+    std::map<std::string, PeerHandler, std::less<>> peers_;
+    std::vector<PeerRequest> sent_;
+    size_t streamReads_ = 0;
+    size_t streamCloses_ = 0;
+    std::chrono::nanoseconds peerTime_{0};
+    bool recording_ = true;
+    std::map<std::string, std::vector<Subscription>, std::less<>> subscriptions_;
 };
 
 } // namespace KzoHost

@@ -103,28 +103,28 @@ class HttpConnection;
 class HttpServer::Engine {
 public:
     Engine(PluginSession& session, HttpServerLimits limits, RequestLog log)
-        : m_session(session), m_limits(limits), m_log(std::move(log)), m_acceptor(m_io) {
-        m_openApi = Nimbel::ValueToJson(
+        : session_(session), limits_(limits), log_(std::move(log)), acceptor_(io_) {
+        openApi_ = Nimbel::ValueToJson(
             OpenApiDocument(session.Listing(), "jvp-be-kzo-match-history", "1.0.0"), nullptr, "\n");
     }
 
     bool Bind(const std::string& address, int port, std::string& error);
     bool Run();
     void Stop();
-    [[nodiscard]] int Port() const noexcept { return m_port; }
+    [[nodiscard]] int Port() const noexcept { return port_; }
     [[nodiscard]] std::string Origin() const;
 
     // For the connections.
-    [[nodiscard]] const HttpServerLimits& Limits() const noexcept { return m_limits; }
-    [[nodiscard]] bool Stopping() const noexcept { return m_stopping; }
-    [[nodiscard]] bool ChecksHost() const noexcept { return m_loopback; }
+    [[nodiscard]] const HttpServerLimits& Limits() const noexcept { return limits_; }
+    [[nodiscard]] bool Stopping() const noexcept { return stopping_; }
+    [[nodiscard]] bool ChecksHost() const noexcept { return loopback_; }
     /// Answers a request on the worker thread and hands the answer to `done`
     /// on the I/O thread.
     void Answer(HostRequest request, std::function<void(Reply)> done);
-    void Forget(HttpConnection* connection) { m_connections.erase(connection); }
+    void Forget(HttpConnection* connection) { connections_.erase(connection); }
     void LogRequest(std::string_view method, std::string_view target, int status) {
-        if (m_log)
-            m_log(std::string(method) + " " + std::string(target) + " -> " +
+        if (log_)
+            log_(std::string(method) + " " + std::string(target) + " -> " +
                   std::to_string(status));
     }
 
@@ -134,21 +134,21 @@ private:
     /// The page's answer to `request`; its path is one the page serves.
     [[nodiscard]] Reply AnswerPage(const HostRequest& request) const;
 
-    PluginSession& m_session;
-    HttpServerLimits m_limits;
-    RequestLog m_log;
-    std::string m_openApi;
-    WebPage m_page;
-    net::io_context m_io{1};
-    tcp::acceptor m_acceptor;
-    net::steady_timer m_acceptPause{m_io};
+    PluginSession& session_;
+    HttpServerLimits limits_;
+    RequestLog log_;
+    std::string openApi_;
+    WebPage page_;
+    net::io_context io_{1};
+    tcp::acceptor acceptor_;
+    net::steady_timer acceptPause_{io_};
     // The session's calls may block: they run here, never on the I/O thread.
-    net::thread_pool m_worker{1};
-    std::unordered_map<HttpConnection*, std::weak_ptr<HttpConnection>> m_connections;
-    int m_port = 0;
-    bool m_loopback = true;
-    bool m_stopping = false;  // I/O thread only
-    std::atomic<bool> m_stopRequested{false};
+    net::thread_pool worker_{1};
+    std::unordered_map<HttpConnection*, std::weak_ptr<HttpConnection>> connections_;
+    int port_ = 0;
+    bool loopback_ = true;
+    bool stopping_ = false;  // I/O thread only
+    std::atomic<bool> stopRequested_{false};
 };
 
 // ---- One connection ----
@@ -159,53 +159,53 @@ private:
 class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
 public:
     HttpConnection(HttpServer::Engine& engine, tcp::socket socket)
-        : m_engine(engine), m_stream(std::move(socket)) {}
+        : engine_(engine), stream_(std::move(socket)) {}
 
     void Start() { ReadNext(); }
 
     /// Closes now unless a request is being answered; then its answer closes.
     void Shut() {
-        if (m_busy) {
-            m_keepAlive = false;
+        if (busy_) {
+            keepAlive_ = false;
         } else {
             Close();
         }
     }
 
 private:
-    const HttpServerLimits& Limits() const noexcept { return m_engine.Limits(); }
+    const HttpServerLimits& Limits() const noexcept { return engine_.Limits(); }
 
     // Waits up to the idle time for a request's first byte, then up to the
     // header time for its header.
     void ReadNext() {
-        if (m_engine.Stopping()) return Close();
-        if (m_buffer.size() > 0) return ReadHeader();
+        if (engine_.Stopping()) return Close();
+        if (buffer_.size() > 0) return ReadHeader();
         // A large request's buffer is not kept while the connection idles.
-        if (m_buffer.capacity() > 16 * 1024) m_buffer.shrink_to_fit();
-        m_stream.expires_after(Limits().idleTimeout);
-        m_stream.async_read_some(m_buffer.prepare(4096),
+        if (buffer_.capacity() > 16 * 1024) buffer_.shrink_to_fit();
+        stream_.expires_after(Limits().idleTimeout);
+        stream_.async_read_some(buffer_.prepare(4096),
                                  [self = shared_from_this()](error_code error, size_t bytes) {
                                      if (error) return self->Close();
-                                     self->m_buffer.commit(bytes);
+                                     self->buffer_.commit(bytes);
                                      self->ReadHeader();
                                  });
     }
 
     void ReadHeader() {
-        m_parser.emplace();
-        m_parser->header_limit(static_cast<uint32_t>(
+        parser_.emplace();
+        parser_->header_limit(static_cast<uint32_t>(
             std::min<size_t>(Limits().maxHeaderBytes, std::numeric_limits<uint32_t>::max())));
-        m_parser->body_limit(Limits().maxBodyBytes);
-        m_stream.expires_after(Limits().headerTimeout);
+        parser_->body_limit(Limits().maxBodyBytes);
+        stream_.expires_after(Limits().headerTimeout);
         http::async_read_header(
-            m_stream, m_buffer, *m_parser,
+            stream_, buffer_, *parser_,
             [self = shared_from_this()](error_code error, size_t) { self->OnHeader(error); });
     }
 
     void OnHeader(error_code error) {
         if (error) return RefuseUnread(error);
-        const auto& header = m_parser->get();
-        m_keepAlive = header.keep_alive();
+        const auto& header = parser_->get();
+        keepAlive_ = header.keep_alive();
         if (header.target().size() > Limits().maxTargetBytes)
             return Refuse({414, "The request target is longer than " +
                                     std::to_string(Limits().maxTargetBytes) + " bytes"});
@@ -213,10 +213,10 @@ private:
         if (fields > Limits().maxHeaderCount)
             return Refuse({431, "The request has more than " +
                                     std::to_string(Limits().maxHeaderCount) + " header fields"});
-        if (const auto length = m_parser->content_length();
+        if (const auto length = parser_->content_length();
             length && *length > Limits().maxBodyBytes)
             return Refuse({413, BodyTooLarge()});
-        if (m_engine.ChecksHost()) {
+        if (engine_.ChecksHost()) {
             const auto host = header.find(http::field::host);
             if (host == header.end()) {
                 if (header.version() >= 11) return Refuse({400, "The request has no Host header"});
@@ -226,12 +226,12 @@ private:
         }
         if (!header.target().starts_with('/'))
             return Refuse({400, "The request target must be a path starting with '/'"});
-        if (m_parser->is_done()) return Dispatch();
+        if (parser_->is_done()) return Dispatch();
         const auto expect = header.find(http::field::expect);
         if (expect != header.end() && beast::iequals(expect->value(), "100-continue")) {
             auto interim = std::make_shared<http::response<http::empty_body>>(
                 http::status::continue_, header.version());
-            http::async_write(m_stream, *interim,
+            http::async_write(stream_, *interim,
                               [self = shared_from_this(), interim](error_code written, size_t) {
                                   if (written) return self->Close();
                                   self->ReadBody();
@@ -242,8 +242,8 @@ private:
     }
 
     void ReadBody() {
-        m_stream.expires_after(Limits().headerTimeout);
-        http::async_read(m_stream, m_buffer, *m_parser,
+        stream_.expires_after(Limits().headerTimeout);
+        http::async_read(stream_, buffer_, *parser_,
                          [self = shared_from_this()](error_code error, size_t) {
                              if (error) return self->RefuseUnread(error);
                              self->Dispatch();
@@ -260,11 +260,11 @@ private:
     // time is closed without an answer (the stream's deadline closes the
     // socket).
     void RefuseUnread(error_code error) {
-        m_keepAlive = false;
+        keepAlive_ = false;
         if (error == http::error::header_limit) {
             // The parser takes the request line as soon as it is whole, so no
             // target yet means the request line alone broke the limit.
-            if (m_parser->get().target().empty())
+            if (parser_->get().target().empty())
                 return Refuse({414, "The request line is longer than " +
                                         std::to_string(Limits().maxHeaderBytes) + " bytes"});
             return Refuse({431, "The request header is larger than " +
@@ -281,20 +281,20 @@ private:
     // Answers with an error and closes: what follows in the stream cannot be
     // trusted to start a request.
     void Refuse(Refusal refusal) {
-        m_keepAlive = false;
-        m_refused = true;
-        const bool known = m_parser && m_parser->is_header_done();
-        const std::string_view method = known ? m_parser->get().method_string() : "-";
-        const std::string_view target = known ? m_parser->get().target() : "-";
-        m_engine.LogRequest(method, target.substr(0, 200), refusal.status);
-        const bool head = known && m_parser->get().method() == http::verb::head;
+        keepAlive_ = false;
+        refused_ = true;
+        const bool known = parser_ && parser_->is_header_done();
+        const std::string_view method = known ? parser_->get().method_string() : "-";
+        const std::string_view target = known ? parser_->get().target() : "-";
+        engine_.LogRequest(method, target.substr(0, 200), refusal.status);
+        const bool head = known && parser_->get().method() == http::verb::head;
         Write(Reply(HostAnswer{refusal.status, ErrorJson(refusal.status, refusal.message)}), head);
     }
 
     void Dispatch() {
-        http::request<http::string_body> request = m_parser->release();
-        m_parser.reset();
-        m_keepAlive = request.keep_alive();
+        http::request<http::string_body> request = parser_->release();
+        parser_.reset();
+        keepAlive_ = request.keep_alive();
         const bool head = request.method() == http::verb::head;
         const std::string_view target = request.target();
         const size_t query = target.find('?');
@@ -307,44 +307,44 @@ private:
         if (const auto type = request.find(http::field::content_type); type != request.end())
             host.contentType = std::string(type->value());
         host.body = std::move(request.body());
-        m_logMethod = std::string(request.method_string());
-        m_logTarget = std::string(target.substr(0, 200));
+        logMethod_ = std::string(request.method_string());
+        logTarget_ = std::string(target.substr(0, 200));
 
-        m_busy = true;
-        m_stream.expires_never();
-        m_engine.Answer(std::move(host), [self = shared_from_this(), head](Reply answer) {
-            self->m_busy = false;
-            self->m_engine.LogRequest(self->m_logMethod, self->m_logTarget, answer.status);
+        busy_ = true;
+        stream_.expires_never();
+        engine_.Answer(std::move(host), [self = shared_from_this(), head](Reply answer) {
+            self->busy_ = false;
+            self->engine_.LogRequest(self->logMethod_, self->logTarget_, answer.status);
             self->Write(std::move(answer), head);
         });
     }
 
     void Write(Reply answer, bool head) {
-        if (m_closed) return;
-        if (m_engine.Stopping()) m_keepAlive = false;
-        m_response = {};
-        m_response.version(11);
-        m_response.result(static_cast<unsigned>(answer.status));
-        m_response.set(http::field::server, "plugin-host");
-        if (!answer.allow.empty()) m_response.set(http::field::allow, answer.allow);
-        m_response.keep_alive(m_keepAlive);
+        if (closed_) return;
+        if (engine_.Stopping()) keepAlive_ = false;
+        response_ = {};
+        response_.version(11);
+        response_.result(static_cast<unsigned>(answer.status));
+        response_.set(http::field::server, "plugin-host");
+        if (!answer.allow.empty()) response_.set(http::field::allow, answer.allow);
+        response_.keep_alive(keepAlive_);
         if (answer.page) {
-            m_response.set("Content-Security-Policy", kPagePolicy);
-            m_response.set("X-Content-Type-Options", "nosniff");
-            m_response.set(http::field::cache_control, "no-cache");
-            m_response.set("Referrer-Policy", "no-referrer");
+            response_.set("Content-Security-Policy", kPagePolicy);
+            response_.set("X-Content-Type-Options", "nosniff");
+            response_.set(http::field::cache_control, "no-cache");
+            response_.set("Referrer-Policy", "no-referrer");
         }
         if (answer.status != 204 && answer.status != 304) {
-            m_response.set(http::field::content_type, answer.contentType);
+            response_.set(http::field::content_type, answer.contentType);
             const size_t length = answer.body.size();
-            if (!head) m_response.body() = std::move(answer.body);
-            m_response.content_length(length);
+            if (!head) response_.body() = std::move(answer.body);
+            response_.content_length(length);
         }
-        m_stream.expires_after(Limits().headerTimeout);
-        http::async_write(m_stream, m_response,
+        stream_.expires_after(Limits().headerTimeout);
+        http::async_write(stream_, response_,
                           [self = shared_from_this()](error_code error, size_t) {
                               if (error) return self->Close();
-                              if (!self->m_keepAlive) return self->CloseAfterAnswer();
+                              if (!self->keepAlive_) return self->CloseAfterAnswer();
                               self->ReadNext();
                           });
     }
@@ -355,47 +355,47 @@ private:
     // client has read the answer.
     void CloseAfterAnswer() {
         error_code ignored;
-        m_stream.socket().shutdown(tcp::socket::shutdown_send, ignored);
-        if (!m_refused && m_buffer.size() == 0) return Close();
-        m_buffer.clear();
-        m_drained = 0;
+        stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+        if (!refused_ && buffer_.size() == 0) return Close();
+        buffer_.clear();
+        drained_ = 0;
         Drain();
     }
 
     void Drain() {
         constexpr size_t kMaxDrainedBytes = 1024 * 1024;
-        m_stream.expires_after(std::chrono::milliseconds(500));
-        m_stream.async_read_some(m_buffer.prepare(16384),
+        stream_.expires_after(std::chrono::milliseconds(500));
+        stream_.async_read_some(buffer_.prepare(16384),
                                  [self = shared_from_this()](error_code error, size_t bytes) {
-                                     self->m_buffer.clear();
-                                     self->m_drained += bytes;
-                                     if (error || self->m_drained > kMaxDrainedBytes)
+                                     self->buffer_.clear();
+                                     self->drained_ += bytes;
+                                     if (error || self->drained_ > kMaxDrainedBytes)
                                          return self->Close();
                                      self->Drain();
                                  });
     }
 
     void Close() {
-        if (m_closed) return;
-        m_closed = true;
+        if (closed_) return;
+        closed_ = true;
         error_code ignored;
-        m_stream.socket().shutdown(tcp::socket::shutdown_both, ignored);
-        m_stream.close();
-        m_engine.Forget(this);
+        stream_.socket().shutdown(tcp::socket::shutdown_both, ignored);
+        stream_.close();
+        engine_.Forget(this);
     }
 
-    HttpServer::Engine& m_engine;
-    beast::tcp_stream m_stream;
-    beast::flat_buffer m_buffer;
-    std::optional<http::request_parser<http::string_body>> m_parser;
-    http::response<http::string_body> m_response;
-    std::string m_logMethod;
-    std::string m_logTarget;
-    size_t m_drained = 0;
-    bool m_keepAlive = true;
-    bool m_busy = false;
-    bool m_closed = false;
-    bool m_refused = false;  // answered without reading the whole request
+    HttpServer::Engine& engine_;
+    beast::tcp_stream stream_;
+    beast::flat_buffer buffer_;
+    std::optional<http::request_parser<http::string_body>> parser_;
+    http::response<http::string_body> response_;
+    std::string logMethod_;
+    std::string logTarget_;
+    size_t drained_ = 0;
+    bool keepAlive_ = true;
+    bool busy_ = false;
+    bool closed_ = false;
+    bool refused_ = false;  // answered without reading the whole request
 };
 
 // ---- Engine ----
@@ -404,7 +404,7 @@ bool HttpServer::Engine::Bind(const std::string& address, int port, std::string&
     const auto fail = [&](const std::string& why) {
         error = "cannot listen on " + address + " port " + std::to_string(port) + ": " + why;
         error_code ignored;
-        m_acceptor.close(ignored);
+        acceptor_.close(ignored);
         return false;
     };
     if (port < 0 || port > 65535) return fail("not a port");
@@ -415,22 +415,22 @@ bool HttpServer::Engine::Bind(const std::string& address, int port, std::string&
     const tcp::endpoint endpoint(ip, static_cast<unsigned short>(port));
     // SO_REUSEADDR only lets a restarted server take its port back from
     // connections still closing; the port stays exclusive (no SO_REUSEPORT).
-    if (m_acceptor.open(endpoint.protocol(), code)) return fail(code.message());
-    if (m_acceptor.set_option(tcp::acceptor::reuse_address(true), code))
+    if (acceptor_.open(endpoint.protocol(), code)) return fail(code.message());
+    if (acceptor_.set_option(tcp::acceptor::reuse_address(true), code))
         return fail(code.message());
-    if (ip.is_v6() && m_acceptor.set_option(net::ip::v6_only(true), code))
+    if (ip.is_v6() && acceptor_.set_option(net::ip::v6_only(true), code))
         return fail(code.message());
-    if (m_acceptor.bind(endpoint, code)) return fail(code.message());
-    if (m_acceptor.listen(net::socket_base::max_listen_connections, code))
+    if (acceptor_.bind(endpoint, code)) return fail(code.message());
+    if (acceptor_.listen(net::socket_base::max_listen_connections, code))
         return fail(code.message());
-    m_port = m_acceptor.local_endpoint(code).port();
-    m_loopback = ip.is_loopback();
+    port_ = acceptor_.local_endpoint(code).port();
+    loopback_ = ip.is_loopback();
     return true;
 }
 
 std::string HttpServer::Engine::Origin() const {
     error_code code;
-    const tcp::endpoint endpoint = m_acceptor.local_endpoint(code);
+    const tcp::endpoint endpoint = acceptor_.local_endpoint(code);
     if (code) return {};
     const std::string address = endpoint.address().to_string();
     return "http://" + (endpoint.address().is_v6() ? "[" + address + "]" : address) + ":" +
@@ -438,28 +438,28 @@ std::string HttpServer::Engine::Origin() const {
 }
 
 bool HttpServer::Engine::Run() {
-    if (!m_acceptor.is_open()) return false;
+    if (!acceptor_.is_open()) return false;
     Accept();
     bool served = true;
     try {
-        m_io.run();
+        io_.run();
     } catch (const std::exception&) {
         served = false;
     }
     // Answers already under way finish before the session can go.
-    m_worker.join();
+    worker_.join();
     return served;
 }
 
 void HttpServer::Engine::Stop() {
-    if (m_stopRequested.exchange(true)) return;
-    net::post(m_io, [this] {
-        m_stopping = true;
+    if (stopRequested_.exchange(true)) return;
+    net::post(io_, [this] {
+        stopping_ = true;
         error_code ignored;
-        m_acceptor.close(ignored);
-        m_acceptPause.cancel();
+        acceptor_.close(ignored);
+        acceptPause_.cancel();
         // Shutting a connection may forget it: walk a copy.
-        const auto connections = m_connections;
+        const auto connections = connections_;
         for (const auto& [raw, weak] : connections) {
             if (const auto connection = weak.lock()) connection->Shut();
         }
@@ -467,25 +467,25 @@ void HttpServer::Engine::Stop() {
 }
 
 void HttpServer::Engine::Accept() {
-    m_acceptor.async_accept([this](error_code error, tcp::socket socket) {
-        if (error == net::error::operation_aborted || m_stopping || !m_acceptor.is_open()) return;
+    acceptor_.async_accept([this](error_code error, tcp::socket socket) {
+        if (error == net::error::operation_aborted || stopping_ || !acceptor_.is_open()) return;
         if (!error) {
             error_code ignored;
             socket.set_option(tcp::no_delay(true), ignored);
-            if (m_connections.size() >= m_limits.maxConnections) {
+            if (connections_.size() >= limits_.maxConnections) {
                 Refuse(std::move(socket));
             } else {
                 auto connection = std::make_shared<HttpConnection>(*this, std::move(socket));
-                m_connections.emplace(connection.get(), connection);
+                connections_.emplace(connection.get(), connection);
                 connection->Start();
             }
         }
         if (!error) return Accept();
         // Errors such as running out of descriptors end one accept, not the
         // server; the next waits a little so that a lasting error does not spin.
-        m_acceptPause.expires_after(std::chrono::milliseconds(100));
-        m_acceptPause.async_wait([this](error_code waited) {
-            if (!waited && !m_stopping) Accept();
+        acceptPause_.expires_after(std::chrono::milliseconds(100));
+        acceptPause_.async_wait([this](error_code waited) {
+            if (!waited && !stopping_) Accept();
         });
     });
 }
@@ -497,7 +497,7 @@ void HttpServer::Engine::Refuse(tcp::socket socket) {
         std::string text;
     };
     const std::string body = ErrorJson(
-        503, "Too many connections: this server takes " + std::to_string(m_limits.maxConnections));
+        503, "Too many connections: this server takes " + std::to_string(limits_.maxConnections));
     auto refused = std::make_shared<Refused>(
         Refused{std::move(socket),
                 "HTTP/1.1 503 Service Unavailable\r\nServer: plugin-host\r\nConnection: close\r\n"
@@ -518,7 +518,7 @@ Reply HttpServer::Engine::AnswerPage(const HostRequest& request) const {
         refused.page = true;
         return refused;
     }
-    WebAnswer file = m_page.Get(request.path);
+    WebAnswer file = page_.Get(request.path);
     Reply reply;
     reply.status = file.status;
     reply.body = std::move(file.body);
@@ -529,29 +529,29 @@ Reply HttpServer::Engine::AnswerPage(const HostRequest& request) const {
 
 void HttpServer::Engine::Answer(HostRequest request, std::function<void(Reply)> done) {
     // The work guard keeps Run going until the answer is back on the I/O thread.
-    net::post(m_worker, [this, request = std::move(request), done = std::move(done),
-                         guard = net::make_work_guard(m_io)]() mutable {
+    net::post(worker_, [this, request = std::move(request), done = std::move(done),
+                         guard = net::make_work_guard(io_)]() mutable {
         Reply answer;
         try {
             if (request.path == kOpenApiPath) {
                 answer =
                     Reply(request.method == "GET"
-                              ? HostAnswer{200, m_openApi, {}}
+                              ? HostAnswer{200, openApi_, {}}
                               : HostAnswer{405,
                                            ErrorJson(405, request.method + " is not served at " +
                                                               request.path),
                                            "GET, HEAD"});
-            } else if (m_page.Serves(request.path) && !m_session.Serves(request.path)) {
+            } else if (page_.Serves(request.path) && !session_.Serves(request.path)) {
                 // The page takes only paths that nothing of the session serves.
                 answer = AnswerPage(request);
             } else {
-                answer = Reply(m_session.Handle(request));
+                answer = Reply(session_.Handle(request));
             }
         } catch (const std::exception& error) {
             answer = Reply(HostAnswer{
                 500, ErrorJson(500, std::string("The host failed: ") + error.what()), {}});
         }
-        net::post(m_io, [done = std::move(done), answer = std::move(answer),
+        net::post(io_, [done = std::move(done), answer = std::move(answer),
                          guard = std::move(guard)]() mutable { done(std::move(answer)); });
     });
 }
@@ -559,28 +559,28 @@ void HttpServer::Engine::Answer(HostRequest request, std::function<void(Reply)> 
 // ---- HttpServer ----
 
 HttpServer::HttpServer(PluginSession& session, HttpServerLimits limits, RequestLog log)
-    : m_engine(std::make_unique<Engine>(session, limits, std::move(log))) {}
+    : engine_(std::make_unique<Engine>(session, limits, std::move(log))) {}
 
 HttpServer::~HttpServer() = default;
 
 bool HttpServer::Bind(const std::string& address, int port, std::string& error) {
-    return m_engine->Bind(address, port, error);
+    return engine_->Bind(address, port, error);
 }
 
 int HttpServer::Port() const noexcept {
-    return m_engine->Port();
+    return engine_->Port();
 }
 
 std::string HttpServer::Origin() const {
-    return m_engine->Origin();
+    return engine_->Origin();
 }
 
 bool HttpServer::Run() {
-    return m_engine->Run();
+    return engine_->Run();
 }
 
 void HttpServer::Stop() {
-    m_engine->Stop();
+    engine_->Stop();
 }
 
 }  // namespace KzoHost

@@ -86,7 +86,7 @@ public:
 private:
     class Engine;
     friend class HttpConnection;
-    std::unique_ptr<Engine> m_engine;
+    std::unique_ptr<Engine> engine_;
 };
 
 }  // namespace KzoHost

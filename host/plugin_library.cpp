@@ -47,50 +47,50 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Open(const std::string& path, std:
 }
 
 PluginLibrary::PluginLibrary(void* handle, PluginLoadFn entry, std::string exportName)
-    : m_handle(handle), m_entry(entry), m_exportName(std::move(exportName)) {}
+    : handle_(handle), entry_(entry), exportName_(std::move(exportName)) {}
 
 PluginLibrary::~PluginLibrary() {
     Stop();
-    dlclose(m_handle);
+    dlclose(handle_);
 }
 
 bool PluginLibrary::Load(const CoreVersion& core, std::string& error) {
-    m_record = PluginLoadRecord{};
-    m_record.major = core.major;
-    m_record.minor = core.minor;
-    m_record.patch = core.patch;
-    m_entry(&m_record);
-    if (m_record.callbacks == nullptr || m_record.module == nullptr ||
-        m_record.shortName == nullptr) {
+    record_ = PluginLoadRecord{};
+    record_.major = core.major;
+    record_.minor = core.minor;
+    record_.patch = core.patch;
+    entry_(&record_);
+    if (record_.callbacks == nullptr || record_.module == nullptr ||
+        record_.shortName == nullptr) {
         error = "the plug-in did not answer the load record";
         return false;
     }
-    const PluginCallbacks& callbacks = *m_record.callbacks;
+    const PluginCallbacks& callbacks = *record_.callbacks;
     if (callbacks.start == nullptr || callbacks.stop == nullptr ||
         callbacks.getMemoryStats == nullptr) {
         error = "the plug-in answered an incomplete callback table";
         return false;
     }
-    m_loaded = true;
+    loaded_ = true;
     return true;
 }
 
 bool PluginLibrary::Start(const CoreContext& context) {
-    if (!m_loaded || m_started) return false;
-    m_started = true; // Stop is owed even when Start answers false
-    return m_record.callbacks->start(m_record.module, &context);
+    if (!loaded_ || started_) return false;
+    started_ = true; // Stop is owed even when Start answers false
+    return record_.callbacks->start(record_.module, &context);
 }
 
 void PluginLibrary::Stop() {
-    if (!m_loaded) return;
-    m_started = false;
-    m_loaded = false;
-    m_record.callbacks->stop(m_record.module);
+    if (!loaded_) return;
+    started_ = false;
+    loaded_ = false;
+    record_.callbacks->stop(record_.module);
 }
 
 std::array<uint64_t, 7> PluginLibrary::MemoryStats() const {
     std::array<uint64_t, 7> stats{};
-    if (m_loaded) m_record.callbacks->getMemoryStats(m_record.module, stats.data());
+    if (loaded_) record_.callbacks->getMemoryStats(record_.module, stats.data());
     return stats;
 }
 

@@ -35,14 +35,14 @@ public:
     /// Calls the export. False (with `error`) when the plug-in left the record
     /// unanswered or answered it incompletely.
     [[nodiscard]] bool Load(const CoreVersion& core, std::string& error);
-    [[nodiscard]] const PluginLoadRecord& Record() const noexcept { return m_record; }
-    [[nodiscard]] const std::string& ExportName() const noexcept { return m_exportName; }
+    [[nodiscard]] const PluginLoadRecord& Record() const noexcept { return record_; }
+    [[nodiscard]] const std::string& ExportName() const noexcept { return exportName_; }
 
     /// Calls Start once; the context must outlive the plug-in's start.
     [[nodiscard]] bool Start(const CoreContext& context);
     /// Calls Stop once after a successful Load; later calls do nothing.
     void Stop();
-    [[nodiscard]] bool IsStarted() const noexcept { return m_started; }
+    [[nodiscard]] bool IsStarted() const noexcept { return started_; }
 
     /// The plug-in's six counters and the trailing zero.
     [[nodiscard]] std::array<uint64_t, 7> MemoryStats() const;
@@ -50,12 +50,12 @@ public:
 private:
     PluginLibrary(void* handle, PluginLoadFn entry, std::string exportName);
 
-    void* m_handle;
-    PluginLoadFn m_entry;
-    std::string m_exportName;
-    alignas(KzoWord) PluginLoadRecord m_record{}; // packed: aligned here so its words are
-    bool m_loaded = false;
-    bool m_started = false;
+    void* handle_;
+    PluginLoadFn entry_;
+    std::string exportName_;
+    alignas(KzoWord) PluginLoadRecord record_{}; // packed: aligned here so its words are
+    bool loaded_ = false;
+    bool started_ = false;
 };
 
 /// "load_" + the plug-in's short name as an identifier, from its file path.

@@ -162,50 +162,50 @@ KzoWord MethodCodeOf(std::string_view method) noexcept {
 std::unique_ptr<PluginSession> PluginSession::Open(const SessionOptions& options,
                                                    std::string& error) {
     auto session = std::make_unique<PluginSession>(OpenKey{});
-    if (options.logSink) session->m_core.SetLogSink(options.logSink);
-    session->m_core.SetRecording(false);
-    session->m_peers = SamplePeers::Open(session->m_core, options.dataFolder, error);
-    if (session->m_peers == nullptr) return nullptr;
-    session->m_library = PluginLibrary::Open(options.pluginPath, error);
-    if (session->m_library == nullptr) return nullptr;
-    if (!session->m_library->Load(CoreVersion{}, error)) {
+    if (options.logSink) session->core_.SetLogSink(options.logSink);
+    session->core_.SetRecording(false);
+    session->peers_ = SamplePeers::Open(session->core_, options.dataFolder, error);
+    if (session->peers_ == nullptr) return nullptr;
+    session->library_ = PluginLibrary::Open(options.pluginPath, error);
+    if (session->library_ == nullptr) return nullptr;
+    if (!session->library_->Load(CoreVersion{}, error)) {
         error = options.pluginPath + ": " + error;
         return nullptr;
     }
-    if (!session->m_library->Start(*session->m_core.Context())) {
+    if (!session->library_->Start(*session->core_.Context())) {
         error = options.pluginPath + ": the plug-in refused to start";
         return nullptr;
     }
-    const ApiDescriptionRoot* root = session->m_library->Record().apiDescription;
-    session->m_listing = ReadApiDescription(root);
-    session->m_endpoints = std::make_unique<EndpointDirectory>(root);
+    const ApiDescriptionRoot* root = session->library_->Record().apiDescription;
+    session->listing_ = ReadApiDescription(root);
+    session->endpoints_ = std::make_unique<EndpointDirectory>(root);
     return session;
 }
 
 PluginSession::~PluginSession() {
-    const std::lock_guard lock(m_lock);
-    if (m_library != nullptr) m_library->Stop();
-    m_library.reset();
+    const std::lock_guard lock(lock_);
+    if (library_ != nullptr) library_->Stop();
+    library_.reset();
 }
 
 std::array<uint64_t, 7> PluginSession::MemoryStats() const {
-    return m_library->MemoryStats();
+    return library_->MemoryStats();
 }
 
 SessionTimings PluginSession::Timings() {
-    const std::lock_guard lock(m_lock);
-    return m_timings;
+    const std::lock_guard lock(lock_);
+    return timings_;
 }
 
 bool PluginSession::Serves(std::string_view path) {
-    const std::lock_guard lock(m_lock);
-    return IsPeerPath(path) || m_endpoints->ServesPath(path);
+    const std::lock_guard lock(lock_);
+    return IsPeerPath(path) || endpoints_->ServesPath(path);
 }
 
 HostAnswer PluginSession::Handle(const HostRequest& request) {
-    const std::lock_guard lock(m_lock);
+    const std::lock_guard lock(lock_);
     const auto start = std::chrono::steady_clock::now();
-    const std::chrono::nanoseconds peersBefore = m_core.PeerTime();
+    const std::chrono::nanoseconds peersBefore = core_.PeerTime();
     const bool changesResource = (request.method == "PUT" || request.method == "DELETE") &&
                                  (request.path == SamplePeers::kSessionPath ||
                                   request.path == SamplePeers::kConfigurationPath);
@@ -214,11 +214,11 @@ HostAnswer PluginSession::Handle(const HostRequest& request) {
                         : toPlugin      ? CallPlugin(request)
                                         : AskPeer(request);
     const std::chrono::nanoseconds spent = std::chrono::steady_clock::now() - start;
-    const std::chrono::nanoseconds peers = m_core.PeerTime() - peersBefore;
-    ++m_timings.requests;
-    m_timings.handling += spent;
-    m_timings.peers += peers;
-    if (toPlugin) m_timings.plugin += spent - peers;
+    const std::chrono::nanoseconds peers = core_.PeerTime() - peersBefore;
+    ++timings_.requests;
+    timings_.handling += spent;
+    timings_.peers += peers;
+    if (toPlugin) timings_.plugin += spent - peers;
     return answer;
 }
 
@@ -226,9 +226,9 @@ HostAnswer PluginSession::ChangeResource(const HostRequest& request) {
     const bool session = request.path == SamplePeers::kSessionPath;
     if (request.method == "DELETE") {
         if (session) {
-            m_peers->DeleteSession();
+            peers_->DeleteSession();
         } else {
-            m_peers->DeleteConfiguration();
+            peers_->DeleteConfiguration();
         }
         return HostAnswer{204, {}};
     }
@@ -243,9 +243,9 @@ HostAnswer PluginSession::ChangeResource(const HostRequest& request) {
         return refuse("the body must be a JSON object, not " + std::string(value.KindName()));
     if (session && !ConvertsToLoginSession(value, error)) return refuse(error);
     if (session) {
-        m_peers->SetSession(value);
+        peers_->SetSession(value);
     } else {
-        m_peers->SetConfiguration(value);
+        peers_->SetConfiguration(value);
     }
     return HostAnswer{200, Compact(value)};
 }
@@ -274,7 +274,7 @@ HostAnswer PluginSession::AskPeer(const HostRequest& request) {
     record.arguments = arguments.Entries().empty() ? nullptr : arguments.Entries().data();
     record.argumentCount = arguments.Entries().size();
     Nimbel::OwnedResponse response;
-    const CoreFunctions* functions = m_core.Context()->functions;
+    const CoreFunctions* functions = core_.Context()->functions;
     functions->sendRequest(functions, &response.Record(), &record);
     HostAnswer answer = ReadPeerAnswer(response.Record());
     if (answer.status == 405) answer.allow = PeerMethods(request.path);
@@ -290,12 +290,12 @@ HostAnswer PluginSession::CallPlugin(const HostRequest& request) {
     call.contentType = request.contentType;
     if (!request.body.empty()) call.body = request.body;
 
-    const ListedEndpoint* endpoint = m_endpoints->Find(call);
+    const ListedEndpoint* endpoint = endpoints_->Find(call);
     if (endpoint == nullptr) {
-        if (m_endpoints->ServesPath(request.path))
+        if (endpoints_->ServesPath(request.path))
             return HostAnswer{405,
                               ErrorJson(405, request.method + " is not served at " + request.path),
-                              m_endpoints->MethodsServing(request.path)};
+                              endpoints_->MethodsServing(request.path)};
         return HostAnswer{404, ErrorJson(404, "No endpoint serves " + request.path)};
     }
     const EndpointReply reply = CallEndpoint(endpoint->onRequest, endpoint->context, call);

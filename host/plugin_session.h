@@ -104,7 +104,7 @@ public:
     [[nodiscard]] bool Serves(std::string_view path);
 
     /// The plug-in's API as the core reads it.
-    [[nodiscard]] const ApiListing& Listing() const noexcept { return m_listing; }
+    [[nodiscard]] const ApiListing& Listing() const noexcept { return listing_; }
     /// The plug-in's memory counters (the seven words of its callback).
     [[nodiscard]] std::array<uint64_t, 7> MemoryStats() const;
     [[nodiscard]] SessionTimings Timings();
@@ -114,13 +114,13 @@ private:
     [[nodiscard]] HostAnswer AskPeer(const HostRequest& request);
     [[nodiscard]] HostAnswer CallPlugin(const HostRequest& request);
 
-    std::mutex m_lock;
-    HostCore m_core;
-    std::unique_ptr<SamplePeers> m_peers;
-    std::unique_ptr<PluginLibrary> m_library;
-    ApiListing m_listing;
-    std::unique_ptr<EndpointDirectory> m_endpoints;
-    SessionTimings m_timings;
+    std::mutex lock_;
+    HostCore core_;
+    std::unique_ptr<SamplePeers> peers_;
+    std::unique_ptr<PluginLibrary> library_;
+    ApiListing listing_;
+    std::unique_ptr<EndpointDirectory> endpoints_;
+    SessionTimings timings_;
 };
 
 /// {"status": status, "message": message} as compact JSON.

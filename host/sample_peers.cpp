@@ -73,9 +73,9 @@ JsonFile ParseJsonText(std::string text) {
 /// calls its peers one at a time).
 class DataFiles {
 public:
-    explicit DataFiles(fs::path canonical) : m_path(std::move(canonical)) {}
+    explicit DataFiles(fs::path canonical) : path_(std::move(canonical)) {}
 
-    [[nodiscard]] const fs::path& Path() const noexcept { return m_path; }
+    [[nodiscard]] const fs::path& Path() const noexcept { return path_; }
 
     /// `name` under the folder: missing unless it is a regular file whose
     /// resolved path lies inside the folder, so a symbolic link that leads
@@ -83,16 +83,16 @@ public:
     [[nodiscard]] std::shared_ptr<const JsonFile> Read(const fs::path& name) const {
         static const auto missing = std::make_shared<const JsonFile>();
         std::error_code error;
-        const fs::path resolved = fs::canonical(m_path / name, error);
+        const fs::path resolved = fs::canonical(path_ / name, error);
         if (error) return missing;
-        const fs::path inside = resolved.lexically_relative(m_path);
+        const fs::path inside = resolved.lexically_relative(path_);
         if (inside.empty() || *inside.begin() == "..") return missing;
         struct stat status{};
         if (::stat(resolved.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return missing;
         const std::string key = resolved.string();
-        if (const auto kept = m_kept.find(key); kept != m_kept.end()) {
+        if (const auto kept = kept_.find(key); kept != kept_.end()) {
             if (kept->second.SameFile(status)) return kept->second.file;
-            m_kept.erase(kept);
+            kept_.erase(kept);
         }
         std::string text;
         if (!ReadWholeFile(resolved, text)) return missing;
@@ -101,8 +101,8 @@ public:
         ::clock_gettime(CLOCK_REALTIME, &now);
         if (now.tv_sec - status.st_mtim.tv_sec >= 2 && file->outcome == JsonFile::Outcome::Loaded) {
             constexpr size_t kMaxKeptFiles = 256;
-            if (m_kept.size() >= kMaxKeptFiles) m_kept.clear();
-            m_kept.emplace(key, Kept{status.st_mtim.tv_sec, status.st_mtim.tv_nsec, status.st_size,
+            if (kept_.size() >= kMaxKeptFiles) kept_.clear();
+            kept_.emplace(key, Kept{status.st_mtim.tv_sec, status.st_mtim.tv_nsec, status.st_size,
                                      status.st_ino, file});
         }
         return file;
@@ -122,8 +122,8 @@ private:
         }
     };
 
-    fs::path m_path;
-    mutable std::unordered_map<std::string, Kept> m_kept;
+    fs::path path_;
+    mutable std::unordered_map<std::string, Kept> kept_;
 };
 
 // ---- Answers ----
@@ -211,14 +211,14 @@ PeerAnswer AnswerGameData(const DataFiles& folder, const GameDataDocument& docum
 class ChangeableResource {
 public:
     ChangeableResource(const DataFiles& folder, std::string fileName)
-        : m_folder(folder), m_fileName(std::move(fileName)) {}
+        : folder_(folder), fileName_(std::move(fileName)) {}
 
     [[nodiscard]] std::shared_ptr<const JsonFile> Read() const {
-        if (!m_setByHost) return m_folder.Read(m_fileName);
+        if (!setByHost_) return folder_.Read(fileName_);
         auto result = std::make_shared<JsonFile>();
-        if (m_hostValue.has_value()) {
+        if (hostValue_.has_value()) {
             result->outcome = JsonFile::Outcome::Loaded;
-            result->value = *m_hostValue;
+            result->value = *hostValue_;
         }
         return result;
     }
@@ -229,23 +229,23 @@ public:
         return file->value;
     }
 
-    [[nodiscard]] const std::string& FileName() const { return m_fileName; }
+    [[nodiscard]] const std::string& FileName() const { return fileName_; }
 
     void Set(BindingProperty value) {
-        m_setByHost = true;
-        m_hostValue = std::move(value);
+        setByHost_ = true;
+        hostValue_ = std::move(value);
     }
 
     void Delete() {
-        m_setByHost = true;
-        m_hostValue.reset();
+        setByHost_ = true;
+        hostValue_.reset();
     }
 
 private:
-    const DataFiles& m_folder;
-    std::string m_fileName;
-    bool m_setByHost = false;
-    std::optional<BindingProperty> m_hostValue;
+    const DataFiles& folder_;
+    std::string fileName_;
+    bool setByHost_ = false;
+    std::optional<BindingProperty> hostValue_;
 };
 
 PeerAnswer AnswerResource(const ChangeableResource& resource, const std::string& missingText,
@@ -440,51 +440,51 @@ std::unique_ptr<SamplePeers> SamplePeers::Open(HostCore& core, const fs::path& d
 }
 
 SamplePeers::SamplePeers(OpenKey, HostCore& core, std::shared_ptr<State> state)
-    : m_core(core), m_state(std::move(state)) {}
+    : core_(core), state_(std::move(state)) {}
 
 void SamplePeers::RegisterPeers() {
-    const std::shared_ptr<const State> state = m_state;
+    const std::shared_ptr<const State> state = state_;
     for (const GameDataDocument& document : kGameDataDocuments) {
         std::string pattern = document.path;
         if (document.takesId) pattern += "*";
-        m_core.AddPeer(std::move(pattern), [state, &document](const PeerRequest& request) {
+        core_.AddPeer(std::move(pattern), [state, &document](const PeerRequest& request) {
             return AnswerGameData(state->folder, document, request);
         });
     }
-    m_core.AddPeer(kSessionPath, [state](const PeerRequest& request) {
+    core_.AddPeer(kSessionPath, [state](const PeerRequest& request) {
         return AnswerResource(state->session, "No session", request);
     });
-    m_core.AddPeer(kInvokePath, [state](const PeerRequest& request) {
+    core_.AddPeer(kInvokePath, [state](const PeerRequest& request) {
         return AnswerInvoke(state->folder, request);
     });
-    m_core.AddPeer(kSummonerNamesPath, [state](const PeerRequest& request) {
+    core_.AddPeer(kSummonerNamesPath, [state](const PeerRequest& request) {
         return AnswerSummonerNames(state->folder, request);
     });
-    m_core.AddPeer(kConfigurationPath, [state](const PeerRequest& request) {
+    core_.AddPeer(kConfigurationPath, [state](const PeerRequest& request) {
         return AnswerResource(state->configuration, "No configuration NewMatchHistory", request);
     });
 }
 
 void SamplePeers::SetSession(BindingProperty session) {
-    SetAndPublish(m_core, kSessionPath, m_state->session, std::move(session));
+    SetAndPublish(core_, kSessionPath, state_->session, std::move(session));
 }
 
-void SamplePeers::DeleteSession() { DeleteAndPublish(m_core, kSessionPath, m_state->session); }
+void SamplePeers::DeleteSession() { DeleteAndPublish(core_, kSessionPath, state_->session); }
 
 void SamplePeers::SetConfiguration(BindingProperty configuration) {
-    SetAndPublish(m_core, kConfigurationPath, m_state->configuration, std::move(configuration));
+    SetAndPublish(core_, kConfigurationPath, state_->configuration, std::move(configuration));
 }
 
 void SamplePeers::DeleteConfiguration() {
-    DeleteAndPublish(m_core, kConfigurationPath, m_state->configuration);
+    DeleteAndPublish(core_, kConfigurationPath, state_->configuration);
 }
 
-std::optional<BindingProperty> SamplePeers::Session() const { return m_state->session.Current(); }
+std::optional<BindingProperty> SamplePeers::Session() const { return state_->session.Current(); }
 
 std::optional<BindingProperty> SamplePeers::Configuration() const {
-    return m_state->configuration.Current();
+    return state_->configuration.Current();
 }
 
-const fs::path& SamplePeers::DataFolder() const noexcept { return m_state->folder.Path(); }
+const fs::path& SamplePeers::DataFolder() const noexcept { return state_->folder.Path(); }
 
 } // namespace KzoHost

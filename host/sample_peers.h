@@ -73,9 +73,9 @@ public:
 private:
     void RegisterPeers();
 
-    HostCore& m_core;
+    HostCore& core_;
     // Shared with the registered handlers, which may outlive this object.
-    std::shared_ptr<State> m_state;
+    std::shared_ptr<State> state_;
 };
 
 } // namespace KzoHost

@@ -80,7 +80,7 @@ constexpr std::uintmax_t kMaxLibraryFileBytes = 16 * 1024 * 1024;
 }  // namespace
 
 WebPage::WebPage(std::filesystem::path chartLibraryFolder)
-    : m_chartLibraryFolder(std::move(chartLibraryFolder)) {}
+    : chartLibraryFolder_(std::move(chartLibraryFolder)) {}
 
 bool WebPage::Serves(std::string_view path) const noexcept {
     if (path == kPagePath) return true;
@@ -94,7 +94,7 @@ bool WebPage::Serves(std::string_view path) const noexcept {
 WebAnswer WebPage::Get(std::string_view path) const {
     if (!Serves(path)) return NotFound("Not a file of the page: " + std::string(path));
     if (const std::string_view library = LibraryFileOf(path); !library.empty()) {
-        const std::filesystem::path file = m_chartLibraryFolder / library;
+        const std::filesystem::path file = chartLibraryFolder_ / library;
         WebAnswer answer{200, std::string(MediaTypeOf(library)), {}};
         std::string why;
         if (ReadWholeFile(file, answer.body, why)) return answer;

@@ -37,7 +37,7 @@ public:
     [[nodiscard]] WebAnswer Get(std::string_view path) const;
 
 private:
-    std::filesystem::path m_chartLibraryFolder;
+    std::filesystem::path chartLibraryFolder_;
 };
 
 }  // namespace KzoHost

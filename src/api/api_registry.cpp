@@ -44,13 +44,13 @@ void MarkPathArguments(std::vector<BindingArgumentDescription>& arguments,
 } // namespace
 
 ApiRegistry::ApiRegistry() {
-    RegisterBuiltins(m_types);
-    m_helpFunction = BindingTypeRegistry::CreateDetachedFunction("Help", 0);
-    m_helpFunction->tags.Add(kBuiltinTag);
-    m_helpFunction->description = "Describes the exposed native API.";
-    m_helpFunction->result = BindingTypeRef{BindingTypeKind::Struct, BindingTypeKind::None,
-                                            m_types.FindType("BindingFullApiHelp")};
-    m_helpEndpoint = std::make_unique<Endpoint>(m_types, *m_helpFunction, kHelpPath, RequestMethod::Any,
+    RegisterBuiltins(types_);
+    helpFunction_ = BindingTypeRegistry::CreateDetachedFunction("Help", 0);
+    helpFunction_->tags.Add(kBuiltinTag);
+    helpFunction_->description = "Describes the exposed native API.";
+    helpFunction_->result = BindingTypeRef{BindingTypeKind::Struct, BindingTypeKind::None,
+                                            types_.FindType("BindingFullApiHelp")};
+    helpEndpoint_ = std::make_unique<Endpoint>(types_, *helpFunction_, kHelpPath, RequestMethod::Any,
                                                 "", std::make_shared<HelpWithoutRegistry>());
 }
 
@@ -60,7 +60,7 @@ const Endpoint* ApiRegistry::AddEndpoint(EndpointDefinition definition,
                                          std::span<const std::string> tags) {
     if (definition.handler == nullptr) return nullptr;
     const std::string path = NormaliseEndpointPath(definition.path);
-    BindingFunctionDescription* function = m_types.CreateFunction(
+    BindingFunctionDescription* function = types_.CreateFunction(
         MakeFunctionName(MethodWord(definition.method), path), definition.arguments.size());
     if (function == nullptr) return nullptr;
     function->arguments = std::move(definition.arguments);
@@ -68,16 +68,16 @@ const Endpoint* ApiRegistry::AddEndpoint(EndpointDefinition definition,
     function->description = std::move(definition.description);
     function->tags.Append(tags);
     function->handler = definition.handler;
-    auto endpoint = std::make_unique<Endpoint>(m_types, *function, path, definition.method,
+    auto endpoint = std::make_unique<Endpoint>(types_, *function, path, definition.method,
                                                definition.methodName, std::move(definition.handler));
     MarkPathArguments(function->arguments, endpoint->Matcher());
-    return m_endpoints.emplace_back(std::move(endpoint)).get();
+    return endpoints_.emplace_back(std::move(endpoint)).get();
 }
 
 std::vector<Route> ApiRegistry::Routes() const {
     std::vector<Route> routes;
-    routes.reserve(m_endpoints.size());
-    for (const auto& endpoint : m_endpoints) routes.push_back(RouteOf(*endpoint));
+    routes.reserve(endpoints_.size());
+    for (const auto& endpoint : endpoints_) routes.push_back(RouteOf(*endpoint));
     return routes;
 }
 

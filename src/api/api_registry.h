@@ -33,8 +33,8 @@ public:
     ApiRegistry(const ApiRegistry&) = delete;
     ApiRegistry& operator=(const ApiRegistry&) = delete;
 
-    [[nodiscard]] BindingTypeRegistry& Types() noexcept { return m_types; }
-    [[nodiscard]] const BindingTypeRegistry& Types() const noexcept { return m_types; }
+    [[nodiscard]] BindingTypeRegistry& Types() noexcept { return types_; }
+    [[nodiscard]] const BindingTypeRegistry& Types() const noexcept { return types_; }
 
     /// Registers an endpoint: a function named MakeFunctionName(MethodWord of
     /// the method, normalised path) with the definition's arguments, result and
@@ -55,30 +55,30 @@ public:
         std::initializer_list<EndpointArgument> arguments, std::span<const std::string> tags,
         std::string_view description = {}) {
         return AddEndpoint(
-            MakeTypedEndpoint(m_types, method, path, object, member, arguments, description),
+            MakeTypedEndpoint(types_, method, path, object, member, arguments, description),
             tags);
     }
 
     /// The endpoints in registration order.
     [[nodiscard]] std::span<const std::unique_ptr<Endpoint>> Endpoints() const noexcept {
-        return m_endpoints;
+        return endpoints_;
     }
     /// One route per endpoint, in registration order.
     [[nodiscard]] std::vector<Route> Routes() const;
     /// The route of the built-in "Help" function (any method, kHelpPath),
     /// which dispatch answers when it is given this registry. It is not one of
     /// the endpoints and not in the functions table.
-    [[nodiscard]] Route HelpRoute() const noexcept { return RouteOf(*m_helpEndpoint); }
+    [[nodiscard]] Route HelpRoute() const noexcept { return RouteOf(*helpEndpoint_); }
 
     /// Builds the API description (BuildEndpointRecords) and returns its root,
     /// valid until the next build or until the registry is destroyed.
     [[nodiscard]] const ApiDescriptionRoot* BuildDescription();
 
 private:
-    BindingTypeRegistry m_types;
-    std::vector<std::unique_ptr<Endpoint>> m_endpoints;
-    std::unique_ptr<BindingFunctionDescription> m_helpFunction;
-    std::unique_ptr<Endpoint> m_helpEndpoint;
+    BindingTypeRegistry types_;
+    std::vector<std::unique_ptr<Endpoint>> endpoints_;
+    std::unique_ptr<BindingFunctionDescription> helpFunction_;
+    std::unique_ptr<Endpoint> helpEndpoint_;
 };
 
 } // namespace Nimbel

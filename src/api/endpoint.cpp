@@ -24,17 +24,17 @@ std::string NormaliseEndpointPath(std::string_view path) {
 Endpoint::Endpoint(const BindingTypeRegistry& owner, BindingFunctionDescription& function,
                    std::string_view path, RequestMethod method, std::string_view methodName,
                    std::shared_ptr<EndpointHandler> handler)
-    : m_owner(owner),
-      m_function(function),
-      m_pathTemplate(NormaliseEndpointPath(path)),
-      m_method(method),
-      m_methodName(method == RequestMethod::Other ? methodName : std::string_view{}),
-      m_handler(std::move(handler)),
-      m_matcher(m_pathTemplate) {}
+    : owner_(owner),
+      function_(function),
+      pathTemplate_(NormaliseEndpointPath(path)),
+      method_(method),
+      methodName_(method == RequestMethod::Other ? methodName : std::string_view{}),
+      handler_(std::move(handler)),
+      matcher_(pathTemplate_) {}
 
 ArgLocation Endpoint::Location(size_t index) const noexcept {
-    if (index >= m_function.arguments.size()) return ArgLocation::Anywhere;
-    return ArgLocationFromNumber(m_function.arguments[index].location);
+    if (index >= function_.arguments.size()) return ArgLocation::Anywhere;
+    return ArgLocationFromNumber(function_.arguments[index].location);
 }
 
 } // namespace Nimbel

@@ -46,28 +46,28 @@ public:
              std::shared_ptr<EndpointHandler> handler);
 
     /// The registry of the function's types, whose enumerator names answers use.
-    [[nodiscard]] const BindingTypeRegistry& Owner() const noexcept { return m_owner; }
-    [[nodiscard]] const BindingFunctionDescription& Function() const noexcept { return m_function; }
-    [[nodiscard]] const std::string& PathTemplate() const noexcept { return m_pathTemplate; }
+    [[nodiscard]] const BindingTypeRegistry& Owner() const noexcept { return owner_; }
+    [[nodiscard]] const BindingFunctionDescription& Function() const noexcept { return function_; }
+    [[nodiscard]] const std::string& PathTemplate() const noexcept { return pathTemplate_; }
     /// Any (0) accepts every request method.
-    [[nodiscard]] RequestMethod Method() const noexcept { return m_method; }
+    [[nodiscard]] RequestMethod Method() const noexcept { return method_; }
     /// The method's own name; used only with RequestMethod::Other.
-    [[nodiscard]] const std::string& MethodName() const noexcept { return m_methodName; }
-    [[nodiscard]] EndpointHandler& Handler() const noexcept { return *m_handler; }
+    [[nodiscard]] const std::string& MethodName() const noexcept { return methodName_; }
+    [[nodiscard]] EndpointHandler& Handler() const noexcept { return *handler_; }
     /// The template compiled when the endpoint was registered.
-    [[nodiscard]] const RouteMatcher& Matcher() const noexcept { return m_matcher; }
+    [[nodiscard]] const RouteMatcher& Matcher() const noexcept { return matcher_; }
     /// Where argument `index` of the function may come from; Anywhere for an
     /// index beyond the last argument.
     [[nodiscard]] ArgLocation Location(size_t index) const noexcept;
 
 private:
-    const BindingTypeRegistry& m_owner;
-    BindingFunctionDescription& m_function;
-    std::string m_pathTemplate;
-    RequestMethod m_method;
-    std::string m_methodName;
-    std::shared_ptr<EndpointHandler> m_handler;
-    RouteMatcher m_matcher;
+    const BindingTypeRegistry& owner_;
+    BindingFunctionDescription& function_;
+    std::string pathTemplate_;
+    RequestMethod method_;
+    std::string methodName_;
+    std::shared_ptr<EndpointHandler> handler_;
+    RouteMatcher matcher_;
 };
 
 } // namespace Nimbel

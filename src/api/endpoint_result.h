@@ -24,18 +24,18 @@ struct EndpointError {
 template <class T>
 class [[nodiscard]] EndpointResult {
 public:
-    EndpointResult(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
-    EndpointResult(EndpointError error) : m_state(std::in_place_index<1>, std::move(error)) {}
+    EndpointResult(T value) : state_(std::in_place_index<0>, std::move(value)) {}
+    EndpointResult(EndpointError error) : state_(std::in_place_index<1>, std::move(error)) {}
 
-    [[nodiscard]] bool Ok() const noexcept { return m_state.index() == 0; }
+    [[nodiscard]] bool Ok() const noexcept { return state_.index() == 0; }
     /// The value; only when Ok().
-    [[nodiscard]] T& Value() noexcept { return *std::get_if<0>(&m_state); }
-    [[nodiscard]] const T& Value() const noexcept { return *std::get_if<0>(&m_state); }
+    [[nodiscard]] T& Value() noexcept { return *std::get_if<0>(&state_); }
+    [[nodiscard]] const T& Value() const noexcept { return *std::get_if<0>(&state_); }
     /// The error; only when not Ok().
-    [[nodiscard]] const EndpointError& Error() const noexcept { return *std::get_if<1>(&m_state); }
+    [[nodiscard]] const EndpointError& Error() const noexcept { return *std::get_if<1>(&state_); }
 
 private:
-    std::variant<T, EndpointError> m_state;
+    std::variant<T, EndpointError> state_;
 };
 
 } // namespace Nimbel

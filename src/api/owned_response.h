@@ -18,11 +18,11 @@ class OwnedResponse {
 public:
     OwnedResponse() noexcept = default;
     OwnedResponse(OwnedResponse&& other) noexcept
-        : m_response(std::exchange(other.m_response, CoreResponse{})) {}
+        : response_(std::exchange(other.response_, CoreResponse{})) {}
     OwnedResponse& operator=(OwnedResponse&& other) noexcept {
         if (this != &other) {
             Reset();
-            m_response = std::exchange(other.m_response, CoreResponse{});
+            response_ = std::exchange(other.response_, CoreResponse{});
         }
         return *this;
     }
@@ -31,29 +31,29 @@ public:
     ~OwnedResponse() { Reset(); }
 
     /// The record: its address goes to the filler, its fields are read here.
-    [[nodiscard]] CoreResponse& Record() noexcept { return m_response; }
-    [[nodiscard]] const CoreResponse& Record() const noexcept { return m_response; }
-    [[nodiscard]] CoreResponse* operator->() noexcept { return &m_response; }
-    [[nodiscard]] const CoreResponse* operator->() const noexcept { return &m_response; }
+    [[nodiscard]] CoreResponse& Record() noexcept { return response_; }
+    [[nodiscard]] const CoreResponse& Record() const noexcept { return response_; }
+    [[nodiscard]] CoreResponse* operator->() noexcept { return &response_; }
+    [[nodiscard]] const CoreResponse* operator->() const noexcept { return &response_; }
 
     /// Closes the stream now, once; the record is released later.
     void CloseStream() noexcept {
-        const CoreStreamCloseFn close = m_response.streamClose;  // a packed field: copied
-        m_response.streamClose = nullptr;
-        if (close != nullptr) close(m_response.stream);
+        const CoreStreamCloseFn close = response_.streamClose;  // a packed field: copied
+        response_.streamClose = nullptr;
+        if (close != nullptr) close(response_.stream);
     }
 
     /// Closes the stream, releases the record and leaves it empty, ready to be
     /// filled again.
     void Reset() noexcept {
         CloseStream();
-        const CoreResponseReleaseFn release = m_response.release;
-        if (release != nullptr) release(&m_response);
-        m_response = CoreResponse{};
+        const CoreResponseReleaseFn release = response_.release;
+        if (release != nullptr) release(&response_);
+        response_ = CoreResponse{};
     }
 
 private:
-    alignas(KzoWord) CoreResponse m_response{};
+    alignas(KzoWord) CoreResponse response_{};
 };
 
 }  // namespace Nimbel

@@ -102,17 +102,17 @@ bool EndsRest(char c) { return c == '\n' || c == '\r'; }
 } // namespace
 
 RouteMatcher::RouteMatcher(std::string_view pathTemplate)
-    : m_template(pathTemplate),
-      m_literal(pathTemplate.find('{') == std::string_view::npos) {
-    if (m_literal) return;
+    : template_(pathTemplate),
+      literal_(pathTemplate.find('{') == std::string_view::npos) {
+    if (literal_) return;
     PieceCompiler compiler;
     compiler.Read(pathTemplate);
     for (auto& [kind, literal] : compiler.out.pieces) {
         Piece piece{static_cast<Piece::Kind>(kind), std::move(literal), 0};
-        if (piece.kind != Piece::Kind::Literal) piece.capture = m_captureCount++;
-        m_pieces.push_back(std::move(piece));
+        if (piece.kind != Piece::Kind::Literal) piece.capture = captureCount_++;
+        pieces_.push_back(std::move(piece));
     }
-    m_parameters = std::move(compiler.out.parameters);
+    parameters_ = std::move(compiler.out.parameters);
 }
 
 // Backtracking in the order of a greedy regex: each capture tries its longest
@@ -124,14 +124,14 @@ class RouteMatcher::Search {
 public:
     Search(const RouteMatcher& matcher, std::string_view path,
            std::vector<std::string_view>& captures)
-        : m_pieces(matcher.m_pieces), m_path(path), m_captures(captures),
-          m_memoize(matcher.m_captureCount >= 2) {}
+        : pieces_(matcher.pieces_), path_(path), captures_(captures),
+          memoize_(matcher.captureCount_ >= 2) {}
 
     bool MatchFrom(size_t index, size_t position) {
-        if (index == m_pieces.size()) return position == m_path.size();
-        const Piece& piece = m_pieces[index];
+        if (index == pieces_.size()) return position == path_.size();
+        const Piece& piece = pieces_[index];
         if (piece.kind == Piece::Kind::Literal) {
-            return m_path.compare(position, piece.literal.size(), piece.literal) == 0 &&
+            return path_.compare(position, piece.literal.size(), piece.literal) == 0 &&
                    MatchFrom(index + 1, position + piece.literal.size());
         }
         if (KnownToFail(index, position)) return false;
@@ -142,21 +142,21 @@ public:
 
 private:
     bool MatchCapture(size_t index, size_t position) {
-        const Piece& piece = m_pieces[index];
+        const Piece& piece = pieces_[index];
         const size_t limit = CaptureLimit(piece.kind, position);
-        const Piece* next = index + 1 < m_pieces.size() ? &m_pieces[index + 1] : nullptr;
+        const Piece* next = index + 1 < pieces_.size() ? &pieces_[index + 1] : nullptr;
         if (next == nullptr) {
-            if (limit != m_path.size()) return false;
-            m_captures[piece.capture] = m_path.substr(position);
+            if (limit != path_.size()) return false;
+            captures_[piece.capture] = path_.substr(position);
             return true;
         }
         for (size_t end = limit + 1; end-- > position;) {
             if (next->kind == Piece::Kind::Literal &&
-                m_path.compare(end, next->literal.size(), next->literal) != 0) {
+                path_.compare(end, next->literal.size(), next->literal) != 0) {
                 continue;
             }
             if (MatchFrom(index + 1, end)) {
-                m_captures[piece.capture] = m_path.substr(position, end - position);
+                captures_[piece.capture] = path_.substr(position, end - position);
                 return true;
             }
         }
@@ -166,38 +166,38 @@ private:
     size_t CaptureLimit(Piece::Kind kind, size_t position) const {
         size_t end = position;
         if (kind == Piece::Kind::Segment) {
-            while (end < m_path.size() && m_path[end] != '/') ++end;
+            while (end < path_.size() && path_[end] != '/') ++end;
         } else {
-            while (end < m_path.size() && !EndsRest(m_path[end])) ++end;
+            while (end < path_.size() && !EndsRest(path_[end])) ++end;
         }
         return end;
     }
 
     size_t Slot(size_t index, size_t position) const {
-        return index * (m_path.size() + 1) + position;
+        return index * (path_.size() + 1) + position;
     }
     bool KnownToFail(size_t index, size_t position) const {
-        return !m_failed.empty() && m_failed[Slot(index, position)];
+        return !failed_.empty() && failed_[Slot(index, position)];
     }
     void RecordFailure(size_t index, size_t position) {
-        if (!m_memoize) return;
-        if (m_failed.empty()) m_failed.resize(m_pieces.size() * (m_path.size() + 1));
-        m_failed[Slot(index, position)] = true;
+        if (!memoize_) return;
+        if (failed_.empty()) failed_.resize(pieces_.size() * (path_.size() + 1));
+        failed_[Slot(index, position)] = true;
     }
 
-    const std::vector<Piece>& m_pieces;
-    std::string_view m_path;
-    std::vector<std::string_view>& m_captures;
-    const bool m_memoize;
-    std::vector<bool> m_failed;
+    const std::vector<Piece>& pieces_;
+    std::string_view path_;
+    std::vector<std::string_view>& captures_;
+    const bool memoize_;
+    std::vector<bool> failed_;
 };
 
 bool RouteMatcher::Match(std::string_view path, std::vector<std::string_view>& captures) const {
-    if (m_literal) {
+    if (literal_) {
         captures.clear();
-        return path == m_template;
+        return path == template_;
     }
-    captures.assign(m_captureCount, std::string_view());
+    captures.assign(captureCount_, std::string_view());
     return Search(*this, path, captures).MatchFrom(0, 0);
 }
 

@@ -47,9 +47,9 @@ public:
 
     /// True when the template holds no "{": it then matches only the path
     /// equal to it byte for byte.
-    [[nodiscard]] bool IsLiteral() const noexcept { return m_literal; }
+    [[nodiscard]] bool IsLiteral() const noexcept { return literal_; }
     [[nodiscard]] const std::vector<RouteParameter>& Parameters() const noexcept {
-        return m_parameters;
+        return parameters_;
     }
 
     /// Whether the whole `path` matches. On success `captures` holds one view
@@ -66,11 +66,11 @@ private:
 
     class Search;
 
-    std::string m_template;
-    bool m_literal = false;
-    std::vector<Piece> m_pieces;
-    std::vector<RouteParameter> m_parameters;
-    size_t m_captureCount = 0;
+    std::string template_;
+    bool literal_ = false;
+    std::vector<Piece> pieces_;
+    std::vector<RouteParameter> parameters_;
+    size_t captureCount_ = 0;
 };
 
 } // namespace Nimbel

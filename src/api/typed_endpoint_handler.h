@@ -88,18 +88,18 @@ template <class T>
 class TypedNativeAnswer final : public NativeAnswer {
 public:
     TypedNativeAnswer(T value, const BindingTypeRegistry& registry)
-        : m_value(std::move(value)), m_registry(registry) {}
+        : value_(std::move(value)), registry_(registry) {}
 
     bool WriteCoreValue(CoreValue& target, const EnumNameLookup* enumNames) const override {
-        return NativeToCoreValueBlock(target, m_value, m_registry, enumNames);
+        return NativeToCoreValueBlock(target, value_, registry_, enumNames);
     }
     void WriteValue(BindingStatus& status) const override {
-        NativeToValue(status, m_value, m_registry);
+        NativeToValue(status, value_, registry_);
     }
 
 private:
-    T m_value;
-    const BindingTypeRegistry& m_registry;
+    T value_;
+    const BindingTypeRegistry& registry_;
 };
 
 /// Stores the value an EndpointAnswer or a native result gives the call: a
@@ -141,9 +141,9 @@ public:
     /// copies of the names.
     TypedEndpointHandler(const BindingTypeRegistry& registry, Function function,
                          std::span<const EndpointArgument> arguments)
-        : m_registry(registry), m_function(std::move(function)) {
+        : registry_(registry), function_(std::move(function)) {
         for (const EndpointArgument& argument : arguments) {
-            m_parameters.push_back(Parameter{std::string(argument.name), argument.presence});
+            parameters_.push_back(Parameter{std::string(argument.name), argument.presence});
         }
     }
 
@@ -159,16 +159,16 @@ public:
     void Complete(CallResult& result, const RequestDescription*, OperationHandle& handle,
                   KzoWord) override {
         auto& operation = static_cast<Operation&>(*handle);
-        Result answer = std::apply(m_function, operation.arguments);
+        Result answer = std::apply(function_, operation.arguments);
         if constexpr (Traits::kCanFail) {
             if (!answer.Ok()) {
                 result.status.SetError(answer.Error().message);
                 result.httpStatus = answer.Error().status;
                 return;
             }
-            internal::StoreAnswer(result, answer.Value(), m_registry);
+            internal::StoreAnswer(result, answer.Value(), registry_);
         } else {
-            internal::StoreAnswer(result, answer, m_registry);
+            internal::StoreAnswer(result, answer, registry_);
         }
     }
 
@@ -192,10 +192,10 @@ private:
     template <class T>
     void ConvertArgument(CallResult& result, std::span<const BindingProperty> values, T& native,
                          size_t index) const {
-        if (!result.status.Ok() || index >= values.size() || index >= m_parameters.size()) return;
+        if (!result.status.Ok() || index >= values.size() || index >= parameters_.size()) return;
         const BindingProperty& value = values[index];
-        if (value.IsEmpty() && m_parameters[index].presence == ArgPresence::Optional) return;
-        ValueToNative(result.status, native, value, m_parameters[index].name, m_registry);
+        if (value.IsEmpty() && parameters_[index].presence == ArgPresence::Optional) return;
+        ValueToNative(result.status, native, value, parameters_[index].name, registry_);
     }
 
     struct Parameter {
@@ -203,9 +203,9 @@ private:
         ArgPresence presence;
     };
 
-    const BindingTypeRegistry& m_registry;
-    Function m_function;
-    std::vector<Parameter> m_parameters;
+    const BindingTypeRegistry& registry_;
+    Function function_;
+    std::vector<Parameter> parameters_;
 };
 
 /// What an endpoint is registered from: its function's shape and its handler.

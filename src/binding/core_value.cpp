@@ -61,7 +61,7 @@ constexpr const char* kNullArrayMessage =
 
 class CoreToProperty {
 public:
-    CoreToProperty(CoreResponse* result, std::string_view name) : m_result(result), m_name(name) {}
+    CoreToProperty(CoreResponse* result, std::string_view name) : result_(result), name_(name) {}
 
     /// `depth` counts the collections and structures that hold `source`.
     bool Convert(BindingProperty& target, const CoreValue& source, size_t depth) {
@@ -86,7 +86,7 @@ public:
             default:
                 return Fail(FormatMessage("Couldn't assign value to '%1' of type object because "
                                           "the input is of an incompatible type '%2'.",
-                                          m_name, CoreValueKindName(source.kind)));
+                                          name_, CoreValueKindName(source.kind)));
         }
     }
 
@@ -133,7 +133,7 @@ private:
 
     bool RequireDepth(size_t depth) {
         if (depth <= kMaxCoreValueDepth) return true;
-        return Fail(FormatMessage(kTooDeepMessage, m_name, kMaxCoreValueDepth));
+        return Fail(FormatMessage(kTooDeepMessage, name_, kMaxCoreValueDepth));
     }
 
     /// The count of a blob, collection or structure (word B) must fit `limit`
@@ -141,23 +141,23 @@ private:
     bool RequireArray(const CoreValue& source, const void* array, size_t limit) {
         const size_t count = source.b;
         if (count > limit) {
-            return Fail(FormatMessage(kCountTooLargeMessage, m_name,
+            return Fail(FormatMessage(kCountTooLargeMessage, name_,
                                       CoreValueKindName(source.kind), count, limit));
         }
         if (array == nullptr && count != 0) {
             return Fail(
-                FormatMessage(kNullArrayMessage, m_name, CoreValueKindName(source.kind), count));
+                FormatMessage(kNullArrayMessage, name_, CoreValueKindName(source.kind), count));
         }
         return true;
     }
 
     bool Fail(const std::string& message) {
-        if (m_result != nullptr) CoreResultSetFailure(*m_result, message);
+        if (result_ != nullptr) CoreResultSetFailure(*result_, message);
         return false;
     }
 
-    CoreResponse* m_result;
-    std::string_view m_name;
+    CoreResponse* result_;
+    std::string_view name_;
 };
 
 void ToCore(CoreValue& target, const BindingProperty& source, const EnumNameLookup* enumNames) {

@@ -23,15 +23,15 @@ public:
     /// A sizing layout.
     BlockLayout() = default;
     /// A layout over `block`, `size` bytes, as a sizing pass measured it.
-    BlockLayout(std::byte* block, size_t size) noexcept : m_block(block), m_size(size) {}
+    BlockLayout(std::byte* block, size_t size) noexcept : block_(block), size_(size) {}
 
-    [[nodiscard]] size_t Used() const noexcept { return m_used; }
+    [[nodiscard]] size_t Used() const noexcept { return used_; }
 
     template <class T>
     [[nodiscard]] T* Array(size_t count) {
         if (count == 0) return nullptr;
         if (count > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
-        m_used = (m_used + (alignof(KzoWord) - 1)) & ~(alignof(KzoWord) - 1);
+        used_ = (used_ + (alignof(KzoWord) - 1)) & ~(alignof(KzoWord) - 1);
         std::byte* place = Take(count * sizeof(T));
         if (place != nullptr) std::memset(place, 0, count * sizeof(T));
         return reinterpret_cast<T*>(place);
@@ -56,16 +56,16 @@ public:
 private:
     /// The next `count` bytes: null while sizing.
     [[nodiscard]] std::byte* Take(size_t count) {
-        if (count > SIZE_MAX - m_used) throw std::bad_alloc();
-        std::byte* place = m_block != nullptr ? m_block + m_used : nullptr;
-        m_used += count;
-        if (m_block != nullptr && m_used > m_size) throw std::bad_alloc();  // passes disagreed
+        if (count > SIZE_MAX - used_) throw std::bad_alloc();
+        std::byte* place = block_ != nullptr ? block_ + used_ : nullptr;
+        used_ += count;
+        if (block_ != nullptr && used_ > size_) throw std::bad_alloc();  // passes disagreed
         return place;
     }
 
-    std::byte* m_block = nullptr;
-    size_t m_size = 0;
-    size_t m_used = 0;
+    std::byte* block_ = nullptr;
+    size_t size_ = 0;
+    size_t used_ = 0;
 };
 
 /// Writes `source` as PropertyToCoreValue would into `target` (zeroed), its

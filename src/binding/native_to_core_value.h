@@ -40,17 +40,17 @@ namespace internal {
 class DirectRecordShapes {
 public:
     [[nodiscard]] bool Known(const BindingTypeDescription* description) const noexcept {
-        return std::find(m_known.begin(), m_known.begin() + m_count, description) !=
-               m_known.begin() + m_count;
+        return std::find(known_.begin(), known_.begin() + count_, description) !=
+               known_.begin() + count_;
     }
     /// Remembers `description` while there is room; later ones are checked again.
     void Remember(const BindingTypeDescription* description) noexcept {
-        if (m_count < m_known.size()) m_known[m_count++] = description;
+        if (count_ < known_.size()) known_[count_++] = description;
     }
 
 private:
-    std::array<const BindingTypeDescription*, 16> m_known{};
-    size_t m_count = 0;
+    std::array<const BindingTypeDescription*, 16> known_{};
+    size_t count_ = 0;
 };
 
 /// What one write of a block needs besides the value: the layout (sizing or

@@ -18,28 +18,28 @@ class OwnedCoreValue {
 public:
     OwnedCoreValue() noexcept = default;
     /// Takes over `value` and what it owns.
-    explicit OwnedCoreValue(const CoreValue& value) noexcept : m_value(value) {}
-    OwnedCoreValue(OwnedCoreValue&& other) noexcept : m_value(other.Release()) {}
+    explicit OwnedCoreValue(const CoreValue& value) noexcept : value_(value) {}
+    OwnedCoreValue(OwnedCoreValue&& other) noexcept : value_(other.Release()) {}
     OwnedCoreValue& operator=(OwnedCoreValue&& other) noexcept {
         if (this != &other) {
-            CoreValueRelease(m_value);
-            m_value = other.Release();
+            CoreValueRelease(value_);
+            value_ = other.Release();
         }
         return *this;
     }
     OwnedCoreValue(const OwnedCoreValue&) = delete;
     OwnedCoreValue& operator=(const OwnedCoreValue&) = delete;
-    ~OwnedCoreValue() { CoreValueRelease(m_value); }
+    ~OwnedCoreValue() { CoreValueRelease(value_); }
 
     /// The record, to fill (the setters release what it held) or to read.
-    [[nodiscard]] CoreValue& Get() noexcept { return m_value; }
-    [[nodiscard]] const CoreValue& Get() const noexcept { return m_value; }
+    [[nodiscard]] CoreValue& Get() noexcept { return value_; }
+    [[nodiscard]] const CoreValue& Get() const noexcept { return value_; }
 
     /// Hands the record and what it owns to the caller, leaving this empty.
-    [[nodiscard]] CoreValue Release() noexcept { return std::exchange(m_value, CoreValue{}); }
+    [[nodiscard]] CoreValue Release() noexcept { return std::exchange(value_, CoreValue{}); }
 
 private:
-    alignas(KzoWord) CoreValue m_value{};
+    alignas(KzoWord) CoreValue value_{};
 };
 
 }  // namespace Nimbel

@@ -11,14 +11,14 @@ thread_local AssertionReportScope* t_innermost = nullptr;
 
 }  // namespace
 
-AssertionReportScope::AssertionReportScope() noexcept : m_outer(t_innermost) {
+AssertionReportScope::AssertionReportScope() noexcept : outer_(t_innermost) {
     t_innermost = this;
 }
 
 AssertionReportScope::~AssertionReportScope() {
-    t_innermost = m_outer;
+    t_innermost = outer_;
     try {
-        for (const Folded& folded : m_reported) {
+        for (const Folded& folded : reported_) {
             if (folded.repeats == 0) continue;
             const auto repeats = static_cast<unsigned long long>(folded.repeats);
             Log(kLogError, LogGroups::DBG, "%s repeated %llu more %s", folded.expression.c_str(),
@@ -32,13 +32,13 @@ AssertionReportScope::~AssertionReportScope() {
 bool AssertionReportScope::ClaimFullReport(const char* expression) {
     AssertionReportScope* scope = t_innermost;
     if (scope == nullptr || expression == nullptr || expression[0] == '\0') return true;
-    for (Folded& folded : scope->m_reported) {
+    for (Folded& folded : scope->reported_) {
         if (folded.expression == expression) {
             ++folded.repeats;
             return false;
         }
     }
-    scope->m_reported.push_back(Folded{expression, 0});
+    scope->reported_.push_back(Folded{expression, 0});
     return true;
 }
 

@@ -38,8 +38,8 @@ private:
         uint64_t repeats = 0;
     };
 
-    std::vector<Folded> m_reported;  // in the order of first report
-    AssertionReportScope* m_outer;
+    std::vector<Folded> reported_;  // in the order of first report
+    AssertionReportScope* outer_;
 };
 
 }  // namespace Nimbel

@@ -72,28 +72,28 @@ bool MatchHistoryModule::OnStart() {
 // ---- State ----
 
 bool MatchHistoryModule::IsEnabled() {
-    const std::lock_guard lock(m_stateLock);
-    return m_configuration.enabled;
+    const std::lock_guard lock(stateLock_);
+    return configuration_.enabled;
 }
 
 bool MatchHistoryModule::LoggedInAccount(uint64_t& accountId) {
-    const std::lock_guard lock(m_stateLock);
-    accountId = m_accountId;
-    return m_loggedIn;
+    const std::lock_guard lock(stateLock_);
+    accountId = accountId_;
+    return loggedIn_;
 }
 
 void MatchHistoryModule::OnSessionChanged(const TypedResource<Api::LoginSession>& session) {
     if (!IsKnownEventType(session.eventType)) return;
-    const std::lock_guard lock(m_stateLock);
+    const std::lock_guard lock(stateLock_);
     if (session.eventType == PluginResourceEventType::Delete) {
-        m_accountId = 0;
-        m_loggedIn = false;
+        accountId_ = 0;
+        loggedIn_ = false;
         return;
     }
     const bool loggedIn = IsUsableSession(session.data);
     // The account is taken when the player logs in, and kept while they stay.
-    if (loggedIn && !m_loggedIn) m_accountId = session.data.accountId;
-    m_loggedIn = loggedIn;
+    if (loggedIn && !loggedIn_) accountId_ = session.data.accountId;
+    loggedIn_ = loggedIn;
 }
 
 void MatchHistoryModule::OnConfigurationChanged(
@@ -104,8 +104,8 @@ void MatchHistoryModule::OnConfigurationChanged(
         next.enabled = configuration.data["Enabled"].ToBool();
         next.webUrl = configuration.data["MatchHistoryWebURL"].ToString();
     }
-    const std::lock_guard lock(m_stateLock);
-    m_configuration = std::move(next);
+    const std::lock_guard lock(stateLock_);
+    configuration_ = std::move(next);
 }
 
 // ---- Game data ----
@@ -172,8 +172,8 @@ MatchHistoryModule::GetRecentlyPlayedSummoners() {
 }
 
 std::string MatchHistoryModule::GetWebUrl() {
-    const std::lock_guard lock(m_stateLock);
-    return m_configuration.webUrl;
+    const std::lock_guard lock(stateLock_);
+    return configuration_.webUrl;
 }
 
 }  // namespace Nimbel::Client::MatchHistory

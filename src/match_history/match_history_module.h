@@ -60,10 +60,10 @@ private:
     // Event handlers write these and endpoint handlers read them, possibly on
     // other threads of the core: each pair is read and replaced whole, under
     // the lock, so no reader ever sees half an update.
-    std::mutex m_stateLock;
-    Configuration m_configuration;
-    uint64_t m_accountId = 0;
-    bool m_loggedIn = false;
+    std::mutex stateLock_;
+    Configuration configuration_;
+    uint64_t accountId_ = 0;
+    bool loggedIn_ = false;
 };
 
 }  // namespace Nimbel::Client::MatchHistory

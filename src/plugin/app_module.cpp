@@ -55,15 +55,15 @@ void MemoryStatsCallback(void*, uint64_t out[7]) noexcept {
 
 // ---- AppModule ----
 
-AppModule::AppModule() : m_callbacks{&StartCallback, &StopCallback, &MemoryStatsCallback} {
-    SetTypeRegistry(&m_api.Types());
+AppModule::AppModule() : callbacks_{&StartCallback, &StopCallback, &MemoryStatsCallback} {
+    SetTypeRegistry(&api_.Types());
 }
 
 AppModule::~AppModule() = default;
 
 void AppModule::RegisterRuntimeTypes() {
-    Nimbel::RegisterRuntimeTypes(m_api.Types());
-    SetTypeRegistry(&m_api.Types());
+    Nimbel::RegisterRuntimeTypes(api_.Types());
+    SetTypeRegistry(&api_.Types());
 }
 
 void AppModule::ObserveResource(const std::string& path, ResourceHandler handler) {
@@ -82,22 +82,22 @@ void AppModule::ObserveResource(const std::string& path, ResourceHandler handler
 
 void AppModule::AddLcdsClass(std::string_view registeredName, const StaticTypeId& identity,
                              std::string_view className) {
-    m_lcdsClassesByName.insert_or_assign(std::string(registeredName), std::string(className));
-    m_lcdsClassesByIdentity.insert_or_assign(identity.hash, std::string(className));
+    lcdsClassesByName_.insert_or_assign(std::string(registeredName), std::string(className));
+    lcdsClassesByIdentity_.insert_or_assign(identity.hash, std::string(className));
 }
 
 const std::string* AppModule::LcdsClassOfType(std::string_view registeredName) const {
-    const auto found = m_lcdsClassesByName.find(std::string(registeredName));
-    return found != m_lcdsClassesByName.end() ? &found->second : nullptr;
+    const auto found = lcdsClassesByName_.find(std::string(registeredName));
+    return found != lcdsClassesByName_.end() ? &found->second : nullptr;
 }
 
 const std::string* AppModule::LcdsClassOfNative(uint32_t identityHash) const {
-    const auto found = m_lcdsClassesByIdentity.find(identityHash);
-    return found != m_lcdsClassesByIdentity.end() ? &found->second : nullptr;
+    const auto found = lcdsClassesByIdentity_.find(identityHash);
+    return found != lcdsClassesByIdentity_.end() ? &found->second : nullptr;
 }
 
 const CoreFunctions* AppModule::Functions() const noexcept {
-    return m_coreContext != nullptr ? m_coreContext->functions : nullptr;
+    return coreContext_ != nullptr ? coreContext_->functions : nullptr;
 }
 
 void AppModule::SendRequest(CoreResponse* response, const CoreRequest* request) {
@@ -145,17 +145,17 @@ void AppModule::FailAwait(const std::future_error& error) {
 }
 
 void AppModule::SetPluginName(PluginName name) {
-    m_pluginName = std::move(name);
-    m_typeNamePrefix = MakeFunctionName("", m_pluginName.shortName);
-    m_apiTags = {"Plugins", "Plugin " + m_pluginName.shortName};
+    pluginName_ = std::move(name);
+    typeNamePrefix_ = MakeFunctionName("", pluginName_.shortName);
+    apiTags_ = {"Plugins", "Plugin " + pluginName_.shortName};
 }
 
 bool AppModule::Start(const CoreContext* context) {
     if (context == nullptr || context->functions == nullptr) return false;
-    m_coreContext = context;
+    coreContext_ = context;
     RouteLogToCore(context->functions);
-    AttachToCore(context->pluginHandle, m_pluginName.shortName, m_coreVersion);
-    m_telemetry = std::make_unique<TelemetrySender>(*this);
+    AttachToCore(context->pluginHandle, pluginName_.shortName, coreVersion_);
+    telemetry_ = std::make_unique<TelemetrySender>(*this);
     return OnStart();
 }
 
@@ -165,8 +165,8 @@ void AppModule::Stop() {
 }
 
 const ApiDescriptionRoot* AppModule::BuildApiDescription() {
-    m_apiDescription = m_api.BuildDescription();
-    return m_apiDescription;
+    apiDescription_ = api_.BuildDescription();
+    return apiDescription_;
 }
 
 void AppModule::ReportRefusedEndpoint(RequestMethod method, std::string_view path) {
@@ -188,8 +188,8 @@ void AppModule::RouteLogToCore(const CoreFunctions* functions) {
     Logger::DebuggerTarget().Detach();
     Logger::SetLevel(kLogOkay);
     Logger::SetExcludedGroups(LogGroups::XTR);
-    m_logTarget = std::make_unique<PluginLogTarget>(functions);
-    m_logTarget->Configure(Logger::GetLevel(), 0, 0, "#D| #L| #G| #M");
+    logTarget_ = std::make_unique<PluginLogTarget>(functions);
+    logTarget_->Configure(Logger::GetLevel(), 0, 0, "#D| #L| #G| #M");
 }
 
 }  // namespace Nimbel

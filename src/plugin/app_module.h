@@ -91,7 +91,7 @@ public:
     [[nodiscard]] const std::string* LcdsClassOfNative(uint32_t identityHash) const;
 
     /// The telemetry sender; null before Start.
-    [[nodiscard]] TelemetrySender* Telemetry() const noexcept { return m_telemetry.get(); }
+    [[nodiscard]] TelemetrySender* Telemetry() const noexcept { return telemetry_.get(); }
 
     /// Registers `member` of the concrete module as the endpoint for `method`
     /// and `path`, tagged with the module's API tags; `arguments` names each of
@@ -107,16 +107,16 @@ public:
                           std::string_view description = {}) {
         using Module = typename internal::MemberFunctionTraits<Method>::Object;
         static_assert(std::is_base_of_v<AppModule, Module>, "register members of this module");
-        const Endpoint* endpoint = m_api.AddTypedEndpoint(
-            method, path, static_cast<Module&>(*this), member, arguments, m_apiTags, description);
+        const Endpoint* endpoint = api_.AddTypedEndpoint(
+            method, path, static_cast<Module&>(*this), member, arguments, apiTags_, description);
         if (endpoint == nullptr) ReportRefusedEndpoint(method, path);
     }
 
     /// The module's API: its types, functions, events and endpoints.
-    [[nodiscard]] ApiRegistry& Api() noexcept { return m_api; }
-    [[nodiscard]] const ApiRegistry& Api() const noexcept { return m_api; }
+    [[nodiscard]] ApiRegistry& Api() noexcept { return api_; }
+    [[nodiscard]] const ApiRegistry& Api() const noexcept { return api_; }
     /// The registry of the module's types (the API registry's).
-    [[nodiscard]] BindingTypeRegistry& Types() noexcept { return m_api.Types(); }
+    [[nodiscard]] BindingTypeRegistry& Types() noexcept { return api_.Types(); }
 
     /// Waits for `future` by yielding to the core until it is ready. An
     /// already-ready future makes no call to the core; otherwise exactly one
@@ -127,7 +127,7 @@ public:
     [[nodiscard]] T Await(std::future<T> future);
 
     // ---- Load and life cycle, driven by the entry (plugin_entry.h) ----
-    void SetCoreVersion(ApiVersion version) { m_coreVersion = std::move(version); }
+    void SetCoreVersion(ApiVersion version) { coreVersion_ = std::move(version); }
     void SetPluginName(PluginName name);
     /// Registers the runtime's records and events in the API registry, which
     /// becomes the module's type registry.
@@ -142,15 +142,15 @@ public:
     [[nodiscard]] const ApiDescriptionRoot* BuildApiDescription();
     /// The description last built; null before the first build.
     [[nodiscard]] const ApiDescriptionRoot* ApiDescription() const noexcept {
-        return m_apiDescription;
+        return apiDescription_;
     }
 
-    [[nodiscard]] const ApiVersion& CoreVersion() const noexcept { return m_coreVersion; }
-    [[nodiscard]] const PluginName& Name() const noexcept { return m_pluginName; }
-    [[nodiscard]] const std::string& TypeNamePrefix() const noexcept { return m_typeNamePrefix; }
-    [[nodiscard]] const std::vector<std::string>& ApiTags() const noexcept { return m_apiTags; }
-    [[nodiscard]] const CoreContext* Core() const noexcept { return m_coreContext; }
-    [[nodiscard]] const PluginCallbacks* Callbacks() const noexcept { return &m_callbacks; }
+    [[nodiscard]] const ApiVersion& CoreVersion() const noexcept { return coreVersion_; }
+    [[nodiscard]] const PluginName& Name() const noexcept { return pluginName_; }
+    [[nodiscard]] const std::string& TypeNamePrefix() const noexcept { return typeNamePrefix_; }
+    [[nodiscard]] const std::vector<std::string>& ApiTags() const noexcept { return apiTags_; }
+    [[nodiscard]] const CoreContext* Core() const noexcept { return coreContext_; }
+    [[nodiscard]] const PluginCallbacks* Callbacks() const noexcept { return &callbacks_; }
 
 private:
     void RouteLogToCore(const CoreFunctions* functions);
@@ -160,19 +160,19 @@ private:
     template <class T>
     [[nodiscard]] static std::string AwaitLabel();
 
-    LoggerReference m_logger;
-    std::unique_ptr<TelemetrySender> m_telemetry;
-    std::unordered_map<std::string, std::string> m_lcdsClassesByName;
-    std::unordered_map<uint32_t, std::string> m_lcdsClassesByIdentity;
-    ApiVersion m_coreVersion;
-    std::unique_ptr<PluginLogTarget> m_logTarget;
-    PluginName m_pluginName;
-    std::string m_typeNamePrefix;
-    std::vector<std::string> m_apiTags;
-    ApiRegistry m_api;
-    const CoreContext* m_coreContext = nullptr;
-    PluginCallbacks m_callbacks;
-    const ApiDescriptionRoot* m_apiDescription = nullptr;
+    LoggerReference logger_;
+    std::unique_ptr<TelemetrySender> telemetry_;
+    std::unordered_map<std::string, std::string> lcdsClassesByName_;
+    std::unordered_map<uint32_t, std::string> lcdsClassesByIdentity_;
+    ApiVersion coreVersion_;
+    std::unique_ptr<PluginLogTarget> logTarget_;
+    PluginName pluginName_;
+    std::string typeNamePrefix_;
+    std::vector<std::string> apiTags_;
+    ApiRegistry api_;
+    const CoreContext* coreContext_ = nullptr;
+    PluginCallbacks callbacks_;
+    const ApiDescriptionRoot* apiDescription_ = nullptr;
 };
 
 template <class T>

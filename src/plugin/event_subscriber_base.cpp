@@ -32,61 +32,61 @@ EventSubscriberBase::~EventSubscriberBase() = default;
 void EventSubscriberBase::Subscribe(const std::string& path) {
     const std::string name = EventNameForPath(path);
     {
-        const std::lock_guard lock(m_eventLock);
-        if (++m_subscriptionCounts[name] != 1) return;
+        const std::lock_guard lock(eventLock_);
+        if (++subscriptionCounts_[name] != 1) return;
         auto handler = std::make_shared<EventHandler>();
         handler->onResource = [this](const Resource& resource) { DispatchResource(resource); };
-        m_eventHandlers.insert_or_assign(name, std::move(handler));
+        eventHandlers_.insert_or_assign(name, std::move(handler));
     }
-    Trace("%s: Subscribing to event: %s", m_shortName.c_str(), name.c_str());
-    SubscribeEvent(name.c_str(), m_pluginHandle, &OnResourceEvent, this, kCountedSubscription);
+    Trace("%s: Subscribing to event: %s", shortName_.c_str(), name.c_str());
+    SubscribeEvent(name.c_str(), pluginHandle_, &OnResourceEvent, this, kCountedSubscription);
 }
 
 void EventSubscriberBase::Unsubscribe(const std::string& path) {
     const std::string name = EventNameForPath(path);
     {
-        const std::lock_guard lock(m_eventLock);
-        const auto count = m_subscriptionCounts.find(name);
+        const std::lock_guard lock(eventLock_);
+        const auto count = subscriptionCounts_.find(name);
         // An unsubscription without its subscription changes nothing.
-        if (count == m_subscriptionCounts.end() || count->second <= 0) return;
+        if (count == subscriptionCounts_.end() || count->second <= 0) return;
         if (--count->second != 0) return;
-        m_eventHandlers.erase(name);
+        eventHandlers_.erase(name);
     }
-    UnsubscribeEvent(name.c_str(), m_pluginHandle);
-    Trace("%s: Unsubscribing to event: %s", m_shortName.c_str(), name.c_str());
+    UnsubscribeEvent(name.c_str(), pluginHandle_);
+    Trace("%s: Unsubscribing to event: %s", shortName_.c_str(), name.c_str());
 }
 
 int EventSubscriberBase::SubscriptionCount(const std::string& eventName) const {
-    const std::lock_guard lock(m_eventLock);
-    const auto count = m_subscriptionCounts.find(eventName);
-    return count != m_subscriptionCounts.end() ? count->second : 0;
+    const std::lock_guard lock(eventLock_);
+    const auto count = subscriptionCounts_.find(eventName);
+    return count != subscriptionCounts_.end() ? count->second : 0;
 }
 
 void EventSubscriberBase::Shutdown() {
     std::vector<std::string> subscribed;
     {
-        const std::lock_guard lock(m_eventLock);
-        subscribed.reserve(m_eventHandlers.size());
-        for (const auto& entry : m_eventHandlers) subscribed.push_back(entry.first);
+        const std::lock_guard lock(eventLock_);
+        subscribed.reserve(eventHandlers_.size());
+        for (const auto& entry : eventHandlers_) subscribed.push_back(entry.first);
     }
-    for (const std::string& name : subscribed) UnsubscribeEvent(name.c_str(), m_pluginHandle);
+    for (const std::string& name : subscribed) UnsubscribeEvent(name.c_str(), pluginHandle_);
     {
-        const std::lock_guard lock(m_eventLock);
-        m_eventHandlers.clear();
-        m_subscriptionCounts.clear();
+        const std::lock_guard lock(eventLock_);
+        eventHandlers_.clear();
+        subscriptionCounts_.clear();
     }
     ClearResourceHandlers();
-    const std::lock_guard lock(m_serviceProxyLock);
-    m_pendingServiceProxyRequests.clear();
-    m_serviceProxyAsyncHandlers.clear();
-    m_serviceProxyResponses.clear();
+    const std::lock_guard lock(serviceProxyLock_);
+    pendingServiceProxyRequests_.clear();
+    serviceProxyAsyncHandlers_.clear();
+    serviceProxyResponses_.clear();
 }
 
 void EventSubscriberBase::AttachToCore(KzoWord pluginHandle, const std::string& shortName,
                                        const ApiVersion& coreVersion) {
-    m_pluginHandle = pluginHandle;
-    m_shortName = shortName;
-    m_userAgent = FormatMessage("NimbelClient/%1 (%2)", coreVersion, shortName);
+    pluginHandle_ = pluginHandle;
+    shortName_ = shortName;
+    userAgent_ = FormatMessage("NimbelClient/%1 (%2)", coreVersion, shortName);
     SubscribeServiceProxyEvent(kOnServiceProxyUuidEvent,
                                [this](const auto& response) { OnServiceProxyUuid(response); });
     SubscribeServiceProxyEvent(kOnServiceProxyMethodEvent,
@@ -100,10 +100,10 @@ void EventSubscriberBase::SubscribeServiceProxyEvent(const char* eventName,
     auto entry = std::make_shared<EventHandler>();
     entry->onServiceProxy = std::move(handler);
     {
-        const std::lock_guard lock(m_eventLock);
-        m_eventHandlers.insert_or_assign(eventName, std::move(entry));
+        const std::lock_guard lock(eventLock_);
+        eventHandlers_.insert_or_assign(eventName, std::move(entry));
     }
-    SubscribeEvent(eventName, m_pluginHandle, &OnServiceProxyEvent, this,
+    SubscribeEvent(eventName, pluginHandle_, &OnServiceProxyEvent, this,
                    kServiceProxySubscription);
 }
 
@@ -111,9 +111,9 @@ void EventSubscriberBase::SubscribeServiceProxyEvent(const char* eventName,
 
 EventSubscriberBase::SharedEventHandler EventSubscriberBase::FindEventHandler(
     const std::string& eventName) const {
-    const std::lock_guard lock(m_eventLock);
-    const auto found = m_eventHandlers.find(eventName);
-    return found != m_eventHandlers.end() ? found->second : nullptr;
+    const std::lock_guard lock(eventLock_);
+    const auto found = eventHandlers_.find(eventName);
+    return found != eventHandlers_.end() ? found->second : nullptr;
 }
 
 template <class Record>
@@ -126,7 +126,7 @@ void EventSubscriberBase::DeliverEvent(const EventCallbackRecord& record) {
     CoreResponse conversion{};
     const CoreValue payloadValue = record.payload;
     if (!CoreValueToProperty(&conversion, payload, payloadValue, "<result>")) {
-        Trace("%s: Couldn't convert payload %s for event %s: %s", m_shortName.c_str(), "<result>",
+        Trace("%s: Couldn't convert payload %s for event %s: %s", shortName_.c_str(), "<result>",
               eventName, conversion.errorText);
         CoreResultReleaseError(conversion);
         return;
@@ -139,11 +139,11 @@ void EventSubscriberBase::DeliverEvent(const EventCallbackRecord& record) {
         status.SetError("The module has no type registry");
     }
     if (!status.Ok()) {
-        Trace("%s: Couldn't convert payload %s for event %s: %s", m_shortName.c_str(), "<result>",
+        Trace("%s: Couldn't convert payload %s for event %s: %s", shortName_.c_str(), "<result>",
               eventName, std::string(status.ErrorMessage()).c_str());
         return;
     }
-    Trace("%s: Handling event %s", m_shortName.c_str(), eventName);
+    Trace("%s: Handling event %s", shortName_.c_str(), eventName);
     if constexpr (std::is_same_v<Record, Resource>) {
         if (handler->onResource) handler->onResource(converted);
     } else {
@@ -162,7 +162,7 @@ void EventSubscriberBase::DeliverEventFromCore(const EventCallbackRecord* record
     try {
         module.DeliverEvent<Record>(*record);
     } catch (...) {
-        LogCaughtException("%s: Dropped event %s", module.m_shortName.c_str(),
+        LogCaughtException("%s: Dropped event %s", module.shortName_.c_str(),
                            record->eventName != nullptr ? record->eventName : "");
     }
 }
@@ -179,56 +179,56 @@ void EventSubscriberBase::OnServiceProxyEvent(const EventCallbackRecord* record)
 
 void EventSubscriberBase::AddPendingServiceProxyRequest(const std::string& key,
                                                         ServiceProxyHandler completion) {
-    const std::lock_guard lock(m_serviceProxyLock);
-    m_pendingServiceProxyRequests.insert_or_assign(key, std::move(completion));
+    const std::lock_guard lock(serviceProxyLock_);
+    pendingServiceProxyRequests_.insert_or_assign(key, std::move(completion));
 }
 
 void EventSubscriberBase::SetServiceProxyAsyncHandler(const std::string& key,
                                                       ServiceProxyHandler handler) {
-    const std::lock_guard lock(m_serviceProxyLock);
-    m_serviceProxyAsyncHandlers.insert_or_assign(key, std::move(handler));
+    const std::lock_guard lock(serviceProxyLock_);
+    serviceProxyAsyncHandlers_.insert_or_assign(key, std::move(handler));
 }
 
 bool EventSubscriberBase::HasServiceProxyResponse(const std::string& key) const {
-    const std::lock_guard lock(m_serviceProxyLock);
-    return m_serviceProxyResponses.contains(key);
+    const std::lock_guard lock(serviceProxyLock_);
+    return serviceProxyResponses_.contains(key);
 }
 
 void EventSubscriberBase::OnServiceProxyUuid(const PluginServiceProxyResponse& response) {
-    const std::lock_guard lock(m_serviceProxyLock);
-    m_serviceProxyResponses.insert_or_assign(response.uuid, response);
+    const std::lock_guard lock(serviceProxyLock_);
+    serviceProxyResponses_.insert_or_assign(response.uuid, response);
     CompleteOneServiceProxyRequest();
 }
 
 void EventSubscriberBase::OnServiceProxyMethod(const PluginServiceProxyResponse& response) {
-    const std::lock_guard lock(m_serviceProxyLock);
-    m_serviceProxyResponses.insert_or_assign(MethodKey(response), response);
+    const std::lock_guard lock(serviceProxyLock_);
+    serviceProxyResponses_.insert_or_assign(MethodKey(response), response);
     CompleteOneServiceProxyRequest();
 }
 
 void EventSubscriberBase::OnServiceProxyAsync(const PluginServiceProxyResponse& response) {
     const std::string key = MethodKey(response);
-    const std::lock_guard lock(m_serviceProxyLock);
-    const auto handler = m_serviceProxyAsyncHandlers.find(key);
-    if (handler == m_serviceProxyAsyncHandlers.end()) {
+    const std::lock_guard lock(serviceProxyLock_);
+    const auto handler = serviceProxyAsyncHandlers_.find(key);
+    if (handler == serviceProxyAsyncHandlers_.end()) {
         Log(kLogError, LogGroups::DBG,
             "%s: Could not find registered handler for async service proxy event %s",
-            m_shortName.c_str(), key.c_str());
+            shortName_.c_str(), key.c_str());
         return;
     }
     handler->second(response);
 }
 
 void EventSubscriberBase::CompleteOneServiceProxyRequest() {
-    for (auto received = m_serviceProxyResponses.begin(); received != m_serviceProxyResponses.end();
+    for (auto received = serviceProxyResponses_.begin(); received != serviceProxyResponses_.end();
          ++received) {
-        const auto pending = m_pendingServiceProxyRequests.find(received->first);
-        if (pending == m_pendingServiceProxyRequests.end()) continue;
+        const auto pending = pendingServiceProxyRequests_.find(received->first);
+        if (pending == pendingServiceProxyRequests_.end()) continue;
         pending->second(received->second);
         Log(kLogAlways, LogGroups::DBG, "%s: Fulfilled service proxy request: %s",
-            m_shortName.c_str(), received->first.c_str());
-        m_pendingServiceProxyRequests.erase(pending);
-        m_serviceProxyResponses.erase(received);
+            shortName_.c_str(), received->first.c_str());
+        pendingServiceProxyRequests_.erase(pending);
+        serviceProxyResponses_.erase(received);
         return;
     }
 }

@@ -54,10 +54,10 @@ public:
     virtual void BeginWait(const char* label, KzoWord zero) = 0;
     virtual void EndWait() = 0;
 
-    [[nodiscard]] KzoWord PluginHandle() const noexcept { return m_pluginHandle; }
-    [[nodiscard]] const std::string& ShortName() const noexcept { return m_shortName; }
-    [[nodiscard]] const std::string& UserAgent() const noexcept { return m_userAgent; }
-    [[nodiscard]] bool IsStopping() const noexcept { return m_stopping.load(); }
+    [[nodiscard]] KzoWord PluginHandle() const noexcept { return pluginHandle_; }
+    [[nodiscard]] const std::string& ShortName() const noexcept { return shortName_; }
+    [[nodiscard]] const std::string& UserAgent() const noexcept { return userAgent_; }
+    [[nodiscard]] bool IsStopping() const noexcept { return stopping_.load(); }
 
     /// How many subscriptions the event name has; 0 when it never had one.
     [[nodiscard]] int SubscriptionCount(const std::string& eventName) const;
@@ -87,7 +87,7 @@ protected:
     /// service-proxy events (flags 1, not counted).
     void AttachToCore(KzoWord pluginHandle, const std::string& shortName,
                       const ApiVersion& coreVersion);
-    void SetStopping() noexcept { m_stopping.store(true); }
+    void SetStopping() noexcept { stopping_.store(true); }
 
 private:
     /// The handler of one event name: resource changes or service-proxy
@@ -112,20 +112,20 @@ private:
     /// whose key has a pending request, and forgets both.
     void CompleteOneServiceProxyRequest();
 
-    KzoWord m_pluginHandle = 0;
-    std::string m_shortName;
-    std::string m_userAgent;
+    KzoWord pluginHandle_ = 0;
+    std::string shortName_;
+    std::string userAgent_;
 
-    mutable std::mutex m_eventLock;
-    std::unordered_map<std::string, SharedEventHandler> m_eventHandlers;
-    std::unordered_map<std::string, int> m_subscriptionCounts;
+    mutable std::mutex eventLock_;
+    std::unordered_map<std::string, SharedEventHandler> eventHandlers_;
+    std::unordered_map<std::string, int> subscriptionCounts_;
 
-    mutable std::mutex m_serviceProxyLock;
-    std::unordered_map<std::string, ServiceProxyHandler> m_pendingServiceProxyRequests;
-    std::unordered_map<std::string, ServiceProxyHandler> m_serviceProxyAsyncHandlers;
-    std::unordered_map<std::string, PluginServiceProxyResponse> m_serviceProxyResponses;
+    mutable std::mutex serviceProxyLock_;
+    std::unordered_map<std::string, ServiceProxyHandler> pendingServiceProxyRequests_;
+    std::unordered_map<std::string, ServiceProxyHandler> serviceProxyAsyncHandlers_;
+    std::unordered_map<std::string, PluginServiceProxyResponse> serviceProxyResponses_;
 
-    std::atomic<bool> m_stopping{false};
+    std::atomic<bool> stopping_{false};
 };
 
 }  // namespace Nimbel

@@ -85,15 +85,15 @@ constexpr size_t kMaxStreamReserve = size_t{1} << 20;
 // ---- OutboundArguments ----
 
 OutboundArguments::~OutboundArguments() {
-    for (CoreArgumentEntry& entry : m_entries) CoreValueRelease(entry.value);
+    for (CoreArgumentEntry& entry : entries_) CoreValueRelease(entry.value);
 }
 
 void OutboundArguments::Append(const BindingProperty& value, const EnumNameLookup* enumNames,
                                std::string_view name) {
     CoreArgumentEntry entry{};
-    if (!name.empty()) entry.name = m_names.emplace_back(name).c_str();
-    m_entries.push_back(entry);
-    PropertyToCoreValue(m_entries.back().value, value, enumNames);
+    if (!name.empty()) entry.name = names_.emplace_back(name).c_str();
+    entries_.push_back(entry);
+    PropertyToCoreValue(entries_.back().value, value, enumNames);
 }
 
 // ---- The exchange ----

@@ -50,11 +50,11 @@ public:
     void Append(const BindingProperty& value, const EnumNameLookup* enumNames,
                 std::string_view name = {});
 
-    [[nodiscard]] std::span<const CoreArgumentEntry> Entries() const noexcept { return m_entries; }
+    [[nodiscard]] std::span<const CoreArgumentEntry> Entries() const noexcept { return entries_; }
 
 private:
-    std::vector<CoreArgumentEntry> m_entries;
-    std::deque<std::string> m_names;  // stable addresses for the entries' names
+    std::vector<CoreArgumentEntry> entries_;
+    std::deque<std::string> names_;  // stable addresses for the entries' names
 };
 
 namespace internal {

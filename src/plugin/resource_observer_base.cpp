@@ -8,26 +8,26 @@ void ResourceObserverBase::Subscribe(const std::string&) {}
 void ResourceObserverBase::Unsubscribe(const std::string&) {}
 
 void ResourceObserverBase::AddResourceHandler(const std::string& path, ResourceHandler handler) {
-    const std::lock_guard lock(m_resourceLock);
+    const std::lock_guard lock(resourceLock_);
     if (path.find('*') != std::string::npos) {
-        m_wildcardHandlers.emplace_back(path, std::move(handler));
+        wildcardHandlers_.emplace_back(path, std::move(handler));
     } else {
-        m_exactHandlers.insert_or_assign(path, std::move(handler));
+        exactHandlers_.insert_or_assign(path, std::move(handler));
     }
 }
 
 void ResourceObserverBase::ClearResourceHandlers() {
-    const std::lock_guard lock(m_resourceLock);
-    m_exactHandlers.clear();
-    m_wildcardHandlers.clear();
+    const std::lock_guard lock(resourceLock_);
+    exactHandlers_.clear();
+    wildcardHandlers_.clear();
 }
 
 std::vector<ResourceHandler> ResourceObserverBase::HandlersFor(std::string_view path) const {
     std::vector<ResourceHandler> handlers;
-    const std::lock_guard lock(m_resourceLock);
-    if (const auto exact = m_exactHandlers.find(path); exact != m_exactHandlers.end())
+    const std::lock_guard lock(resourceLock_);
+    if (const auto exact = exactHandlers_.find(path); exact != exactHandlers_.end())
         handlers.push_back(exact->second);
-    for (const auto& [pattern, handler] : m_wildcardHandlers) {
+    for (const auto& [pattern, handler] : wildcardHandlers_) {
         if (WildcardPathMatches(pattern, path)) handlers.push_back(handler);
     }
     return handlers;

@@ -38,7 +38,7 @@ public:
     virtual void Unsubscribe(const std::string& path);
 
     /// The module's type registry; null until the module sets it.
-    [[nodiscard]] BindingTypeRegistry* TypeRegistry() const noexcept { return m_typeRegistry; }
+    [[nodiscard]] BindingTypeRegistry* TypeRegistry() const noexcept { return typeRegistry_; }
 
     /// Calls the exact-path handler of the resource's uri (with "/" put in
     /// front when it lacks one), then every wildcard handler whose pattern
@@ -48,7 +48,7 @@ public:
 protected:
     ~ResourceObserverBase() = default;
 
-    void SetTypeRegistry(BindingTypeRegistry* registry) noexcept { m_typeRegistry = registry; }
+    void SetTypeRegistry(BindingTypeRegistry* registry) noexcept { typeRegistry_ = registry; }
     /// A path with "*" appends a wildcard handler; any other path sets its
     /// exact handler, replacing an earlier one.
     void AddResourceHandler(const std::string& path, ResourceHandler handler);
@@ -57,11 +57,11 @@ protected:
 private:
     [[nodiscard]] std::vector<ResourceHandler> HandlersFor(std::string_view path) const;
 
-    BindingTypeRegistry* m_typeRegistry = nullptr;
-    mutable std::mutex m_resourceLock;
+    BindingTypeRegistry* typeRegistry_ = nullptr;
+    mutable std::mutex resourceLock_;
     // Paths are looked up without a copy.
-    std::unordered_map<std::string, ResourceHandler, TextHash, std::equal_to<>> m_exactHandlers;
-    std::vector<std::pair<std::string, ResourceHandler>> m_wildcardHandlers;
+    std::unordered_map<std::string, ResourceHandler, TextHash, std::equal_to<>> exactHandlers_;
+    std::vector<std::pair<std::string, ResourceHandler>> wildcardHandlers_;
 };
 
 }  // namespace Nimbel

@@ -11,9 +11,9 @@ std::future<MaybeType<Failure, BindingProperty>> TelemetrySender::Send(
     std::string path = "/telemetry/v1/events/";
     path.append(eventName);
     OutboundArguments arguments;
-    for (const auto& [name, value] : data) arguments.Append(value, &m_module.Types(), name);
+    for (const auto& [name, value] : data) arguments.Append(value, &module_.Types(), name);
     std::promise<MaybeType<Failure, BindingProperty>> outcome;
-    outcome.set_value(internal::ExchangeRequest(m_module, RequestMethod::Post, path, arguments));
+    outcome.set_value(internal::ExchangeRequest(module_, RequestMethod::Post, path, arguments));
     return outcome.get_future();
 }
 

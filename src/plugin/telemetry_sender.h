@@ -23,7 +23,7 @@ using TelemetryValue = std::pair<std::string, BindingProperty>;
 /// Owned by its module, which it refers to; made when the module starts.
 class TelemetrySender {
 public:
-    explicit TelemetrySender(AppModule& module) noexcept : m_module(module) {}
+    explicit TelemetrySender(AppModule& module) noexcept : module_(module) {}
     TelemetrySender(const TelemetrySender&) = delete;
     TelemetrySender& operator=(const TelemetrySender&) = delete;
     virtual ~TelemetrySender();
@@ -37,7 +37,7 @@ public:
         std::string_view eventName, std::span<const TelemetryValue> data);
 
 private:
-    AppModule& m_module;
+    AppModule& module_;
 };
 
 }  // namespace Nimbel

@@ -448,24 +448,24 @@ TEST_F(DispatchTest, ResponsesGiveBackEveryBlockTheyTook) {
 class ChunkedStream final : public ResponseStream {
 public:
     ChunkedStream(std::string text, uint32_t chunk, int& destroyed)
-        : m_text(std::move(text)), m_chunk(chunk), m_destroyed(destroyed) {}
-    ~ChunkedStream() override { ++m_destroyed; }
+        : text_(std::move(text)), chunk_(chunk), destroyed_(destroyed) {}
+    ~ChunkedStream() override { ++destroyed_; }
     bool Read(uint8_t* buffer, uint32_t& size, uint8_t& more) override {
-        if (m_chunk == 0) throw std::runtime_error("unreadable");
-        const size_t count = std::min<size_t>({size, m_chunk, m_text.size() - m_position});
-        std::memcpy(buffer, m_text.data() + m_position, count);
-        m_position += count;
+        if (chunk_ == 0) throw std::runtime_error("unreadable");
+        const size_t count = std::min<size_t>({size, chunk_, text_.size() - position_});
+        std::memcpy(buffer, text_.data() + position_, count);
+        position_ += count;
         size = static_cast<uint32_t>(count);
-        more = m_position < m_text.size() ? 1 : 0;
+        more = position_ < text_.size() ? 1 : 0;
         return true;
     }
-    uint64_t ExpectedSize() const override { return m_text.size(); }
+    uint64_t ExpectedSize() const override { return text_.size(); }
 
 private:
-    std::string m_text;
-    uint32_t m_chunk;
-    size_t m_position = 0;
-    int& m_destroyed;
+    std::string text_;
+    uint32_t chunk_;
+    size_t position_ = 0;
+    int& destroyed_;
 };
 
 // What a handler's CallResult writes into the record, read back through the

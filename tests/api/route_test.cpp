@@ -27,27 +27,27 @@ class Routes {
 public:
     explicit Routes(std::initializer_list<RouteCase> definitions) {
         for (const RouteCase& definition : definitions) {
-            m_functions.push_back(BindingTypeRegistry::CreateDetachedFunction(definition.path, 0));
-            m_endpoints.push_back(std::make_unique<Endpoint>(
-                m_registry, *m_functions.back(), definition.path, definition.method, definition.methodName, nullptr));
-            m_routes.push_back(RouteOf(*m_endpoints.back()));
+            functions_.push_back(BindingTypeRegistry::CreateDetachedFunction(definition.path, 0));
+            endpoints_.push_back(std::make_unique<Endpoint>(
+                registry_, *functions_.back(), definition.path, definition.method, definition.methodName, nullptr));
+            routes_.push_back(RouteOf(*endpoints_.back()));
         }
     }
-    [[nodiscard]] const std::vector<Route>& List() const { return m_routes; }
+    [[nodiscard]] const std::vector<Route>& List() const { return routes_; }
     /// The index of the selected route, or -1.
     [[nodiscard]] int Select(RequestContext& context) const {
-        if (!SelectRoute(context, m_routes)) return -1;
-        for (size_t i = 0; i < m_endpoints.size(); ++i) {
-            if (context.endpoint == m_endpoints[i].get()) return static_cast<int>(i);
+        if (!SelectRoute(context, routes_)) return -1;
+        for (size_t i = 0; i < endpoints_.size(); ++i) {
+            if (context.endpoint == endpoints_[i].get()) return static_cast<int>(i);
         }
         return -2;
     }
 
 private:
-    BindingTypeRegistry m_registry;
-    std::vector<std::unique_ptr<BindingFunctionDescription>> m_functions;
-    std::vector<std::unique_ptr<Endpoint>> m_endpoints;
-    std::vector<Route> m_routes;
+    BindingTypeRegistry registry_;
+    std::vector<std::unique_ptr<BindingFunctionDescription>> functions_;
+    std::vector<std::unique_ptr<Endpoint>> endpoints_;
+    std::vector<Route> routes_;
 };
 
 TEST(RouteTest, SelectsTheMatchWithTheShortestParameters) {

@@ -37,23 +37,23 @@ public:
 
     /// Connects to 127.0.0.1 (or ::1) at `port`; Connected() tells whether it worked.
     explicit LoopbackClient(int port, bool ipv6 = false) {
-        m_fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
-        if (m_fd < 0) return;
+        fd_ = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
+        if (fd_ < 0) return;
         const int one = 1;
-        ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         int connected = -1;
         if (ipv6) {
             sockaddr_in6 address{};
             address.sin6_family = AF_INET6;
             address.sin6_port = htons(static_cast<uint16_t>(port));
             address.sin6_addr = in6addr_loopback;
-            connected = ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+            connected = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
         } else {
             sockaddr_in address{};
             address.sin_family = AF_INET;
             address.sin_port = htons(static_cast<uint16_t>(port));
             address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            connected = ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+            connected = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
         }
         if (connected != 0) Close();
     }
@@ -61,20 +61,20 @@ public:
     LoopbackClient(const LoopbackClient&) = delete;
     LoopbackClient& operator=(const LoopbackClient&) = delete;
 
-    [[nodiscard]] bool Connected() const noexcept { return m_fd >= 0; }
+    [[nodiscard]] bool Connected() const noexcept { return fd_ >= 0; }
 
     /// Sends all of `bytes`; false when the connection refuses them.
     bool Send(std::string_view bytes) {
-        while (!bytes.empty() && m_fd >= 0) {
-            const ssize_t sent = ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        while (!bytes.empty() && fd_ >= 0) {
+            const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
             if (sent <= 0) return false;
             bytes.remove_prefix(static_cast<size_t>(sent));
         }
-        return m_fd >= 0;
+        return fd_ >= 0;
     }
 
     void ShutdownWrite() {
-        if (m_fd >= 0) ::shutdown(m_fd, SHUT_WR);
+        if (fd_ >= 0) ::shutdown(fd_, SHUT_WR);
     }
 
     /// A request with Host: 127.0.0.1 and, when `body` is not empty, its length.
@@ -105,12 +105,12 @@ public:
         std::chrono::milliseconds timeout = std::chrono::seconds(5), bool toHead = false) {
         const Clock::time_point deadline = Clock::now() + timeout;
         size_t headerEnd;
-        while ((headerEnd = m_buffer.find("\r\n\r\n")) == std::string::npos) {
+        while ((headerEnd = buffer_.find("\r\n\r\n")) == std::string::npos) {
             if (!Fill(deadline)) return std::nullopt;
         }
         HttpReply reply;
-        const std::string head = m_buffer.substr(0, headerEnd + 2);
-        m_buffer.erase(0, headerEnd + 4);
+        const std::string head = buffer_.substr(0, headerEnd + 2);
+        buffer_.erase(0, headerEnd + 4);
         const size_t space = head.find(' ');
         if (space == std::string::npos) return std::nullopt;
         reply.status = std::atoi(head.c_str() + space + 1);
@@ -131,11 +131,11 @@ public:
             toHead || reply.status == 204 || reply.status == 304 || reply.status / 100 == 1
                 ? 0
                 : static_cast<size_t>(std::atoll(reply.Header("content-length").c_str()));
-        while (m_buffer.size() < length) {
+        while (buffer_.size() < length) {
             if (!Fill(deadline)) return std::nullopt;
         }
-        reply.body = m_buffer.substr(0, length);
-        m_buffer.erase(0, length);
+        reply.body = buffer_.substr(0, length);
+        buffer_.erase(0, length);
         return reply;
     }
 
@@ -143,41 +143,41 @@ public:
     /// sends being read and dropped.
     [[nodiscard]] bool EndsWithin(std::chrono::milliseconds timeout) {
         const Clock::time_point deadline = Clock::now() + timeout;
-        while (Fill(deadline)) m_buffer.clear();
-        return m_ended;
+        while (Fill(deadline)) buffer_.clear();
+        return ended_;
     }
 
     /// Bytes received and not yet read as an answer.
-    [[nodiscard]] const std::string& Unread() const noexcept { return m_buffer; }
+    [[nodiscard]] const std::string& Unread() const noexcept { return buffer_; }
 
 private:
     // Appends what arrives before `deadline`; false at the end of the
     // connection or of the time.
     bool Fill(Clock::time_point deadline) {
-        if (m_fd < 0 || m_ended) return false;
+        if (fd_ < 0 || ended_) return false;
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) return false;
-        pollfd waiting{m_fd, POLLIN, 0};
+        pollfd waiting{fd_, POLLIN, 0};
         if (::poll(&waiting, 1, static_cast<int>(left)) <= 0) return false;
         char chunk[16384];
-        const ssize_t got = ::recv(m_fd, chunk, sizeof chunk, 0);
+        const ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
         if (got <= 0) {
-            m_ended = true;
+            ended_ = true;
             return false;
         }
-        m_buffer.append(chunk, static_cast<size_t>(got));
+        buffer_.append(chunk, static_cast<size_t>(got));
         return true;
     }
 
     void Close() {
-        if (m_fd >= 0) ::close(m_fd);
-        m_fd = -1;
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
     }
 
-    int m_fd = -1;
-    bool m_ended = false;
-    std::string m_buffer;
+    int fd_ = -1;
+    bool ended_ = false;
+    std::string buffer_;
 };
 
 }  // namespace KzoHost::Testing

@@ -90,18 +90,18 @@ public:
         std::vector<char*> argv;
         for (std::string& argument : arguments) argv.push_back(argument.data());
         argv.push_back(nullptr);
-        if (posix_spawn(&m_child, KZO_HOST_PATH, &actions, nullptr, argv.data(), environ) != 0)
-            m_child = 0;
+        if (posix_spawn(&child_, KZO_HOST_PATH, &actions, nullptr, argv.data(), environ) != 0)
+            child_ = 0;
         posix_spawn_file_actions_destroy(&actions);
         close(pipeEnds[1]);
-        m_err = pipeEnds[0];
+        err_ = pipeEnds[0];
     }
     ~ServingHost() {
-        if (m_child > 0 && !m_exited) {
-            kill(m_child, SIGKILL);
-            waitpid(m_child, nullptr, 0);
+        if (child_ > 0 && !exited_) {
+            kill(child_, SIGKILL);
+            waitpid(child_, nullptr, 0);
         }
-        if (m_err >= 0) close(m_err);
+        if (err_ >= 0) close(err_);
     }
     ServingHost(const ServingHost&) = delete;
     ServingHost& operator=(const ServingHost&) = delete;
@@ -110,27 +110,27 @@ public:
     /// within `timeout`.
     bool WaitFor(const std::string& text, std::chrono::milliseconds timeout) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (m_said.find(text) == std::string::npos) {
+        while (said_.find(text) == std::string::npos) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
-            pollfd waiting{m_err, POLLIN, 0};
+            pollfd waiting{err_, POLLIN, 0};
             if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0)
                 return false;
             char buffer[1024];
-            const ssize_t got = read(m_err, buffer, sizeof buffer);
+            const ssize_t got = read(err_, buffer, sizeof buffer);
             if (got <= 0) return false;
-            m_said.append(buffer, static_cast<size_t>(got));
+            said_.append(buffer, static_cast<size_t>(got));
         }
         return true;
     }
 
     /// The port it serves, once it has said so; 0 before.
     [[nodiscard]] int Port() const {
-        const size_t at = m_said.find("on http://127.0.0.1:");
-        return at == std::string::npos ? 0 : std::atoi(m_said.c_str() + at + 20);
+        const size_t at = said_.find("on http://127.0.0.1:");
+        return at == std::string::npos ? 0 : std::atoi(said_.c_str() + at + 20);
     }
 
-    void Signal(int signal) const { kill(m_child, signal); }
+    void Signal(int signal) const { kill(child_, signal); }
 
     /// The exit code once it has exited within `timeout`; -1 when it has not
     /// (or ended by a signal).
@@ -138,8 +138,8 @@ public:
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         int status = 0;
         while (std::chrono::steady_clock::now() < deadline) {
-            if (waitpid(m_child, &status, WNOHANG) == m_child) {
-                m_exited = true;
+            if (waitpid(child_, &status, WNOHANG) == child_) {
+                exited_ = true;
                 WaitFor("\x01", std::chrono::milliseconds(200));  // the rest of what it said
                 return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
             }
@@ -148,13 +148,13 @@ public:
         return -1;
     }
 
-    [[nodiscard]] const std::string& Said() const noexcept { return m_said; }
+    [[nodiscard]] const std::string& Said() const noexcept { return said_; }
 
 private:
-    pid_t m_child = 0;
-    int m_err = -1;
-    bool m_exited = false;
-    std::string m_said;
+    pid_t child_ = 0;
+    int err_ = -1;
+    bool exited_ = false;
+    std::string said_;
 };
 
 TEST(PluginHostCommandTest, StopSignalsEndServeWithinTwoSecondsWhateverClientsAreAttached) {

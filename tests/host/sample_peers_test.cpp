@@ -106,26 +106,26 @@ BindingProperty Ids(std::vector<BindingProperty> ids) {
 class TempFolder {
 public:
     TempFolder()
-        : m_path(fs::temp_directory_path() /
+        : path_(fs::temp_directory_path() /
                  ("kzo-sample-peers-" + std::to_string(getpid()) + "-" +
                   std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
                   "-" + std::to_string(++s_count))) {
-        fs::remove_all(m_path);
-        fs::create_directories(m_path);
+        fs::remove_all(path_);
+        fs::create_directories(path_);
     }
-    ~TempFolder() { fs::remove_all(m_path); }
+    ~TempFolder() { fs::remove_all(path_); }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
-    [[nodiscard]] const fs::path& Path() const { return m_path; }
+    [[nodiscard]] const fs::path& Path() const { return path_; }
     void Write(const fs::path& relative, const std::string& text) const {
-        fs::create_directories((m_path / relative).parent_path());
-        std::ofstream(m_path / relative, std::ios::binary | std::ios::trunc) << text;
+        fs::create_directories((path_ / relative).parent_path());
+        std::ofstream(path_ / relative, std::ios::binary | std::ios::trunc) << text;
     }
 
 private:
     static inline int s_count = 0;
-    fs::path m_path;
+    fs::path path_;
 };
 
 class SamplePeersTest : public testing::Test {
