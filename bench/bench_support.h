@@ -100,4 +100,4 @@ private:
     std::vector<void*> held_;
 };
 
-} // namespace Nimbel::bench
+}  // namespace Nimbel::bench

@@ -20,16 +20,16 @@
 #include <utility>
 #include <vector>
 
+#include "bench_support.h"
 #include "binding/binding_status.h"
 #include "binding/binding_type_registry.h"
+#include "binding/internal/page_source.h"
 #include "binding/native_to_value.h"
 #include "binding/value_to_native.h"
-#include "binding/internal/page_source.h"
 #include "codecs/internal/counted_json_allocator.h"
 #include "diagnostics/allocator.h"
 #include "match_history/match_history_records.h"
 #include "match_history/match_history_registration.h"
-#include "bench_support.h"
 
 namespace Nimbel::bench {
 namespace {
@@ -38,13 +38,11 @@ using namespace Client::MatchHistory::Api;
 
 // ---- Measuring --------------------------------------------------------------
 
-
 void ReportPerGame(benchmark::State& state, const HeapCalls& heap) {
     const auto games = static_cast<double>(state.iterations());
     state.counters["allocs/game"] = static_cast<double>(heap.Allocations()) / games;
     state.counters["frees/game"] = static_cast<double>(heap.Frees()) / games;
 }
-
 
 // ---- The game ---------------------------------------------------------------
 
@@ -52,9 +50,15 @@ void FillDeltas(std::unordered_map<std::string, double>& deltas, double base) {
     deltas = {{"0-10", base}, {"10-20", base + 1.5}, {"20-30", base + 2.25}, {"30-end", base + 3}};
 }
 
-void Fill(uint16_t& field, int64_t n) { field = static_cast<uint16_t>(n % 60000); }
-void Fill(bool& field, int64_t n) { field = (n % 3) == 0; }
-void Fill(int64_t& field, int64_t n) { field = n * 37; }
+void Fill(uint16_t& field, int64_t n) {
+    field = static_cast<uint16_t>(n % 60000);
+}
+void Fill(bool& field, int64_t n) {
+    field = (n % 3) == 0;
+}
+void Fill(int64_t& field, int64_t n) {
+    field = n * 37;
+}
 
 MatchHistoryParticipantStatistics Statistics(int participant) {
     MatchHistoryParticipantStatistics stats;
@@ -203,7 +207,8 @@ public:
     void Add(JsonValue& object, const char* name,
              const std::unordered_map<std::string, double>& deltas) {
         JsonValue map(rapidjson::kObjectType);
-        for (const auto& [key, delta] : deltas) map.AddMember(Text(key), JsonValue(delta), allocator_);
+        for (const auto& [key, delta] : deltas)
+            map.AddMember(Text(key), JsonValue(delta), allocator_);
         Add(object, name, std::move(map));
     }
     [[nodiscard]] JsonValue Text(const std::string& text) {
@@ -215,9 +220,15 @@ private:
     PoolAllocator& allocator_;
 };
 
-uint64_t Widened(uint16_t value) { return value; }
-bool Widened(bool value) { return value; }
-int64_t Widened(int64_t value) { return value; }
+uint64_t Widened(uint16_t value) {
+    return value;
+}
+bool Widened(bool value) {
+    return value;
+}
+int64_t Widened(int64_t value) {
+    return value;
+}
 
 JsonValue StatisticsToJson(JsonWriter& writer, const MatchHistoryParticipantStatistics& stats) {
     JsonValue object(rapidjson::kObjectType);
@@ -418,8 +429,7 @@ bool ParticipantFromJson(const JsonValue& object, MatchHistoryParticipant& parti
            ReadInteger(object, "championId", participant.championId) &&
            ReadInteger(object, "spell1Id", participant.spell1Id) &&
            ReadInteger(object, "spell2Id", participant.spell2Id) &&
-           ReadText(object, "highestAchievedSeasonTier",
-                    participant.highestAchievedSeasonTier) &&
+           ReadText(object, "highestAchievedSeasonTier", participant.highestAchievedSeasonTier) &&
            StatisticsFromJson(statsMember->value, participant.stats) && line.IsObject() &&
            ReadInteger(line, "participantId", timeline.participantId) &&
            ReadText(line, "role", timeline.role) && ReadText(line, "lane", timeline.lane) &&

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "binding/binding_property.h"
 #include "binding/binding_visitor.h"
 #include "binding/internal/page_source.h"
 #include "codecs/internal/counted_json_allocator.h"
 #include "diagnostics/allocator.h"
-#include "bench_support.h"
 
 namespace Nimbel {
 namespace {
@@ -24,7 +24,6 @@ using bench::NodeCounter;
 using bench::WarmPageSource;
 
 // ---- Measuring --------------------------------------------------------------
-
 
 void ReportPerNode(benchmark::State& state, size_t nodesPerIteration, const HeapCalls& heap) {
     const auto nodes = static_cast<double>(nodesPerIteration);
@@ -36,7 +35,6 @@ void ReportPerNode(benchmark::State& state, size_t nodesPerIteration, const Heap
     state.counters["allocs/node"] = static_cast<double>(heap.Allocations()) / totalNodes;
     state.counters["frees/node"] = static_cast<double>(heap.Frees()) / totalNodes;
 }
-
 
 size_t CountNodes(const BindingProperty& value) {
     NodeCounter counter;
@@ -255,7 +253,6 @@ void ToRapidJson(const BindingProperty& value, JsonValue& out, PoolAllocator& al
             return;
     }
 }
-
 
 // ---- Building ---------------------------------------------------------------
 

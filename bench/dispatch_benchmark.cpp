@@ -47,8 +47,8 @@ public:
             .Finish();
         const std::vector<std::string> tags = {"Plugins", "Plugin kzo-match-history"};
         static_cast<void>(api_.AddTypedEndpoint(RequestMethod::Get, kTemplate, service_,
-                                                 &GameService::GetGame,
-                                                 {Arg("gameId", ArgLocation::Path)}, tags));
+                                                &GameService::GetGame,
+                                                {Arg("gameId", ArgLocation::Path)}, tags));
         const ApiDescriptionRoot root = *api_.BuildDescription();
         record_ = root.endpoints[0];
         CoreRequest request{};
@@ -79,14 +79,12 @@ private:
 // compile the template's pattern, match the whole path, decode the captures.
 [[nodiscard]] std::map<std::string, std::string> RegexRouteParameters(const char* path) {
     const TemplatePattern compiled = TemplateToPattern(kTemplate);
-    const std::regex pattern(compiled.pattern,
-                             std::regex::ECMAScript | std::regex::optimize);
+    const std::regex pattern(compiled.pattern, std::regex::ECMAScript | std::regex::optimize);
     std::map<std::string, std::string> parameters;
     std::cmatch match;
     if (std::regex_match(path, match, pattern)) {
         for (size_t i = 0; i < compiled.parameters.size(); ++i) {
-            parameters.insert_or_assign(compiled.parameters[i].name,
-                                        UrlDecode(match[i + 1].str()));
+            parameters.insert_or_assign(compiled.parameters[i].name, UrlDecode(match[i + 1].str()));
         }
     }
     return parameters;
@@ -126,5 +124,5 @@ void BM_Route_RegexBuiltPerRequest(benchmark::State& state) {
 }
 BENCHMARK(BM_Route_RegexBuiltPerRequest);
 
-} // namespace
-} // namespace Nimbel
+}  // namespace
+}  // namespace Nimbel

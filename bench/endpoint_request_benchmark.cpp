@@ -114,10 +114,12 @@ std::unique_ptr<AppModule> MakeMatchHistoryModule() {
 /// its endpoints chosen and a request for it ready.
 class StartedPlugin {
 public:
-    StartedPlugin(const char* pathTemplate, std::string requestPath) : path_(std::move(requestPath)) {
+    StartedPlugin(const char* pathTemplate, std::string requestPath)
+        : path_(std::move(requestPath)) {
         record_.major = 18;
         LoadPlugin(&record_, "kzo-match-history", &MakeMatchHistoryModule);
-        if (record_.module == nullptr || !record_.callbacks->start(record_.module, core_.Context())) {
+        if (record_.module == nullptr ||
+            !record_.callbacks->start(record_.module, core_.Context())) {
             return;
         }
         started_ = true;

@@ -18,14 +18,14 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "binding/binding_property.h"
 #include "binding/binding_visitor.h"
 #include "binding/internal/page_source.h"
+#include "codecs/internal/counted_json_allocator.h"
 #include "codecs/json_reader.h"
 #include "codecs/json_writer.h"
-#include "codecs/internal/counted_json_allocator.h"
 #include "diagnostics/allocator.h"
-#include "bench_support.h"
 
 namespace Nimbel {
 namespace {
@@ -89,7 +89,6 @@ void Label(benchmark::State& state) {
 
 // ---- Measuring --------------------------------------------------------------
 
-
 // Bytes held from the counted heap and the page source since construction.
 class HeldMemory {
 public:
@@ -114,7 +113,6 @@ private:
     MemoryStats heap_;
     size_t regions_;
 };
-
 
 // RapidJSON's document over the counted heap, so its bytes show in the counters.
 using CountedBaseAllocator = internal::CountedJsonAllocator;

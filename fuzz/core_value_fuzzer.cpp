@@ -84,11 +84,16 @@ public:
         if (depth > kMaxDescribedDepth) return CoreValue{};
         const uint8_t op = input_.Byte() % 16;
         switch (op) {
-            case 0: return CoreValue{};
-            case 1: return CoreValue{kCoreValueBool, Wide(input_.Bytes(1)), Wide(input_.Bytes(1))};
-            case 2: return Number(kCoreValueSigned);
-            case 3: return Number(kCoreValueUnsigned);
-            case 4: return Number(kCoreValueDouble);
+            case 0:
+                return CoreValue{};
+            case 1:
+                return CoreValue{kCoreValueBool, Wide(input_.Bytes(1)), Wide(input_.Bytes(1))};
+            case 2:
+                return Number(kCoreValueSigned);
+            case 3:
+                return Number(kCoreValueUnsigned);
+            case 4:
+                return Number(kCoreValueDouble);
             case 5:
             case 6: {
                 const std::string& text = Keep(input_.Text(input_.Byte()));
@@ -101,15 +106,17 @@ public:
                 const KzoKind kind = op == 7 ? kCoreValueBlobBorrowed : kCoreValueBlobOwned;
                 return CoreValue{kind, bytes.empty() ? 0 : Word(bytes.data()), bytes.size()};
             }
-            case 9: return Collection(input_.Byte() % 8, depth);
-            case 10: return Structure(input_.Byte() % 8, depth);
-            case 11: return Chain(depth);
+            case 9:
+                return Collection(input_.Byte() % 8, depth);
+            case 10:
+                return Structure(input_.Byte() % 8, depth);
+            case 11:
+                return Chain(depth);
             case 12: {
-                const KzoWord count =
-                    BindingProperty::kMaxCount + 1 +
-                    input_.Bytes(8) % (~KzoWord{0} - BindingProperty::kMaxCount);
-                CoreValue value = input_.Byte() % 2 == 0 ? Collection(1, depth)
-                                                         : Structure(1, depth);
+                const KzoWord count = BindingProperty::kMaxCount + 1 +
+                                      input_.Bytes(8) % (~KzoWord{0} - BindingProperty::kMaxCount);
+                CoreValue value =
+                    input_.Byte() % 2 == 0 ? Collection(1, depth) : Structure(1, depth);
                 value.b = count;
                 return value;
             }

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
-#include "codecs/message_pack_reader.h"
 #include "codecs/json_reader.h"
 #include "codecs/json_writer.h"
+#include "codecs/message_pack_reader.h"
 #include "support/reader_invariants.h"
 #include "support/value_equivalence.h"
 

@@ -20,7 +20,7 @@ bool RunFile(const std::filesystem::path& path) {
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     size_t passed = 0;

@@ -31,7 +31,7 @@ using Parameters = std::map<std::string, std::string>;
 // line terminators, which "." does not cross but "[^/]" does.
 constexpr std::string_view kTemplatePieces[] = {
     "/", "a", "b", ".", "-", "{x}", "{y}", "{+r}", "{#f}", "{", "}", "+",
-    "#", "x", "?", "%", "*", "(", ")", "\\", "\n", "[", "|", "$",
+    "#", "x", "?", "%", "*", "(",   ")",   "\\",   "\n",   "[", "|", "$",
 };
 constexpr std::string_view kPathCharacters = "/ab.-#?%2f+x\n\r*()\\{}[|$";
 constexpr size_t kMaxPieces = 8;
@@ -116,8 +116,7 @@ bool ModelMatch(std::string_view pathTemplate, std::string_view path, Parameters
     return true;
 }
 
-bool FrameworkMatch(std::string_view pathTemplate, std::string_view path,
-                    Parameters& parameters) {
+bool FrameworkMatch(std::string_view pathTemplate, std::string_view path, Parameters& parameters) {
     static const Nimbel::BindingTypeRegistry registry;
     const std::unique_ptr<Nimbel::BindingFunctionDescription> function =
         Nimbel::BindingTypeRegistry::CreateDetachedFunction("Fuzzed", 0);

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "codecs/yaml_reader.h"
 #include "codecs/json_reader.h"
 #include "codecs/json_writer.h"
+#include "codecs/yaml_reader.h"
 #include "support/reader_invariants.h"
 #include "support/value_equivalence.h"
 

@@ -43,4 +43,4 @@ namespace KzoHost {
                                                       std::string_view title,
                                                       std::string_view version);
 
-} // namespace KzoHost
+}  // namespace KzoHost

@@ -7,7 +7,9 @@
 namespace KzoHost {
 namespace {
 
-[[nodiscard]] std::string TextOf(const char* text) { return text != nullptr ? text : ""; }
+[[nodiscard]] std::string TextOf(const char* text) {
+    return text != nullptr ? text : "";
+}
 
 [[nodiscard]] std::vector<std::string> TagsOf(const char* const* tags, KzoWord count) {
     std::vector<std::string> texts;
@@ -66,9 +68,9 @@ void WalkChain(const Record* first, KzoWord count, Read read) {
     WalkChain(function.arguments, function.argumentCount, [&](const ArgumentRecord& argument) {
         const ArgumentLocationEntry location =
             locations != nullptr ? locations[index] : ArgumentLocationEntry{0, 0};
-        endpoint.arguments.push_back(ListedArgument{
-            TextOf(argument.name), location.location,
-            TypeTextOf(argument.kind, argument.elementKind, argument.typeName)});
+        endpoint.arguments.push_back(
+            ListedArgument{TextOf(argument.name), location.location,
+                           TypeTextOf(argument.kind, argument.elementKind, argument.typeName)});
         ++index;
     });
     return endpoint;
@@ -81,13 +83,16 @@ void WalkChain(const Record* first, KzoWord count, Read read) {
     type.size = record.size;
     type.tags = TagsOf(record.tags, record.tagCount);
     WalkChain(record.fields, record.memberCount, [&](const FieldRecord& field) {
-        type.fields.push_back(ListedMember{TextOf(field.name), TextOf(field.description),
-                                           TypeTextOf(field.kind, field.elementKind, field.typeName),
-                                           static_cast<int64_t>(field.offset)});
+        type.fields.push_back(
+            ListedMember{TextOf(field.name), TextOf(field.description),
+                         TypeTextOf(field.kind, field.elementKind, field.typeName),
+                         static_cast<int64_t>(field.offset)});
     });
     WalkChain(record.enumerators, record.memberCount, [&](const EnumeratorRecord& enumerator) {
         type.enumerators.push_back(
-            ListedMember{TextOf(enumerator.name), TextOf(enumerator.description), {},
+            ListedMember{TextOf(enumerator.name),
+                         TextOf(enumerator.description),
+                         {},
                          static_cast<int32_t>(static_cast<uint32_t>(enumerator.value))});
     });
     return type;
@@ -99,7 +104,7 @@ void WalkChain(const Record* first, KzoWord count, Read read) {
     return joined;
 }
 
-} // namespace
+}  // namespace
 
 const char* MethodText(KzoWord method) noexcept {
     static constexpr const char* kTexts[] = {"any",   "DELETE", "GET", "HEAD", "OPTIONS",
@@ -109,12 +114,18 @@ const char* MethodText(KzoWord method) noexcept {
 
 const char* LocationText(KzoWord location) noexcept {
     switch (location) {
-        case 0: return "anywhere";
-        case 1: return "query";
-        case 2: return "path";
-        case 4: return "header";
-        case 5: return "body";
-        default: return "?";
+        case 0:
+            return "anywhere";
+        case 1:
+            return "query";
+        case 2:
+            return "path";
+        case 4:
+            return "header";
+        case 5:
+            return "body";
+        default:
+            return "?";
     }
 }
 
@@ -164,4 +175,4 @@ std::string FormatApiListing(const ApiListing& listing) {
     return text;
 }
 
-} // namespace KzoHost
+}  // namespace KzoHost

@@ -13,8 +13,8 @@ namespace KzoHost {
 
 struct ListedArgument {
     std::string name;
-    KzoWord location = 0; ///< 0 anywhere, 1 query, 2 path, 4 header, 5 body
-    std::string type;     ///< the kind's text or the registered type name, as for fields
+    KzoWord location = 0;  ///< 0 anywhere, 1 query, 2 path, 4 header, 5 body
+    std::string type;      ///< the kind's text or the registered type name, as for fields
 };
 
 struct ListedEndpoint {
@@ -75,4 +75,4 @@ struct ApiListing {
 /// "anywhere", "query", "path", "header", "body"; "?" for other numbers.
 [[nodiscard]] const char* LocationText(KzoWord location) noexcept;
 
-} // namespace KzoHost
+}  // namespace KzoHost

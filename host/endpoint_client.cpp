@@ -114,8 +114,8 @@ bool EndpointDirectory::ServesPath(std::string_view path) const {
 }
 
 std::string EndpointDirectory::MethodsServing(std::string_view path) const {
-    static constexpr std::array<std::string_view, 8> kNames = {
-        "", "DELETE", "GET", "HEAD", "OPTIONS", "PATCH", "POST", "PUT"};
+    static constexpr std::array<std::string_view, 8> kNames = {"",        "DELETE", "GET",  "HEAD",
+                                                               "OPTIONS", "PATCH",  "POST", "PUT"};
     path = path.substr(0, path.find('?'));
     std::vector<std::string_view> captures;
     std::vector<std::string> methods;

@@ -15,8 +15,12 @@
 namespace KzoHost {
 namespace {
 
-KzoWord NeverCalled1(const CoreFunctions*, KzoWord, KzoWord) { return 0; }
-KzoWord NeverCalled2(const CoreFunctions*, KzoWord) { return 0; }
+KzoWord NeverCalled1(const CoreFunctions*, KzoWord, KzoWord) {
+    return 0;
+}
+KzoWord NeverCalled2(const CoreFunctions*, KzoWord) {
+    return 0;
+}
 KzoWord NeverCalled5(const CoreFunctions*, KzoWord, KzoWord, KzoWord, uint64_t, KzoWord) {
     return 0;
 }
@@ -73,13 +77,13 @@ void SetError(CoreResponse& response, uint32_t status, const std::string& text) 
     response.status = status;
 }
 
-} // namespace
+}  // namespace
 
 HostCore::HostCore(KzoWord pluginHandle)
     : table_{CoreFunctions{&OnSendRequest, &NeverCalled1, &NeverCalled2, &OnSubscribe,
-                            &OnUnsubscribe, &NeverCalled5, &OnYield, &OnBeginWait, &OnEndWait,
-                            &OnLog},
-              this},
+                           &OnUnsubscribe, &NeverCalled5, &OnYield, &OnBeginWait, &OnEndWait,
+                           &OnLog},
+             this},
       context_{&table_.functions, pluginHandle},
       logSink_(&WriteToStandardError) {}
 
@@ -117,7 +121,8 @@ const PeerHandler* HostCore::FindPeer(std::string_view path) const {
     for (const auto& [pattern, handler] : peers_) {
         if (pattern.empty() || pattern.back() != '*') continue;
         const std::string_view prefix = std::string_view(pattern).substr(0, pattern.size() - 1);
-        if (path.substr(0, prefix.size()) == prefix && (best == nullptr || prefix.size() > bestLength)) {
+        if (path.substr(0, prefix.size()) == prefix &&
+            (best == nullptr || prefix.size() > bestLength)) {
             best = &handler;
             bestLength = prefix.size();
         }
@@ -131,12 +136,14 @@ void HostCore::Answer(CoreResponse& response, const CoreRequest& request) {
     const std::string_view fullPath = request.path != nullptr ? request.path : "";
     const size_t query = fullPath.find('?');
     peerRequest.path = std::string(fullPath.substr(0, query));
-    if (query != std::string_view::npos) peerRequest.query = std::string(fullPath.substr(query + 1));
+    if (query != std::string_view::npos)
+        peerRequest.query = std::string(fullPath.substr(query + 1));
     for (KzoWord i = 0; i < request.argumentCount; ++i) {
         const CoreArgumentEntry& entry = request.arguments[i];
         Nimbel::BindingProperty value;
         static_cast<void>(Nimbel::CoreValueToProperty(nullptr, value, entry.value, "<argument>"));
-        peerRequest.arguments.emplace_back(entry.name != nullptr ? entry.name : "", std::move(value));
+        peerRequest.arguments.emplace_back(entry.name != nullptr ? entry.name : "",
+                                           std::move(value));
     }
     if (request.contentType != nullptr) peerRequest.contentType = request.contentType;
     if (request.body != nullptr) {
@@ -154,9 +161,9 @@ void HostCore::Answer(CoreResponse& response, const CoreRequest& request) {
     if (answer.errorText.has_value()) {
         SetError(response, answer.status, *answer.errorText);
     } else if (answer.streamedBody.has_value()) {
-        auto stream = std::make_unique<HostStream>(
-            HostStream{*answer.streamedBody, answer.chunkSizes, answer.streamFails, 0, 0, &streamReads_,
-                       &streamCloses_});
+        auto stream = std::make_unique<HostStream>(HostStream{*answer.streamedBody,
+                                                              answer.chunkSizes, answer.streamFails,
+                                                              0, 0, &streamReads_, &streamCloses_});
         response.expectedSize =
             answer.announcedSize.value_or(static_cast<uint32_t>(stream->text.size()));
         response.streamRead = &ReadStream;
@@ -243,4 +250,4 @@ void HostCore::RunPendingWork() {
     for (auto& step : work) step();
 }
 
-} // namespace KzoHost
+}  // namespace KzoHost

@@ -29,7 +29,7 @@ public:
     struct WaitCall {
         enum class Kind { Begin, Yield, End };
         Kind kind;
-        std::string label; ///< BeginWait only
+        std::string label;  ///< BeginWait only
     };
 
     explicit HostCore(KzoWord pluginHandle = 1);
@@ -123,4 +123,4 @@ private:
     std::map<std::string, std::vector<Subscription>, std::less<>> subscriptions_;
 };
 
-} // namespace KzoHost
+}  // namespace KzoHost

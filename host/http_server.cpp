@@ -3,6 +3,8 @@
 // Beast's texts are std::string_view, as everywhere else in this project.
 #define BOOST_BEAST_USE_STD_STRING_VIEW 1
 
+#include <algorithm>
+#include <atomic>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ip/v6_only.hpp>
 #include <boost/asio/post.hpp>
@@ -16,9 +18,6 @@
 #include <boost/beast/http/read.hpp>
 #include <boost/beast/http/string_body.hpp>
 #include <boost/beast/http/write.hpp>
-
-#include <algorithm>
-#include <atomic>
 #include <exception>
 #include <iterator>
 #include <limits>
@@ -124,8 +123,7 @@ public:
     void Forget(HttpConnection* connection) { connections_.erase(connection); }
     void LogRequest(std::string_view method, std::string_view target, int status) {
         if (log_)
-            log_(std::string(method) + " " + std::string(target) + " -> " +
-                  std::to_string(status));
+            log_(std::string(method) + " " + std::string(target) + " -> " + std::to_string(status));
     }
 
 private:
@@ -184,11 +182,11 @@ private:
         if (buffer_.capacity() > 16 * 1024) buffer_.shrink_to_fit();
         stream_.expires_after(Limits().idleTimeout);
         stream_.async_read_some(buffer_.prepare(4096),
-                                 [self = shared_from_this()](error_code error, size_t bytes) {
-                                     if (error) return self->Close();
-                                     self->buffer_.commit(bytes);
-                                     self->ReadHeader();
-                                 });
+                                [self = shared_from_this()](error_code error, size_t bytes) {
+                                    if (error) return self->Close();
+                                    self->buffer_.commit(bytes);
+                                    self->ReadHeader();
+                                });
     }
 
     void ReadHeader() {
@@ -366,13 +364,13 @@ private:
         constexpr size_t kMaxDrainedBytes = 1024 * 1024;
         stream_.expires_after(std::chrono::milliseconds(500));
         stream_.async_read_some(buffer_.prepare(16384),
-                                 [self = shared_from_this()](error_code error, size_t bytes) {
-                                     self->buffer_.clear();
-                                     self->drained_ += bytes;
-                                     if (error || self->drained_ > kMaxDrainedBytes)
-                                         return self->Close();
-                                     self->Drain();
-                                 });
+                                [self = shared_from_this()](error_code error, size_t bytes) {
+                                    self->buffer_.clear();
+                                    self->drained_ += bytes;
+                                    if (error || self->drained_ > kMaxDrainedBytes)
+                                        return self->Close();
+                                    self->Drain();
+                                });
     }
 
     void Close() {
@@ -416,8 +414,7 @@ bool HttpServer::Engine::Bind(const std::string& address, int port, std::string&
     // SO_REUSEADDR only lets a restarted server take its port back from
     // connections still closing; the port stays exclusive (no SO_REUSEPORT).
     if (acceptor_.open(endpoint.protocol(), code)) return fail(code.message());
-    if (acceptor_.set_option(tcp::acceptor::reuse_address(true), code))
-        return fail(code.message());
+    if (acceptor_.set_option(tcp::acceptor::reuse_address(true), code)) return fail(code.message());
     if (ip.is_v6() && acceptor_.set_option(net::ip::v6_only(true), code))
         return fail(code.message());
     if (acceptor_.bind(endpoint, code)) return fail(code.message());
@@ -530,7 +527,7 @@ Reply HttpServer::Engine::AnswerPage(const HostRequest& request) const {
 void HttpServer::Engine::Answer(HostRequest request, std::function<void(Reply)> done) {
     // The work guard keeps Run going until the answer is back on the I/O thread.
     net::post(worker_, [this, request = std::move(request), done = std::move(done),
-                         guard = net::make_work_guard(io_)]() mutable {
+                        guard = net::make_work_guard(io_)]() mutable {
         Reply answer;
         try {
             if (request.path == kOpenApiPath) {
@@ -552,7 +549,7 @@ void HttpServer::Engine::Answer(HostRequest request, std::function<void(Reply)> 
                 500, ErrorJson(500, std::string("The host failed: ") + error.what()), {}});
         }
         net::post(io_, [done = std::move(done), answer = std::move(answer),
-                         guard = std::move(guard)]() mutable { done(std::move(answer)); });
+                        guard = std::move(guard)]() mutable { done(std::move(answer)); });
     });
 }
 

@@ -22,4 +22,4 @@ PeerAnswer PeerAnswer::WithStream(std::string json, std::vector<uint32_t> chunkS
     return answer;
 }
 
-} // namespace KzoHost
+}  // namespace KzoHost

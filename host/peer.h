@@ -43,9 +43,10 @@ struct PeerAnswer {
 
     [[nodiscard]] static PeerAnswer WithValue(Nimbel::BindingProperty value);
     [[nodiscard]] static PeerAnswer WithError(uint32_t status, std::string text);
-    [[nodiscard]] static PeerAnswer WithStream(std::string json, std::vector<uint32_t> chunkSizes = {});
+    [[nodiscard]] static PeerAnswer WithStream(std::string json,
+                                               std::vector<uint32_t> chunkSizes = {});
 };
 
 using PeerHandler = std::function<PeerAnswer(const PeerRequest&)>;
 
-} // namespace KzoHost
+}  // namespace KzoHost

@@ -8,7 +8,8 @@ namespace KzoHost {
 
 std::string ExportNameForPath(const std::string& path) {
     std::string name = path.substr(path.find_last_of('/') + 1);
-    if (name.size() > 3 && name.compare(name.size() - 3, 3, ".so") == 0) name.resize(name.size() - 3);
+    if (name.size() > 3 && name.compare(name.size() - 3, 3, ".so") == 0)
+        name.resize(name.size() - 3);
     if (name.size() > 7 && name.compare(0, 4, "jvp-") == 0 && name[6] == '-') name.erase(0, 7);
     std::replace(name.begin(), name.end(), '-', '_');
     return "load_" + name;
@@ -26,7 +27,7 @@ constexpr int kOpenFlags = RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE;
 constexpr int kOpenFlags = RTLD_NOW | RTLD_LOCAL;
 #endif
 
-} // namespace
+}  // namespace
 
 std::unique_ptr<PluginLibrary> PluginLibrary::Open(const std::string& path, std::string& error) {
     void* handle = dlopen(path.c_str(), kOpenFlags);
@@ -60,8 +61,7 @@ bool PluginLibrary::Load(const CoreVersion& core, std::string& error) {
     record_.minor = core.minor;
     record_.patch = core.patch;
     entry_(&record_);
-    if (record_.callbacks == nullptr || record_.module == nullptr ||
-        record_.shortName == nullptr) {
+    if (record_.callbacks == nullptr || record_.module == nullptr || record_.shortName == nullptr) {
         error = "the plug-in did not answer the load record";
         return false;
     }
@@ -77,7 +77,7 @@ bool PluginLibrary::Load(const CoreVersion& core, std::string& error) {
 
 bool PluginLibrary::Start(const CoreContext& context) {
     if (!loaded_ || started_) return false;
-    started_ = true; // Stop is owed even when Start answers false
+    started_ = true;  // Stop is owed even when Start answers false
     return record_.callbacks->start(record_.module, &context);
 }
 
@@ -94,4 +94,4 @@ std::array<uint64_t, 7> PluginLibrary::MemoryStats() const {
     return stats;
 }
 
-} // namespace KzoHost
+}  // namespace KzoHost

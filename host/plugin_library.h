@@ -53,7 +53,7 @@ private:
     void* handle_;
     PluginLoadFn entry_;
     std::string exportName_;
-    alignas(KzoWord) PluginLoadRecord record_{}; // packed: aligned here so its words are
+    alignas(KzoWord) PluginLoadRecord record_{};  // packed: aligned here so its words are
     bool loaded_ = false;
     bool started_ = false;
 };
@@ -61,4 +61,4 @@ private:
 /// "load_" + the plug-in's short name as an identifier, from its file path.
 [[nodiscard]] std::string ExportNameForPath(const std::string& path);
 
-} // namespace KzoHost
+}  // namespace KzoHost

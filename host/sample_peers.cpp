@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
-#include <unordered_map>
 #include <iterator>
 #include <string_view>
 #include <system_error>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -35,7 +35,7 @@ struct JsonFile {
     Outcome outcome = Outcome::Missing;
     std::string text;
     BindingProperty value;
-    std::string error; ///< Malformed: the reader's message
+    std::string error;  ///< Malformed: the reader's message
 };
 
 bool ReadWholeFile(const fs::path& file, std::string& text) {
@@ -87,7 +87,7 @@ public:
         if (error) return missing;
         const fs::path inside = resolved.lexically_relative(path_);
         if (inside.empty() || *inside.begin() == "..") return missing;
-        struct stat status{};
+        struct stat status {};
         if (::stat(resolved.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return missing;
         const std::string key = resolved.string();
         if (const auto kept = kept_.find(key); kept != kept_.end()) {
@@ -103,7 +103,7 @@ public:
             constexpr size_t kMaxKeptFiles = 256;
             if (kept_.size() >= kMaxKeptFiles) kept_.clear();
             kept_.emplace(key, Kept{status.st_mtim.tv_sec, status.st_mtim.tv_nsec, status.st_size,
-                                     status.st_ino, file});
+                                    status.st_ino, file});
         }
         return file;
     }
@@ -135,10 +135,12 @@ enum class Delivery { Value, Stream };
 PeerAnswer AnswerFile(const JsonFile& file, Delivery delivery, const std::string& missingText,
                       const std::string& fileName) {
     switch (file.outcome) {
-        case JsonFile::Outcome::Missing: return PeerAnswer::WithError(404, missingText);
+        case JsonFile::Outcome::Missing:
+            return PeerAnswer::WithError(404, missingText);
         case JsonFile::Outcome::Malformed:
             return PeerAnswer::WithError(500, fileName + ": " + file.error);
-        case JsonFile::Outcome::Loaded: break;
+        case JsonFile::Outcome::Loaded:
+            break;
     }
     if (delivery == Delivery::Stream) return PeerAnswer::WithStream(file.text);
     return PeerAnswer::WithValue(file.value);
@@ -148,7 +150,9 @@ PeerAnswer MethodNotAllowed(const PeerRequest& request, const char* allowed) {
     return PeerAnswer::WithError(405, request.path + " answers " + allowed + " only");
 }
 
-PeerAnswer BadRequest(std::string text) { return PeerAnswer::WithError(400, std::move(text)); }
+PeerAnswer BadRequest(std::string text) {
+    return PeerAnswer::WithError(400, std::move(text));
+}
 
 /// The arguments given by position, in order; named ones are not among them.
 std::vector<const BindingProperty*> UnnamedArguments(const PeerRequest& request) {
@@ -165,10 +169,10 @@ std::vector<const BindingProperty*> UnnamedArguments(const PeerRequest& request)
 // are large, so they are JSON streams the plug-in reads in chunks; a game and
 // the delta are small enough to answer as values.
 struct GameDataDocument {
-    const char* path;        ///< exact, or followed by a decimal id when `takesId`
-    const char* file;        ///< under the data folder; with an id, the folder of <id>.json
+    const char* path;  ///< exact, or followed by a decimal id when `takesId`
+    const char* file;  ///< under the data folder; with an id, the folder of <id>.json
     bool takesId;
-    const char* missingText; ///< followed by the id, if any
+    const char* missingText;  ///< followed by the id, if any
     Delivery delivery;
 };
 
@@ -181,7 +185,7 @@ constexpr GameDataDocument kGameDataDocuments[] = {
 
 /// Only ids of digits reach the file system, so no path can leave its folder.
 bool IsPlainDecimal(std::string_view id) {
-    constexpr size_t kMaxDigits = 20; // 2^64 - 1
+    constexpr size_t kMaxDigits = 20;  // 2^64 - 1
     if (id.empty() || id.size() > kMaxDigits) return false;
     for (const char c : id) {
         if (c < '0' || c > '9') return false;
@@ -193,8 +197,8 @@ PeerAnswer AnswerGameData(const DataFiles& folder, const GameDataDocument& docum
                           const PeerRequest& request) {
     if (request.method != kGet) return MethodNotAllowed(request, "GET");
     if (!document.takesId) {
-        return AnswerFile(*folder.Read(document.file), document.delivery,
-                          document.missingText, document.file);
+        return AnswerFile(*folder.Read(document.file), document.delivery, document.missingText,
+                          document.file);
     }
     std::string_view id = request.path;
     id.remove_prefix(std::min(id.size(), std::string_view(document.path).size()));
@@ -258,10 +262,9 @@ void SetAndPublish(HostCore& core, const char* uri, ChangeableResource& resource
                    BindingProperty value) {
     const bool existed = resource.Current().has_value();
     resource.Set(value);
-    core.PublishResourceEvent(uri,
-                              existed ? HostCore::ResourceEventType::Update
-                                      : HostCore::ResourceEventType::Create,
-                              value);
+    core.PublishResourceEvent(
+        uri, existed ? HostCore::ResourceEventType::Update : HostCore::ResourceEventType::Create,
+        value);
 }
 
 void DeleteAndPublish(HostCore& core, const char* uri, ChangeableResource& resource) {
@@ -401,7 +404,7 @@ PeerAnswer AnswerSummonerNames(const DataFiles& folder, const PeerRequest& reque
     return PeerAnswer::WithValue(NamesInIdOrder(ids, names->value));
 }
 
-} // namespace
+}  // namespace
 
 // ---- SamplePeers ----
 
@@ -430,8 +433,8 @@ std::unique_ptr<SamplePeers> SamplePeers::Open(HostCore& core, const fs::path& d
     }
     const fs::path canonical = fs::canonical(dataFolder, statusError);
     if (statusError) {
-        error = "The sample data folder " + dataFolder.string() + " cannot be used: " +
-                statusError.message();
+        error = "The sample data folder " + dataFolder.string() +
+                " cannot be used: " + statusError.message();
         return nullptr;
     }
     auto peers = std::make_unique<SamplePeers>(OpenKey{}, core, std::make_shared<State>(canonical));
@@ -469,7 +472,9 @@ void SamplePeers::SetSession(BindingProperty session) {
     SetAndPublish(core_, kSessionPath, state_->session, std::move(session));
 }
 
-void SamplePeers::DeleteSession() { DeleteAndPublish(core_, kSessionPath, state_->session); }
+void SamplePeers::DeleteSession() {
+    DeleteAndPublish(core_, kSessionPath, state_->session);
+}
 
 void SamplePeers::SetConfiguration(BindingProperty configuration) {
     SetAndPublish(core_, kConfigurationPath, state_->configuration, std::move(configuration));
@@ -479,12 +484,16 @@ void SamplePeers::DeleteConfiguration() {
     DeleteAndPublish(core_, kConfigurationPath, state_->configuration);
 }
 
-std::optional<BindingProperty> SamplePeers::Session() const { return state_->session.Current(); }
+std::optional<BindingProperty> SamplePeers::Session() const {
+    return state_->session.Current();
+}
 
 std::optional<BindingProperty> SamplePeers::Configuration() const {
     return state_->configuration.Current();
 }
 
-const fs::path& SamplePeers::DataFolder() const noexcept { return state_->folder.Path(); }
+const fs::path& SamplePeers::DataFolder() const noexcept {
+    return state_->folder.Path();
+}
 
-} // namespace KzoHost
+}  // namespace KzoHost

@@ -78,4 +78,4 @@ private:
     std::shared_ptr<State> state_;
 };
 
-} // namespace KzoHost
+}  // namespace KzoHost

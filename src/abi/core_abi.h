@@ -38,16 +38,16 @@ typedef uintptr_t KzoWord;
 /* Kinds of a CoreValue. */
 enum {
     kCoreValueEmpty = 0,
-    kCoreValueBool = 1,         /* A: 0 or 1 in its low byte */
-    kCoreValueSigned = 2,       /* A: low 32 bits, B: high 32 bits */
-    kCoreValueUnsigned = 3,     /* A: low 32 bits, B: high 32 bits */
-    kCoreValueDouble = 4,       /* A: low 32 bits of the IEEE bits, B: high */
+    kCoreValueBool = 1,           /* A: 0 or 1 in its low byte */
+    kCoreValueSigned = 2,         /* A: low 32 bits, B: high 32 bits */
+    kCoreValueUnsigned = 3,       /* A: low 32 bits, B: high 32 bits */
+    kCoreValueDouble = 4,         /* A: low 32 bits of the IEEE bits, B: high */
     kCoreValueStringBorrowed = 5, /* A: NUL-terminated text, not owned */
-    kCoreValueStringOwned = 6,  /* A: NUL-terminated text, owned; B: length */
-    kCoreValueBlobBorrowed = 7, /* A: bytes, not owned; B: count */
-    kCoreValueBlobOwned = 8,    /* A: bytes, owned; B: count */
-    kCoreValueCollection = 9,   /* A: owned array of B CoreValue records */
-    kCoreValueStructure = 10    /* A: owned array of B CoreStructEntry records */
+    kCoreValueStringOwned = 6,    /* A: NUL-terminated text, owned; B: length */
+    kCoreValueBlobBorrowed = 7,   /* A: bytes, not owned; B: count */
+    kCoreValueBlobOwned = 8,      /* A: bytes, owned; B: count */
+    kCoreValueCollection = 9,     /* A: owned array of B CoreValue records */
+    kCoreValueStructure = 10      /* A: owned array of B CoreStructEntry records */
 };
 
 /* A value crossing the boundary. Owned buffers come from the plug-in's
@@ -83,17 +83,17 @@ typedef struct CoreHeaderPair {
  * 8 other (named by `methodName`). */
 typedef struct CoreRequest {
     KzoWord method;
-    const char* path;                     /* may carry a query after "?" */
-    const CoreArgumentEntry* arguments;   /* owned by whoever filled the record */
+    const char* path;                   /* may carry a query after "?" */
+    const CoreArgumentEntry* arguments; /* owned by whoever filled the record */
     KzoWord argumentCount;
-    void* endpointContext;                /* incoming: the endpoint record's context */
+    void* endpointContext; /* incoming: the endpoint record's context */
     const CoreHeaderPair* headers;
     KzoWord headerCount;
     const char* contentType;
-    const uint8_t* body;                  /* not NUL-terminated */
+    const uint8_t* body; /* not NUL-terminated */
     KzoWord bodySize;
-    KzoWord handle;                       /* outbound: plug-in handle; inbound: user context */
-    const char* methodName;               /* method 8 only */
+    KzoWord handle;         /* outbound: plug-in handle; inbound: user context */
+    const char* methodName; /* method 8 only */
 } CoreRequest;
 
 struct CoreResponse;
@@ -105,20 +105,20 @@ typedef void (*CoreResponseReleaseFn)(struct CoreResponse* response);
 /* The answer to a request. Whoever filled it owns its buffers; the reader
  * calls `release` with the record's address once it has read the record. */
 typedef struct CoreResponse {
-    CoreValue value;              /* the body, when it is not streamed */
-    const char* errorText;        /* null on success */
-    uint8_t ownsErrorText;        /* 1 when errorText is an owned copy */
-    uint8_t flag;                 /* the handler's flag byte */
-    KzoWord kind;                 /* the handler's result kind: 1, 2, 3 or 0 */
-    KzoWord status;               /* HTTP status */
-    const char* text;             /* the handler's text; never null once filled */
+    CoreValue value;       /* the body, when it is not streamed */
+    const char* errorText; /* null on success */
+    uint8_t ownsErrorText; /* 1 when errorText is an owned copy */
+    uint8_t flag;          /* the handler's flag byte */
+    KzoWord kind;          /* the handler's result kind: 1, 2, 3 or 0 */
+    KzoWord status;        /* HTTP status */
+    const char* text;      /* the handler's text; never null once filled */
     const CoreHeaderPair* headers;
     KzoWord headerCount;
-    CoreStreamReadFn streamRead;  /* null unless the body is streamed */
+    CoreStreamReadFn streamRead; /* null unless the body is streamed */
     CoreStreamCloseFn streamClose;
-    KzoWord expectedSize;         /* of a streamed body */
-    KzoWord reserved;             /* 0 */
-    KzoWord stream;               /* stream handle; owned by the record */
+    KzoWord expectedSize; /* of a streamed body */
+    KzoWord reserved;     /* 0 */
+    KzoWord stream;       /* stream handle; owned by the record */
     CoreResponseReleaseFn release;
 } CoreResponse;
 
@@ -155,10 +155,10 @@ typedef struct CoreFunctions {
     CoreSubscribeFn subscribe;
     CoreUnsubscribeFn unsubscribe;
     CoreUnnamed5Fn unnamed5;
-    CoreYieldFn yield;             /* runs pending work of the core, then returns */
+    CoreYieldFn yield; /* runs pending work of the core, then returns */
     CoreBeginWaitFn beginWait;
     CoreEndWaitFn endWait;
-    CoreLogFn log;                 /* takes the text during the call */
+    CoreLogFn log; /* takes the text during the call */
 } CoreFunctions;
 
 typedef struct CoreContext {
@@ -328,12 +328,12 @@ typedef struct ApiDescriptionRoot {
 #define KZO_STATIC_ASSERT(cond, msg) _Static_assert(cond, msg)
 #endif
 
-#define KZO_CHECK_SIZE(type, words, bytes, size32) \
-    KZO_STATIC_ASSERT(sizeof(type) == KZO_LAYOUT(words, bytes), #type " size");   \
+#define KZO_CHECK_SIZE(type, words, bytes, size32)                              \
+    KZO_STATIC_ASSERT(sizeof(type) == KZO_LAYOUT(words, bytes), #type " size"); \
     KZO_STATIC_ASSERT(sizeof(KzoWord) != 4 || sizeof(type) == (size32), #type " 32-bit size")
-#define KZO_CHECK_OFFSET(type, field, words, bytes, offset32) \
+#define KZO_CHECK_OFFSET(type, field, words, bytes, offset32)                               \
     KZO_STATIC_ASSERT(offsetof(type, field) == KZO_LAYOUT(words, bytes), #type "." #field); \
-    KZO_STATIC_ASSERT(sizeof(KzoWord) != 4 || offsetof(type, field) == (offset32),           \
+    KZO_STATIC_ASSERT(sizeof(KzoWord) != 4 || offsetof(type, field) == (offset32),          \
                       #type "." #field " 32-bit offset")
 
 KZO_CHECK_SIZE(CoreValue, 3, 0, 12);

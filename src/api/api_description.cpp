@@ -9,7 +9,9 @@ namespace {
 
 constexpr const char* kNoText = "";
 
-[[nodiscard]] KzoWord Word(BindingTypeKind kind) noexcept { return static_cast<KzoWord>(kind); }
+[[nodiscard]] KzoWord Word(BindingTypeKind kind) noexcept {
+    return static_cast<KzoWord>(kind);
+}
 
 [[nodiscard]] bool NamesRegisteredType(BindingTypeKind kind) noexcept {
     return kind == BindingTypeKind::Struct || kind == BindingTypeKind::Enum ||
@@ -121,8 +123,7 @@ void Chain(std::vector<Record>& records) {
     return records.data();
 }
 
-[[nodiscard]] TypeRecord TypeRecordOf(ApiDescription& storage,
-                                      const BindingTypeDescription& type) {
+[[nodiscard]] TypeRecord TypeRecordOf(ApiDescription& storage, const BindingTypeDescription& type) {
     TypeRecord record{};
     record.name = type.name.c_str();
     record.nameSpace = kNoText;
@@ -152,7 +153,7 @@ void Chain(std::vector<Record>& records) {
     return record;
 }
 
-} // namespace
+}  // namespace
 
 ApiDescription& BuildApiDescription(BindingTypeRegistry& registry) {
     const auto functions = registry.FunctionSnapshot();
@@ -185,4 +186,4 @@ ApiDescription& BuildApiDescription(BindingTypeRegistry& registry) {
     return storage;
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

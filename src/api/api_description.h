@@ -49,4 +49,4 @@ struct ApiDescription {
 /// root holds the type and event arrays.
 ApiDescription& BuildApiDescription(BindingTypeRegistry& registry);
 
-} // namespace Nimbel
+}  // namespace Nimbel

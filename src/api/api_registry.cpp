@@ -41,7 +41,7 @@ void MarkPathArguments(std::vector<BindingArgumentDescription>& arguments,
     }
 }
 
-} // namespace
+}  // namespace
 
 ApiRegistry::ApiRegistry() {
     RegisterBuiltins(types_);
@@ -49,9 +49,10 @@ ApiRegistry::ApiRegistry() {
     helpFunction_->tags.Add(kBuiltinTag);
     helpFunction_->description = "Describes the exposed native API.";
     helpFunction_->result = BindingTypeRef{BindingTypeKind::Struct, BindingTypeKind::None,
-                                            types_.FindType("BindingFullApiHelp")};
-    helpEndpoint_ = std::make_unique<Endpoint>(types_, *helpFunction_, kHelpPath, RequestMethod::Any,
-                                                "", std::make_shared<HelpWithoutRegistry>());
+                                           types_.FindType("BindingFullApiHelp")};
+    helpEndpoint_ =
+        std::make_unique<Endpoint>(types_, *helpFunction_, kHelpPath, RequestMethod::Any, "",
+                                   std::make_shared<HelpWithoutRegistry>());
 }
 
 ApiRegistry::~ApiRegistry() = default;
@@ -68,8 +69,9 @@ const Endpoint* ApiRegistry::AddEndpoint(EndpointDefinition definition,
     function->description = std::move(definition.description);
     function->tags.Append(tags);
     function->handler = definition.handler;
-    auto endpoint = std::make_unique<Endpoint>(types_, *function, path, definition.method,
-                                               definition.methodName, std::move(definition.handler));
+    auto endpoint =
+        std::make_unique<Endpoint>(types_, *function, path, definition.method,
+                                   definition.methodName, std::move(definition.handler));
     MarkPathArguments(function->arguments, endpoint->Matcher());
     return endpoints_.emplace_back(std::move(endpoint)).get();
 }
@@ -81,6 +83,8 @@ std::vector<Route> ApiRegistry::Routes() const {
     return routes;
 }
 
-const ApiDescriptionRoot* ApiRegistry::BuildDescription() { return &BuildEndpointRecords(*this); }
+const ApiDescriptionRoot* ApiRegistry::BuildDescription() {
+    return &BuildEndpointRecords(*this);
+}
 
-} // namespace Nimbel
+}  // namespace Nimbel

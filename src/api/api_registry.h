@@ -55,8 +55,7 @@ public:
         std::initializer_list<EndpointArgument> arguments, std::span<const std::string> tags,
         std::string_view description = {}) {
         return AddEndpoint(
-            MakeTypedEndpoint(types_, method, path, object, member, arguments, description),
-            tags);
+            MakeTypedEndpoint(types_, method, path, object, member, arguments, description), tags);
     }
 
     /// The endpoints in registration order.
@@ -81,4 +80,4 @@ private:
     std::unique_ptr<Endpoint> helpEndpoint_;
 };
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -16,8 +16,7 @@ namespace {
 
 // Indices at or beyond 2^31 are out of range; so are those a collection can
 // never reach, which would otherwise make one request allocate gigabytes.
-constexpr uint64_t kIndexLimit =
-    std::min<uint64_t>(uint64_t{1} << 31, BindingProperty::kMaxCount);
+constexpr uint64_t kIndexLimit = std::min<uint64_t>(uint64_t{1} << 31, BindingProperty::kMaxCount);
 
 enum class IndexReading : uint8_t { Read, BadFormat, OutOfRange };
 
@@ -42,7 +41,8 @@ enum class IndexReading : uint8_t { Read, BadFormat, OutOfRange };
         base = 8;
     }
     uint64_t value = 0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
+    const auto [end, error] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
     if (error == std::errc::result_out_of_range) return IndexReading::OutOfRange;
     if (end != digits.data() + digits.size()) return IndexReading::BadFormat;
     if (value >= kIndexLimit) return IndexReading::OutOfRange;
@@ -71,8 +71,7 @@ enum class IndexReading : uint8_t { Read, BadFormat, OutOfRange };
 }
 
 [[nodiscard]] BindingStatus ReadMessagePack(std::string_view text, size_t& consumed) {
-    return MessagePackToValue(reinterpret_cast<const uint8_t*>(text.data()), text.size(),
-                              consumed);
+    return MessagePackToValue(reinterpret_cast<const uint8_t*>(text.data()), text.size(), consumed);
 }
 
 // The readers take the text where it lies, bounded by its length; callers
@@ -94,8 +93,7 @@ void FailNulInArgument(BindingStatus& result, const BindingArgumentDescription& 
 }
 
 void FailNulInBody(BindingStatus& result, std::string_view body) {
-    result.SetError(
-        FormatMessage("The body holds a NUL character at offset %1.", body.find('\0')));
+    result.SetError(FormatMessage("The body holds a NUL character at offset %1.", body.find('\0')));
 }
 
 void LowerAscii(std::string& text) noexcept {
@@ -129,10 +127,18 @@ void TakeReading(BindingStatus& result, BindingProperty& target, BindingStatus r
 void BindEmptyText(BindingStatus& result, BindingProperty& target,
                    const BindingArgumentDescription& argument) {
     switch (argument.type.kind) {
-        case BindingTypeKind::Bool: target = true; return;
+        case BindingTypeKind::Bool:
+            target = true;
+            return;
         case BindingTypeKind::Object:
-        case BindingTypeKind::Struct: target.Clear(); target.MakeStructure(); return;
-        case BindingTypeKind::Vector: target.Clear(); target.MakeCollection(); return;
+        case BindingTypeKind::Struct:
+            target.Clear();
+            target.MakeStructure();
+            return;
+        case BindingTypeKind::Vector:
+            target.Clear();
+            target.MakeCollection();
+            return;
         default:
             result.SetError(FormatMessage("Expected value for argument '%1'.", argument.name));
             return;
@@ -182,7 +188,7 @@ void BindIntoPath(BindingStatus& result, BindingProperty& argumentValue, std::st
     return nullptr;
 }
 
-} // namespace
+}  // namespace
 
 ArgumentIndex IndexArguments(const BindingFunctionDescription& function) {
     ArgumentIndex index;
@@ -210,7 +216,7 @@ NamedTexts CollectHeaders(const CoreRequest& request, KeyOf keyOf) {
     return headers;
 }
 
-} // namespace
+}  // namespace
 
 NamedTexts HeaderMap(const CoreRequest& request) {
     return CollectHeaders(request, [](const char* name) { return std::string(name); });
@@ -309,9 +315,9 @@ void BindArgument(BindingStatus& result, std::vector<BindingProperty>& arguments
     } else if (text.empty()) {
         BindEmptyText(result, target, argument);
     } else {
-        DecodeArgumentText(result, target, function, argument, text, contentType,
-                           IsComposite(argument.type.kind) ? TextShape::Composite
-                                                           : TextShape::Scalar);
+        DecodeArgumentText(
+            result, target, function, argument, text, contentType,
+            IsComposite(argument.type.kind) ? TextShape::Composite : TextShape::Scalar);
     }
 }
 
@@ -421,4 +427,4 @@ void BindBody(BindingStatus& result, std::vector<BindingProperty>& arguments,
     arguments[position] = std::move(reading.Value());
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -109,4 +109,4 @@ void BindTypedArguments(BindingStatus& result, std::vector<BindingProperty>& arg
 void BindBody(BindingStatus& result, std::vector<BindingProperty>& arguments,
               const Endpoint& endpoint, const CoreRequest& request);
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -16,7 +16,7 @@ constexpr const char* kEventDataText = "Event data";
     return options;
 }
 
-} // namespace
+}  // namespace
 
 void RegisterAsyncBuiltins(BindingTypeRegistry& registry) {
     using State = BindingAsyncState;
@@ -70,4 +70,4 @@ void RegisterAsyncBuiltins(BindingTypeRegistry& registry) {
         .Finish();
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -52,4 +52,4 @@ struct BindingAsyncCancelEvent {
 /// enumeration and the three asynchronous records also "async".
 void RegisterAsyncBuiltins(BindingTypeRegistry& registry);
 
-} // namespace Nimbel
+}  // namespace Nimbel

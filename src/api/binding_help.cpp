@@ -83,7 +83,7 @@ void SortByName(std::vector<Help>& entries) {
               [](const Help& left, const Help& right) { return left.name < right.name; });
 }
 
-} // namespace
+}  // namespace
 
 void RegisterHelpTypes(BindingTypeRegistry& registry) {
     BindingTypeBuilder<BindingHelpFormat>(registry, "BindingHelpFormat")
@@ -180,4 +180,4 @@ BindingStatus ApiHelpValue(const BindingTypeRegistry& registry) {
     return status;
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -15,8 +15,8 @@ class BindingTypeRegistry;
 
 /// How a help answer is written; 4 bytes.
 enum class BindingHelpFormat : int32_t {
-    Full = 1,    ///< the native help records
-    Epytext = 2, ///< Python epytext (registered, never produced here)
+    Full = 1,     ///< the native help records
+    Epytext = 2,  ///< Python epytext (registered, never produced here)
 };
 
 struct BindingFullTypeIdentifier {
@@ -93,4 +93,4 @@ void RegisterHelpTypes(BindingTypeRegistry& registry);
 /// "types" and "events". Fails when the help records are not registered.
 [[nodiscard]] BindingStatus ApiHelpValue(const BindingTypeRegistry& registry);
 
-} // namespace Nimbel
+}  // namespace Nimbel

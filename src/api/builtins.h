@@ -14,4 +14,4 @@ class BindingTypeRegistry;
 /// registry initialised. Entries registered already are left as they are.
 void RegisterBuiltins(BindingTypeRegistry& registry);
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -9,8 +9,8 @@
 
 #include "abi/core_abi.h"
 #include "api/response_stream.h"
-#include "binding/enum_name_lookup.h"
 #include "binding/binding_status.h"
+#include "binding/enum_name_lookup.h"
 
 namespace Nimbel {
 
@@ -53,4 +53,4 @@ struct CallResult {
     std::unique_ptr<ResponseStream> stream;
 };
 
-} // namespace Nimbel
+}  // namespace Nimbel

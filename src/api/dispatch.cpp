@@ -106,7 +106,7 @@ void RunRequest(CallResult& result, const CoreRequest& request, const RequestCon
     if (operation != nullptr) handler.Release(std::move(operation));
 }
 
-} // namespace
+}  // namespace
 
 void ExecuteRequest(CallResult& result, const CoreRequest& request, const RequestContext& context,
                     CoreResponse& response) {
@@ -151,4 +151,4 @@ void HandleEndpointRequest(const Endpoint& endpoint, const CoreRequest& request,
     Dispatch(nullptr, response, request, std::span<const Route>(&route, 1));
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -49,4 +49,4 @@ void ExecuteRequest(CallResult& result, const CoreRequest& request, const Reques
 /// response that cannot be given that text gets the internal error.
 void AnswerInvalidFunction(CoreResponse& response) noexcept;
 
-} // namespace Nimbel
+}  // namespace Nimbel

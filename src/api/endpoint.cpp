@@ -8,11 +8,16 @@ namespace Nimbel {
 
 ArgLocation ArgLocationFromNumber(uint32_t number) noexcept {
     switch (number) {
-        case 1: return ArgLocation::Query;
-        case 2: return ArgLocation::Path;
-        case 4: return ArgLocation::Header;
-        case 5: return ArgLocation::Body;
-        default: return ArgLocation::Anywhere;
+        case 1:
+            return ArgLocation::Query;
+        case 2:
+            return ArgLocation::Path;
+        case 4:
+            return ArgLocation::Header;
+        case 5:
+            return ArgLocation::Body;
+        default:
+            return ArgLocation::Anywhere;
     }
 }
 
@@ -37,4 +42,4 @@ ArgLocation Endpoint::Location(size_t index) const noexcept {
     return ArgLocationFromNumber(function_.arguments[index].location);
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

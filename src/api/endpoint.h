@@ -70,4 +70,4 @@ private:
     RouteMatcher matcher_;
 };
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -24,4 +24,4 @@ struct EndpointAnswer {
     std::unique_ptr<ResponseStream> stream;
 };
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -47,4 +47,4 @@ public:
     [[nodiscard]] virtual const StaticTypeId& ResultTypeId() const noexcept = 0;
 };
 
-} // namespace Nimbel
+}  // namespace Nimbel

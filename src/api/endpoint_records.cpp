@@ -44,7 +44,7 @@ using FunctionIndex = std::unordered_map<std::string_view, size_t>;
     return record;
 }
 
-} // namespace
+}  // namespace
 
 const ApiDescriptionRoot& BuildEndpointRecords(ApiRegistry& registry) {
     ApiDescription& storage = BuildApiDescription(registry.Types());
@@ -82,4 +82,4 @@ void OnEndpointRequest(CoreResponse* response, const CoreRequest* request) noexc
     HandleEndpointRequest(*endpoint, *request, *response);
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -23,4 +23,4 @@ const ApiDescriptionRoot& BuildEndpointRecords(ApiRegistry& registry);
 /// "Invalid function" with status 404. Never throws.
 void OnEndpointRequest(CoreResponse* response, const CoreRequest* request) noexcept;
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -12,4 +12,4 @@ EndpointError NotFound(std::string message) {
     return EndpointError{404, std::move(message)};
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

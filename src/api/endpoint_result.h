@@ -38,4 +38,4 @@ private:
     std::variant<T, EndpointError> state_;
 };
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -4,14 +4,18 @@ namespace Nimbel {
 namespace {
 
 // ASCII only: identifiers must not depend on the process's locale.
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool IsWordBreak(char c) {
     return c == '!' || c == '+' || c == '-' || c == '.' || c == '/' || c == '_';
 }
 
-} // namespace
+}  // namespace
 
 std::string MakeFunctionName(std::string_view word, std::string_view path) {
     std::string combined;
@@ -42,4 +46,4 @@ std::string MakeFunctionName(std::string_view word, std::string_view path) {
     return name;
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

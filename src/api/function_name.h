@@ -14,4 +14,4 @@ namespace Nimbel {
 /// what follows) and drops "}". The first character is upper-cased too.
 [[nodiscard]] std::string MakeFunctionName(std::string_view word, std::string_view path);
 
-} // namespace Nimbel
+}  // namespace Nimbel

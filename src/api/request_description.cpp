@@ -8,4 +8,4 @@ bool ReceivesRequestDescription(const StaticTypeId& resultType) noexcept {
     return resultType == StaticType::Name<EndpointAnswer>();
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

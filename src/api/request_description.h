@@ -35,4 +35,4 @@ struct RequestDescription {
 /// request description: true for EndpointAnswer alone.
 [[nodiscard]] bool ReceivesRequestDescription(const StaticTypeId& resultType) noexcept;
 
-} // namespace Nimbel
+}  // namespace Nimbel

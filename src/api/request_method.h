@@ -8,7 +8,7 @@
 namespace Nimbel {
 
 enum class RequestMethod : uint32_t {
-    Any = 0, ///< on an endpoint: matches every method
+    Any = 0,  ///< on an endpoint: matches every method
     Delete = 1,
     Get = 2,
     Head = 3,
@@ -16,7 +16,7 @@ enum class RequestMethod : uint32_t {
     Patch = 5,
     Post = 6,
     Put = 7,
-    Other = 8, ///< named by a separate text
+    Other = 8,  ///< named by a separate text
 };
 
 /// "DELETE" ... "PUT" for methods 1 to 7; the empty text otherwise.
@@ -25,4 +25,4 @@ enum class RequestMethod : uint32_t {
 /// The boundary's method code: 1 to 8 map to themselves, anything else to Any.
 [[nodiscard]] RequestMethod RequestMethodFromCode(KzoWord code) noexcept;
 
-} // namespace Nimbel
+}  // namespace Nimbel

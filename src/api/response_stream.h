@@ -18,4 +18,4 @@ public:
     [[nodiscard]] virtual uint64_t ExpectedSize() const = 0;
 };
 
-} // namespace Nimbel
+}  // namespace Nimbel

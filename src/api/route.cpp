@@ -13,9 +13,11 @@ namespace {
     return total;
 }
 
-} // namespace
+}  // namespace
 
-Route RouteOf(const Endpoint& endpoint) noexcept { return Route{&endpoint.Function(), &endpoint}; }
+Route RouteOf(const Endpoint& endpoint) noexcept {
+    return Route{&endpoint.Function(), &endpoint};
+}
 
 std::string_view RoutedPath(std::string_view path) noexcept {
     return path.substr(0, path.find('?'));
@@ -62,4 +64,4 @@ bool SelectRoute(RequestContext& context, std::span<const Route> routes) {
     return true;
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -64,4 +64,4 @@ struct RequestContext {
 /// context is unchanged.
 [[nodiscard]] bool SelectRoute(RequestContext& context, std::span<const Route> routes);
 
-} // namespace Nimbel
+}  // namespace Nimbel

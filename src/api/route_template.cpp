@@ -13,11 +13,11 @@ class TemplateReader {
 public:
     virtual ~TemplateReader() = default;
     void Read(std::string_view pathTemplate) {
-        unsigned state = 0; // 0 outside an expression, else the ParamKind being read
+        unsigned state = 0;  // 0 outside an expression, else the ParamKind being read
         std::string name;
         for (const char c : pathTemplate) {
             if (c == '{') {
-                state = 1; // an expression restarts; the name read so far is kept
+                state = 1;  // an expression restarts; the name read so far is kept
             } else if (c == '}') {
                 if (state != 0) {
                     OnParameter(RouteParameter{static_cast<ParamKind>(state), std::move(name)});
@@ -56,15 +56,21 @@ private:
     }
     void OnParameter(RouteParameter parameter) override {
         switch (parameter.kind) {
-            case ParamKind::Simple: result.pattern += "([^/]*)"; break;
-            case ParamKind::Reserved: result.pattern += "(.*)"; break;
-            case ParamKind::Fragment: result.pattern += "#(.*)"; break;
+            case ParamKind::Simple:
+                result.pattern += "([^/]*)";
+                break;
+            case ParamKind::Reserved:
+                result.pattern += "(.*)";
+                break;
+            case ParamKind::Fragment:
+                result.pattern += "#(.*)";
+                break;
         }
         result.parameters.push_back(std::move(parameter));
     }
 };
 
-} // namespace
+}  // namespace
 
 TemplatePattern TemplateToPattern(std::string_view pathTemplate) {
     PatternWriter writer;
@@ -79,7 +85,7 @@ namespace {
 class PieceCompiler final : public TemplateReader {
 public:
     struct Output {
-        std::vector<std::pair<int, std::string>> pieces; // kind (0 literal, 1 segment, 2 rest)
+        std::vector<std::pair<int, std::string>> pieces;  // kind (0 literal, 1 segment, 2 rest)
         std::vector<RouteParameter> parameters;
     } out;
 
@@ -97,13 +103,14 @@ private:
 };
 
 // ECMAScript's "." stops at line terminators; "[^/]" stops only at "/".
-bool EndsRest(char c) { return c == '\n' || c == '\r'; }
+bool EndsRest(char c) {
+    return c == '\n' || c == '\r';
+}
 
-} // namespace
+}  // namespace
 
 RouteMatcher::RouteMatcher(std::string_view pathTemplate)
-    : template_(pathTemplate),
-      literal_(pathTemplate.find('{') == std::string_view::npos) {
+    : template_(pathTemplate), literal_(pathTemplate.find('{') == std::string_view::npos) {
     if (literal_) return;
     PieceCompiler compiler;
     compiler.Read(pathTemplate);
@@ -124,7 +131,9 @@ class RouteMatcher::Search {
 public:
     Search(const RouteMatcher& matcher, std::string_view path,
            std::vector<std::string_view>& captures)
-        : pieces_(matcher.pieces_), path_(path), captures_(captures),
+        : pieces_(matcher.pieces_),
+          path_(path),
+          captures_(captures),
           memoize_(matcher.captureCount_ >= 2) {}
 
     bool MatchFrom(size_t index, size_t position) {
@@ -201,4 +210,4 @@ bool RouteMatcher::Match(std::string_view path, std::vector<std::string_view>& c
     return Search(*this, path, captures).MatchFrom(0, 0);
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -20,9 +20,9 @@
 namespace Nimbel {
 
 enum class ParamKind : uint32_t {
-    Simple = 1,   ///< {name}
-    Reserved = 2, ///< {+name}
-    Fragment = 3, ///< {#name}
+    Simple = 1,    ///< {name}
+    Reserved = 2,  ///< {+name}
+    Fragment = 3,  ///< {#name}
 };
 
 struct RouteParameter {
@@ -33,8 +33,8 @@ struct RouteParameter {
 };
 
 struct TemplatePattern {
-    std::string pattern; ///< ECMAScript pattern; matching requires the whole path
-    std::vector<RouteParameter> parameters; ///< one per expression, in template order
+    std::string pattern;  ///< ECMAScript pattern; matching requires the whole path
+    std::vector<RouteParameter> parameters;  ///< one per expression, in template order
 };
 
 /// The regular-expression form of a template and its parameters.
@@ -60,8 +60,8 @@ public:
 private:
     struct Piece {
         enum class Kind : uint8_t { Literal, Segment, Rest } kind;
-        std::string literal; ///< Literal pieces only
-        size_t capture = 0;  ///< Segment and Rest pieces: index into the captures
+        std::string literal;  ///< Literal pieces only
+        size_t capture = 0;   ///< Segment and Rest pieces: index into the captures
     };
 
     class Search;
@@ -73,4 +73,4 @@ private:
     size_t captureCount_ = 0;
 };
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -119,7 +119,7 @@ void StoreAnswer(CallResult& result, T& value, const BindingTypeRegistry& regist
     }
 }
 
-} // namespace internal
+}  // namespace internal
 
 /// Runs `Function` with the arguments of one request. Result is what the
 /// function returns (a native value or an EndpointResult of one); Arguments
@@ -172,9 +172,7 @@ public:
         }
     }
 
-    const StaticTypeId& ResultTypeId() const noexcept override {
-        return StaticType::Name<Value>();
-    }
+    const StaticTypeId& ResultTypeId() const noexcept override { return StaticType::Name<Value>(); }
 
 private:
     struct Operation final : EndpointOperation {
@@ -255,9 +253,10 @@ template <class Method>
             return (object.*member)(values...);
         };
         definition.handler = std::make_shared<TypedEndpointHandler<Result, Arguments...>>(
-            registry, std::move(call), std::span<const EndpointArgument>(arguments.begin(), arguments.size()));
+            registry, std::move(call),
+            std::span<const EndpointArgument>(arguments.begin(), arguments.size()));
     }(static_cast<typename Traits::Arguments*>(nullptr));
     return definition;
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -10,7 +10,7 @@ unsigned HexValue(char c) {
     return 16;
 }
 
-} // namespace
+}  // namespace
 
 std::string UrlDecode(std::string_view text) {
     std::string decoded;
@@ -31,4 +31,4 @@ std::string UrlDecode(std::string_view text) {
     return decoded;
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

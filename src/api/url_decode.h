@@ -12,4 +12,4 @@ namespace Nimbel {
 /// characters after it is dropped; every other byte is copied.
 [[nodiscard]] std::string UrlDecode(std::string_view text);
 
-} // namespace Nimbel
+}  // namespace Nimbel

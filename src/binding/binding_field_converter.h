@@ -74,6 +74,7 @@ struct BindingFieldConverterDestroyer {
 };
 
 /// Ownership of a field's converter.
-using BindingFieldConverterPtr = std::unique_ptr<BindingFieldConverter, BindingFieldConverterDestroyer>;
+using BindingFieldConverterPtr =
+    std::unique_ptr<BindingFieldConverter, BindingFieldConverterDestroyer>;
 
 }  // namespace Nimbel

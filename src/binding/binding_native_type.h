@@ -35,24 +35,42 @@ struct ContainerTraits<std::unordered_map<std::string, E>> {
 template <class T>
 [[nodiscard]] consteval BindingTypeKind KindOf() {
     using K = BindingTypeKind;
-    if constexpr (std::is_same_v<T, bool>) return K::Bool;
-    else if constexpr (std::is_same_v<T, int8_t>) return K::Int8;
-    else if constexpr (std::is_same_v<T, uint8_t>) return K::UInt8;
-    else if constexpr (std::is_same_v<T, int16_t>) return K::Int16;
-    else if constexpr (std::is_same_v<T, uint16_t>) return K::UInt16;
-    else if constexpr (std::is_same_v<T, int32_t>) return K::Int32;
-    else if constexpr (std::is_same_v<T, uint32_t>) return K::UInt32;
-    else if constexpr (std::is_same_v<T, int64_t>) return K::Int64;
-    else if constexpr (std::is_same_v<T, uint64_t>) return K::UInt64;
-    else if constexpr (std::is_same_v<T, float>) return K::Float;
-    else if constexpr (std::is_same_v<T, double>) return K::Double;
-    else if constexpr (std::is_same_v<T, std::string>) return K::String;
-    else if constexpr (std::is_same_v<T, BindingProperty>) return K::Object;
-    else if constexpr (std::is_same_v<T, BindingBytes>) return K::Blob;
-    else if constexpr (ContainerTraits<T>::kKind != K::None) return ContainerTraits<T>::kKind;
-    else if constexpr (std::is_enum_v<T>) return K::Enum;
-    else if constexpr (std::is_class_v<T> && std::is_default_constructible_v<T>) return K::Struct;
-    else return K::None;
+    if constexpr (std::is_same_v<T, bool>)
+        return K::Bool;
+    else if constexpr (std::is_same_v<T, int8_t>)
+        return K::Int8;
+    else if constexpr (std::is_same_v<T, uint8_t>)
+        return K::UInt8;
+    else if constexpr (std::is_same_v<T, int16_t>)
+        return K::Int16;
+    else if constexpr (std::is_same_v<T, uint16_t>)
+        return K::UInt16;
+    else if constexpr (std::is_same_v<T, int32_t>)
+        return K::Int32;
+    else if constexpr (std::is_same_v<T, uint32_t>)
+        return K::UInt32;
+    else if constexpr (std::is_same_v<T, int64_t>)
+        return K::Int64;
+    else if constexpr (std::is_same_v<T, uint64_t>)
+        return K::UInt64;
+    else if constexpr (std::is_same_v<T, float>)
+        return K::Float;
+    else if constexpr (std::is_same_v<T, double>)
+        return K::Double;
+    else if constexpr (std::is_same_v<T, std::string>)
+        return K::String;
+    else if constexpr (std::is_same_v<T, BindingProperty>)
+        return K::Object;
+    else if constexpr (std::is_same_v<T, BindingBytes>)
+        return K::Blob;
+    else if constexpr (ContainerTraits<T>::kKind != K::None)
+        return ContainerTraits<T>::kKind;
+    else if constexpr (std::is_enum_v<T>)
+        return K::Enum;
+    else if constexpr (std::is_class_v<T> && std::is_default_constructible_v<T>)
+        return K::Struct;
+    else
+        return K::None;
 }
 
 // A kind, and for containers an element type that has one too, at every level.

@@ -6,8 +6,8 @@
 #include <charconv>
 #include <utility>
 
-#include "binding/binding_visitor.h"
 #include "binding/base64.h"
+#include "binding/binding_visitor.h"
 #include "binding/internal/element_array.h"
 #include "binding/internal/length_limit.h"
 #include "binding/internal/member_map.h"
@@ -626,18 +626,25 @@ const BindingBytes& BindingProperty::EmptyBytes() noexcept {
 bool operator==(const BindingProperty& left, const BindingProperty& right) noexcept {
     if (left.Kind() != right.Kind()) return false;
     switch (left.Kind()) {
-        case BindingPropertyKind::Empty: return true;
-        case BindingPropertyKind::Bool: return left.GetBool() == right.GetBool();
-        case BindingPropertyKind::Signed: return left.GetSigned() == right.GetSigned();
-        case BindingPropertyKind::Unsigned: return left.GetUnsigned() == right.GetUnsigned();
+        case BindingPropertyKind::Empty:
+            return true;
+        case BindingPropertyKind::Bool:
+            return left.GetBool() == right.GetBool();
+        case BindingPropertyKind::Signed:
+            return left.GetSigned() == right.GetSigned();
+        case BindingPropertyKind::Unsigned:
+            return left.GetUnsigned() == right.GetUnsigned();
         case BindingPropertyKind::Float: {
             const double a = left.GetDouble();
             const double b = right.GetDouble();
             return a == b || (a != a && b != b);
         }
-        case BindingPropertyKind::String: return left.GetString() == right.GetString();
-        case BindingPropertyKind::Blob: return left.GetBytes() == right.GetBytes();
-        case BindingPropertyKind::Enum: return left.GetEnum() == right.GetEnum();
+        case BindingPropertyKind::String:
+            return left.GetString() == right.GetString();
+        case BindingPropertyKind::Blob:
+            return left.GetBytes() == right.GetBytes();
+        case BindingPropertyKind::Enum:
+            return left.GetEnum() == right.GetEnum();
         case BindingPropertyKind::Collection: {
             const auto a = left.Elements();
             const auto b = right.Elements();

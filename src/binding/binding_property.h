@@ -217,8 +217,7 @@ public:
     /// Deep equality: the same kind and the same content, members compared by
     /// name and elements in order. Floats compare numerically, except that two
     /// NaNs are equal, so that every value equals its copy.
-    friend bool operator==(const BindingProperty& left,
-                           const BindingProperty& right) noexcept;
+    friend bool operator==(const BindingProperty& left, const BindingProperty& right) noexcept;
 
     /// bool: itself; numbers: not zero (NaN is true); string: exactly "true" or
     /// "1"; blob, collection, structure: not empty; enum: value not zero;
@@ -416,9 +415,9 @@ public:
         : members_(members), order_(order), count_(count) {}
     /// A range of members may be read as a range of const members.
     template <class Other>
-        requires(std::same_as<const Other, Member> && !std::same_as<Other, Member>)
-    BindingMemberRange(const BindingMemberRange<Other>& other) noexcept
-        : members_(other.members_), order_(other.order_), count_(other.count_) {}
+    requires(std::same_as<const Other, Member> && !std::same_as<Other, Member>)
+        BindingMemberRange(const BindingMemberRange<Other>& other)
+    noexcept : members_(other.members_), order_(other.order_), count_(other.count_) {}
 
     [[nodiscard]] size_t size() const noexcept { return count_; }
     [[nodiscard]] bool empty() const noexcept { return count_ == 0; }

@@ -33,9 +33,8 @@ namespace {
 }  // namespace
 
 BindingTypeBuilderBase::BindingTypeBuilderBase(BindingTypeRegistry& registry,
-                                               std::string_view registeredName,
-                                               size_t nativeSize, const StaticTypeId& identity,
-                                               BindingTypeKind shape)
+                                               std::string_view registeredName, size_t nativeSize,
+                                               const StaticTypeId& identity, BindingTypeKind shape)
     : registry_(registry) {
     const BindingTypeRegistry::OpenedType opened =
         registry.OpenType(registeredName, nativeSize, identity, shape);

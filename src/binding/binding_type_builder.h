@@ -43,10 +43,10 @@ namespace Nimbel {
 
 /// What a field may carry beyond its name and member.
 struct BindingFieldOptions {
-    std::string_view description{}; ///< help text
-    uint32_t flags = 0;           ///< FieldSkipEmpty, FieldRequired
-    bool optional = false;        ///< convert through the field's converter only
-    BindingTypeRef secondType{};  ///< kept only when its kind is not None
+    std::string_view description{};  ///< help text
+    uint32_t flags = 0;              ///< FieldSkipEmpty, FieldRequired
+    bool optional = false;           ///< convert through the field's converter only
+    BindingTypeRef secondType{};     ///< kept only when its kind is not None
 };
 
 /// The untyped builder: what every registration does, given the native
@@ -113,17 +113,16 @@ class BindingTypeBuilder : public BindingTypeBuilderBase {
 
 public:
     BindingTypeBuilder(BindingTypeRegistry& registry, std::string_view registeredName)
-        : BindingTypeBuilderBase(registry, registeredName, sizeof(T), StaticType::Name<T>(),
-                                 std::is_enum_v<T> ? BindingTypeKind::Enum
-                                                   : BindingTypeKind::Struct) {}
+        : BindingTypeBuilderBase(
+              registry, registeredName, sizeof(T), StaticType::Name<T>(),
+              std::is_enum_v<T> ? BindingTypeKind::Enum : BindingTypeKind::Struct) {}
 
     /// Adds the field `member` of T (or of a base of T) under `name`. Its
     /// type must be a BindingNativeType; a record or enumeration inside it is
     /// looked up in the registry now.
     template <class Owner, BindingNativeType Member>
-        requires std::is_class_v<T> && std::is_base_of_v<Owner, T>
-    BindingTypeBuilder& Field(std::string_view name, Member Owner::*member,
-                              const BindingFieldOptions& options = {}) {
+    requires std::is_class_v<T> && std::is_base_of_v<Owner, T> BindingTypeBuilder& Field(
+        std::string_view name, Member Owner::*member, const BindingFieldOptions& options = {}) {
         if (!Writable()) return *this;
         BindingFieldDescription field;
         field.name = name;
@@ -142,9 +141,7 @@ public:
     /// Adds the enumerator `value` of T under `name`; the value is kept as a
     /// 32-bit signed number.
     BindingTypeBuilder& Enumerator(std::string_view name, T value,
-                                   std::string_view description = {})
-        requires std::is_enum_v<T>
-    {
+                                   std::string_view description = {}) requires std::is_enum_v<T> {
         AddEnumerator(name, static_cast<int32_t>(static_cast<std::underlying_type_t<T>>(value)),
                       description);
         return *this;

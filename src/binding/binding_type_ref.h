@@ -12,8 +12,8 @@ struct BindingTypeDescription;
 
 /// The two texts that name a type in the help and the API description.
 struct BindingTypeText {
-    std::string_view type;    ///< the kind's text, or a registered name
-    std::string_view element; ///< for vector and map, the element's text; else empty
+    std::string_view type;     ///< the kind's text, or a registered name
+    std::string_view element;  ///< for vector and map, the element's text; else empty
 };
 
 /// A type: its kind, the kind of its elements and the description of the

@@ -89,8 +89,8 @@ const BindingTypeDescription* BindingTypeRegistry::FindByIdentityLocked(
 BindingTypeRef BindingTypeRegistry::TypeRefOf(const StaticTypeId& identity) const {
     const BindingTypeDescription* description = FindType(identity);
     if (description == nullptr) return {};
-    const BindingTypeKind kind = description->isEnum ? BindingTypeKind::Enum
-                                                     : BindingTypeKind::Struct;
+    const BindingTypeKind kind =
+        description->isEnum ? BindingTypeKind::Enum : BindingTypeKind::Struct;
     return {kind, BindingTypeKind::None, description};
 }
 

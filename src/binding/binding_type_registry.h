@@ -164,8 +164,8 @@ private:
         const StaticTypeId& identity) const;
 
     template <class Description>
-    using ByName = std::unordered_map<std::string, std::unique_ptr<Description>,
-                                      TextHash, std::equal_to<>>;
+    using ByName =
+        std::unordered_map<std::string, std::unique_ptr<Description>, TextHash, std::equal_to<>>;
 
     mutable std::mutex mutex_;
     ByName<BindingTypeDescription> typesByName_;

@@ -1,10 +1,9 @@
 #include "binding/core_value.h"
 
-#include "binding/core_value_block.h"
-
 #include <cstring>
 #include <new>
 
+#include "binding/core_value_block.h"
 #include "diagnostics/allocator.h"
 #include "diagnostics/text_format.h"
 
@@ -66,10 +65,18 @@ public:
     /// `depth` counts the collections and structures that hold `source`.
     bool Convert(BindingProperty& target, const CoreValue& source, size_t depth) {
         switch (source.kind) {
-            case kCoreValueEmpty: target.Clear(); return true;
-            case kCoreValueBool: target = (source.a & 0xFFu) != 0; return true;
-            case kCoreValueSigned: target = static_cast<int64_t>(CoreValueBits(source)); return true;
-            case kCoreValueUnsigned: target = CoreValueBits(source); return true;
+            case kCoreValueEmpty:
+                target.Clear();
+                return true;
+            case kCoreValueBool:
+                target = (source.a & 0xFFu) != 0;
+                return true;
+            case kCoreValueSigned:
+                target = static_cast<int64_t>(CoreValueBits(source));
+                return true;
+            case kCoreValueUnsigned:
+                target = CoreValueBits(source);
+                return true;
             case kCoreValueDouble: {
                 const uint64_t bits = CoreValueBits(source);
                 double number;
@@ -78,15 +85,21 @@ public:
                 return true;
             }
             case kCoreValueStringBorrowed:
-            case kCoreValueStringOwned: target = TextOf(source.a); return true;
+            case kCoreValueStringOwned:
+                target = TextOf(source.a);
+                return true;
             case kCoreValueBlobBorrowed:
-            case kCoreValueBlobOwned: return ConvertBlob(target, source);
-            case kCoreValueCollection: return ConvertCollection(target, source, depth + 1);
-            case kCoreValueStructure: return ConvertStructure(target, source, depth + 1);
+            case kCoreValueBlobOwned:
+                return ConvertBlob(target, source);
+            case kCoreValueCollection:
+                return ConvertCollection(target, source, depth + 1);
+            case kCoreValueStructure:
+                return ConvertStructure(target, source, depth + 1);
             default:
-                return Fail(FormatMessage("Couldn't assign value to '%1' of type object because "
-                                          "the input is of an incompatible type '%2'.",
-                                          name_, CoreValueKindName(source.kind)));
+                return Fail(
+                    FormatMessage("Couldn't assign value to '%1' of type object because "
+                                  "the input is of an incompatible type '%2'.",
+                                  name_, CoreValueKindName(source.kind)));
         }
     }
 
@@ -141,8 +154,8 @@ private:
     bool RequireArray(const CoreValue& source, const void* array, size_t limit) {
         const size_t count = source.b;
         if (count > limit) {
-            return Fail(FormatMessage(kCountTooLargeMessage, name_,
-                                      CoreValueKindName(source.kind), count, limit));
+            return Fail(FormatMessage(kCountTooLargeMessage, name_, CoreValueKindName(source.kind),
+                                      count, limit));
         }
         if (array == nullptr && count != 0) {
             return Fail(
@@ -163,14 +176,23 @@ private:
 void ToCore(CoreValue& target, const BindingProperty& source, const EnumNameLookup* enumNames) {
     CoreValueRelease(target);
     switch (source.Kind()) {
-        case BindingPropertyKind::Empty: return;
-        case BindingPropertyKind::Bool: CoreValueSetBool(target, source.GetBool()); return;
-        case BindingPropertyKind::Signed: CoreValueSetSigned(target, source.GetSigned()); return;
+        case BindingPropertyKind::Empty:
+            return;
+        case BindingPropertyKind::Bool:
+            CoreValueSetBool(target, source.GetBool());
+            return;
+        case BindingPropertyKind::Signed:
+            CoreValueSetSigned(target, source.GetSigned());
+            return;
         case BindingPropertyKind::Unsigned:
             CoreValueSetUnsigned(target, source.GetUnsigned());
             return;
-        case BindingPropertyKind::Float: CoreValueSetDouble(target, source.GetDouble()); return;
-        case BindingPropertyKind::String: CoreValueSetOwnedString(target, source.GetString()); return;
+        case BindingPropertyKind::Float:
+            CoreValueSetDouble(target, source.GetDouble());
+            return;
+        case BindingPropertyKind::String:
+            CoreValueSetOwnedString(target, source.GetString());
+            return;
         case BindingPropertyKind::Blob: {
             const BindingBytes& bytes = source.GetBytes();
             CoreValueSetOwnedBlob(target, bytes.data(), bytes.size());
@@ -215,20 +237,27 @@ void SetOwned(CoreValue& target, KzoWord kind, const void* buffer, size_t count)
     target.b = count;
 }
 
-} // namespace
+}  // namespace
 
 namespace internal {
 
 void PropertyToCoreValueInLayout(CoreValue& target, const BindingProperty& source,
                                  const EnumNameLookup* enumNames, BlockLayout& layout) {
     switch (source.Kind()) {
-        case BindingPropertyKind::Empty: return;
-        case BindingPropertyKind::Bool: CoreValueSetBool(target, source.GetBool()); return;
-        case BindingPropertyKind::Signed: CoreValueSetSigned(target, source.GetSigned()); return;
+        case BindingPropertyKind::Empty:
+            return;
+        case BindingPropertyKind::Bool:
+            CoreValueSetBool(target, source.GetBool());
+            return;
+        case BindingPropertyKind::Signed:
+            CoreValueSetSigned(target, source.GetSigned());
+            return;
         case BindingPropertyKind::Unsigned:
             CoreValueSetUnsigned(target, source.GetUnsigned());
             return;
-        case BindingPropertyKind::Float: CoreValueSetDouble(target, source.GetDouble()); return;
+        case BindingPropertyKind::Float:
+            CoreValueSetDouble(target, source.GetDouble());
+            return;
         case BindingPropertyKind::String: {
             const std::string_view text = source.GetString();
             SetOwned(target, kCoreValueStringOwned, layout.Text(text), text.size());
@@ -258,8 +287,8 @@ void PropertyToCoreValueInLayout(CoreValue& target, const BindingProperty& sourc
             SetOwned(target, kCoreValueCollection, array, elements.size());
             for (size_t i = 0; i < elements.size(); ++i) {
                 CoreValue sized{};
-                PropertyToCoreValueInLayout(array != nullptr ? array[i] : sized, elements[i], enumNames,
-                               layout);
+                PropertyToCoreValueInLayout(array != nullptr ? array[i] : sized, elements[i],
+                                            enumNames, layout);
             }
             return;
         }
@@ -278,14 +307,15 @@ void PropertyToCoreValueInLayout(CoreValue& target, const BindingProperty& sourc
                 entries[i].ownsName = 1;
                 // Written in place: a copy of a record just written field by
                 // field would wait on those stores.
-                PropertyToCoreValueInLayout(entries[i].value, members[i].Value(), enumNames, layout);
+                PropertyToCoreValueInLayout(entries[i].value, members[i].Value(), enumNames,
+                                            layout);
             }
             return;
         }
     }
 }
 
-} // namespace internal
+}  // namespace internal
 
 void PropertyToCoreValueBlock(CoreValue& target, const BindingProperty& source,
                               const EnumNameLookup* enumNames) {
@@ -317,8 +347,11 @@ void CoreValueReleaseBlock(CoreValue& value) noexcept {
         case kCoreValueStringOwned:
         case kCoreValueBlobOwned:
         case kCoreValueCollection:
-        case kCoreValueStructure: Free(Pointer<void>(value.a)); break;
-        default: break;
+        case kCoreValueStructure:
+            Free(Pointer<void>(value.a));
+            break;
+        default:
+            break;
     }
     value = CoreValue{};
 }
@@ -326,7 +359,9 @@ void CoreValueReleaseBlock(CoreValue& value) noexcept {
 void CoreValueRelease(CoreValue& value) noexcept {
     switch (value.kind) {
         case kCoreValueStringOwned:
-        case kCoreValueBlobOwned: Free(Pointer<void>(value.a)); break;
+        case kCoreValueBlobOwned:
+            Free(Pointer<void>(value.a));
+            break;
         case kCoreValueCollection: {
             auto* elements = Pointer<CoreValue>(value.a);
             if (elements == nullptr) break;
@@ -344,7 +379,8 @@ void CoreValueRelease(CoreValue& value) noexcept {
             Free(entries);
             break;
         }
-        default: break;
+        default:
+            break;
     }
     value = CoreValue{};
 }
@@ -414,17 +450,26 @@ uint64_t CoreValueBits(const CoreValue& value) noexcept {
 
 std::string_view CoreValueKindName(KzoWord kind) noexcept {
     switch (kind) {
-        case kCoreValueBool: return "bool";
-        case kCoreValueSigned: return "signed";
-        case kCoreValueUnsigned: return "unsigned";
-        case kCoreValueDouble: return "float";
+        case kCoreValueBool:
+            return "bool";
+        case kCoreValueSigned:
+            return "signed";
+        case kCoreValueUnsigned:
+            return "unsigned";
+        case kCoreValueDouble:
+            return "float";
         case kCoreValueStringBorrowed:
-        case kCoreValueStringOwned: return "string";
+        case kCoreValueStringOwned:
+            return "string";
         case kCoreValueBlobBorrowed:
-        case kCoreValueBlobOwned: return "blob";
-        case kCoreValueCollection: return "collection";
-        case kCoreValueStructure: return "structure";
-        default: return "";
+        case kCoreValueBlobOwned:
+            return "blob";
+        case kCoreValueCollection:
+            return "collection";
+        case kCoreValueStructure:
+            return "structure";
+        default:
+            return "";
     }
 }
 
@@ -451,4 +496,4 @@ void PropertyToCoreValue(CoreValue& target, const BindingProperty& source,
     ToCore(target, source, enumNames);
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -111,4 +111,4 @@ void PropertyToCoreValueBlock(CoreValue& target, const BindingProperty& source,
 /// zeroes the record (kind empty).
 void CoreValueReleaseBlock(CoreValue& value) noexcept;
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -23,4 +23,4 @@ protected:
     ~EnumNameLookup() = default;
 };
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -104,16 +104,19 @@ using internal::LoadEnumerator;
     if (field.optional) return ConverterToCore(writing, target, field, source);
     const BindingTypeRef& type = field.type;
     switch (type.kind) {
-        case BindingTypeKind::Callback: return ConverterToCore(writing, target, field, source);
+        case BindingTypeKind::Callback:
+            return ConverterToCore(writing, target, field, source);
         case BindingTypeKind::Vector:
-        case BindingTypeKind::Map: return ContainerToCore(writing, target, field, source);
+        case BindingTypeKind::Map:
+            return ContainerToCore(writing, target, field, source);
         case BindingTypeKind::Enum:
             if (type.description == nullptr || !IsEnumWidth(type.description->nativeSize)) {
                 return ConverterToCore(writing, target, field, source);
             }
             return EnumToCore(writing, target, source, type.description->nativeSize,
                               *type.description->identity);
-        case BindingTypeKind::Struct: return RecordToCore(writing, target, source, type.description);
+        case BindingTypeKind::Struct:
+            return RecordToCore(writing, target, source, type.description);
         default: {
             bool written = false;
             const bool builtin = VisitBuiltinType(type.kind, [&](auto kind) {

@@ -65,7 +65,8 @@ struct CoreBlockWriting {
 
 /// Each helper writes into a zeroed `target` and answers false when the
 /// conversion fails (nothing then is to be trusted of `target`).
-[[nodiscard]] bool TextToCore(CoreBlockWriting& writing, CoreValue& target, const std::string& text);
+[[nodiscard]] bool TextToCore(CoreBlockWriting& writing, CoreValue& target,
+                              const std::string& text);
 [[nodiscard]] bool BytesToCore(CoreBlockWriting& writing, CoreValue& target,
                                const BindingBytes& bytes);
 [[nodiscard]] bool PropertyToCore(CoreBlockWriting& writing, CoreValue& target,
@@ -229,8 +230,7 @@ template <BindingNativeType T>
         description = registry.FindNativeType<BindingInnermostOf<T>>();
     }
     return internal::WriteCoreBlock(
-        target, enumNames, registry,
-        [&](internal::CoreBlockWriting& writing, CoreValue& root) {
+        target, enumNames, registry, [&](internal::CoreBlockWriting& writing, CoreValue& root) {
             return internal::NativeToCoreAs(writing, root, source, description);
         });
 }

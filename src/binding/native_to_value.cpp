@@ -32,8 +32,7 @@ void ConverterNativeToValue(BindingStatus& status, BindingProperty& output,
 
 // Vectors and maps of built-in elements; false for other element kinds.
 [[nodiscard]] bool ContainerNativeToValue(BindingStatus& status, BindingProperty& output,
-                                          const BindingFieldDescription& field,
-                                          const void* source,
+                                          const BindingFieldDescription& field, const void* source,
                                           const BindingTypeRegistry& registry) {
     const bool isVector = field.type.kind == BindingTypeKind::Vector;
     return internal::VisitBuiltinType(field.type.elementKind, [&](auto element) {
@@ -160,7 +159,8 @@ void FieldNativeToValue(BindingStatus& status, BindingProperty& output,
     const BindingTypeRef& type = field.type;
     if (!field.optional) {
         switch (type.kind) {
-            case BindingTypeKind::Callback: break;
+            case BindingTypeKind::Callback:
+                break;
             case BindingTypeKind::Vector:
             case BindingTypeKind::Map:
                 if (ContainerNativeToValue(status, output, field, source, registry)) return;
@@ -186,13 +186,20 @@ void FieldNativeToValue(BindingStatus& status, BindingProperty& output,
 
 bool IsEmptyOrZero(const BindingProperty& value) noexcept {
     switch (value.Kind()) {
-        case Kind::Empty: return true;
-        case Kind::Bool: return !value.GetBool();
-        case Kind::Signed: return value.GetSigned() == 0;
-        case Kind::Unsigned: return value.GetUnsigned() == 0;
-        case Kind::Float: return value.GetDouble() == 0.0;
-        case Kind::Enum: return value.GetEnum().value == 0;
-        default: return value.Size() == 0;
+        case Kind::Empty:
+            return true;
+        case Kind::Bool:
+            return !value.GetBool();
+        case Kind::Signed:
+            return value.GetSigned() == 0;
+        case Kind::Unsigned:
+            return value.GetUnsigned() == 0;
+        case Kind::Float:
+            return value.GetDouble() == 0.0;
+        case Kind::Enum:
+            return value.GetEnum().value == 0;
+        default:
+            return value.Size() == 0;
     }
 }
 

@@ -18,8 +18,8 @@ void FailFormat(BindingStatus& status, std::string_view text, const NumberTarget
 }
 
 void FailRange(BindingStatus& status, std::string_view text, const NumberTarget& target) {
-    status.SetError(FormatMessage("Value %1 for '%2' of type %3 is out of range", text,
-                                  target.name, target.typeName));
+    status.SetError(FormatMessage("Value %1 for '%2' of type %3 is out of range", text, target.name,
+                                  target.typeName));
 }
 
 bool IsBlank(char c) {
@@ -28,9 +28,11 @@ bool IsBlank(char c) {
 
 // The C library needs a terminated text; texts of a value are cut at their
 // first NUL, so a NUL inside `text` ends the number as it would for strtoll.
-std::string Terminated(std::string_view text) { return std::string(text); }
+std::string Terminated(std::string_view text) {
+    return std::string(text);
+}
 
-} // namespace
+}  // namespace
 
 double CLocaleStrtod(const char* text, char** end) noexcept {
     return strtod_l(text, end, CLocale());
@@ -101,4 +103,4 @@ double TextToDouble(BindingStatus& status, std::string_view text, const NumberTa
     return value;
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -22,8 +22,8 @@ namespace Nimbel {
 
 /// Where a conversion's messages name what failed.
 struct NumberTarget {
-    std::string_view name;     ///< '%2' of the messages: an argument, field or root name
-    std::string_view typeName; ///< %3 of the messages: "int32", "uint64", "int64_t", ...
+    std::string_view name;      ///< '%2' of the messages: an argument, field or root name
+    std::string_view typeName;  ///< %3 of the messages: "int32", "uint64", "int64_t", ...
 };
 
 /// Parses `text` with CLocaleStrtoll in base 0 (leading blanks and a sign allowed; "0x" selects
@@ -46,4 +46,4 @@ struct NumberTarget {
 [[nodiscard]] double TextToDouble(BindingStatus& status, std::string_view text,
                                   const NumberTarget& target, double minimum, double maximum);
 
-} // namespace Nimbel
+}  // namespace Nimbel

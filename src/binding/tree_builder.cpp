@@ -54,8 +54,7 @@ struct TextEnds {
 
 }  // namespace
 
-TreeBuilder::TreeBuilder(BindingProperty& root, RepeatedNameRule rule)
-    : root_(root), rule_(rule) {
+TreeBuilder::TreeBuilder(BindingProperty& root, RepeatedNameRule rule) : root_(root), rule_(rule) {
     frames_.reserve(32);
 }
 
@@ -286,7 +285,8 @@ const InternedString& TreeBuilder::Intern(std::string_view text) {
     if (entry.View().size() == text.size()) {
         if (cached.entry != nullptr) Arena().Release(*cached.entry);
         PropertyArena::AddReference(entry);
-        cached = CachedText{ends.head, ends.tail, static_cast<uint32_t>(text.size()), false, &entry};
+        cached =
+            CachedText{ends.head, ends.tail, static_cast<uint32_t>(text.size()), false, &entry};
     }
     return entry;
 }
@@ -295,7 +295,8 @@ const InternedString& TreeBuilder::Intern(std::string_view text) {
 
 void TreeBuilder::GrowStack() {
     const size_t capacity = std::max(kFirstStackCapacity, capacity_ * 2);
-    auto* grown = static_cast<internal::PendingNode*>(Nimbel::Allocate(capacity * sizeof(internal::PendingNode)));
+    auto* grown = static_cast<internal::PendingNode*>(
+        Nimbel::Allocate(capacity * sizeof(internal::PendingNode)));
     if (grown == nullptr) ThrowBadAlloc();
     for (size_t i = 0; i < size_; ++i) {
         new (&grown[i]) internal::PendingNode{

@@ -4,9 +4,9 @@
 #pragma once
 
 #include <array>
-#include <new>
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <span>
 #include <string_view>
 #include <vector>

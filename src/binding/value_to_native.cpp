@@ -62,16 +62,15 @@ void StoreTruncated(BindingStatus& status, Int& target, double value, std::strin
 }
 
 template <class Int>
-void StoreParsed(BindingStatus& status, Int& target, std::string_view text,
-                 std::string_view name) {
+void StoreParsed(BindingStatus& status, Int& target, std::string_view text, std::string_view name) {
     const NumberTarget number{name, kTypeName<Int>};
     if constexpr (std::is_signed_v<Int>) {
-        target = static_cast<Int>(TextToSigned(status, text, number,
-                                               std::numeric_limits<Int>::lowest(),
-                                               std::numeric_limits<Int>::max()));
+        target =
+            static_cast<Int>(TextToSigned(status, text, number, std::numeric_limits<Int>::lowest(),
+                                          std::numeric_limits<Int>::max()));
     } else {
-        target = static_cast<Int>(
-            TextToUnsigned(status, text, number, std::numeric_limits<Int>::max()));
+        target =
+            static_cast<Int>(TextToUnsigned(status, text, number, std::numeric_limits<Int>::max()));
     }
 }
 
@@ -81,11 +80,21 @@ void IntegerValueToNative(BindingStatus& status, Int& target, const BindingPrope
     target = 0;
     if (!status.Ok()) return;
     switch (input.Kind()) {
-        case Kind::Empty: FailRequired(status, name); return;
-        case Kind::Signed: StoreIfInRange(status, target, input.GetSigned(), name); return;
-        case Kind::Unsigned: StoreIfInRange(status, target, input.GetUnsigned(), name); return;
-        case Kind::Float: StoreTruncated(status, target, input.GetDouble(), name); return;
-        case Kind::String: StoreParsed(status, target, input.GetString(), name); return;
+        case Kind::Empty:
+            FailRequired(status, name);
+            return;
+        case Kind::Signed:
+            StoreIfInRange(status, target, input.GetSigned(), name);
+            return;
+        case Kind::Unsigned:
+            StoreIfInRange(status, target, input.GetUnsigned(), name);
+            return;
+        case Kind::Float:
+            StoreTruncated(status, target, input.GetDouble(), name);
+            return;
+        case Kind::String:
+            StoreParsed(status, target, input.GetString(), name);
+            return;
         case Kind::Enum:
             StoreIfInRange(status, target, int64_t{input.GetEnum().value}, name);
             return;
@@ -104,7 +113,9 @@ void RealValueToNative(BindingStatus& status, Real& target, const BindingPropert
     target = 0;
     if (!status.Ok()) return;
     switch (input.Kind()) {
-        case Kind::Empty: FailRequired(status, name); return;
+        case Kind::Empty:
+            FailRequired(status, name);
+            return;
         case Kind::Signed:
             target = static_cast<Real>(static_cast<double>(input.GetSigned()));
             return;
@@ -127,8 +138,7 @@ void RealValueToNative(BindingStatus& status, Real& target, const BindingPropert
         }
         case Kind::String:
             target = static_cast<Real>(TextToDouble(status, input.GetString(),
-                                                    {name, kTypeName<Real>}, -kMaximum,
-                                                    kMaximum));
+                                                    {name, kTypeName<Real>}, -kMaximum, kMaximum));
             return;
         default:
             internal::FailInvalidType(status, name, kTypeName<Real>, input.KindName());
@@ -143,8 +153,12 @@ void BoolValueToNative(BindingStatus& status, bool& target, const BindingPropert
     target = false;
     if (!status.Ok()) return;
     switch (input.Kind()) {
-        case Kind::Empty: FailRequired(status, name); return;
-        case Kind::Bool: target = input.GetBool(); return;
+        case Kind::Empty:
+            FailRequired(status, name);
+            return;
+        case Kind::Bool:
+            target = input.GetBool();
+            return;
         case Kind::String: {
             const std::string_view text = input.GetString();
             if (text == "true" || text == "1") {
@@ -154,7 +168,9 @@ void BoolValueToNative(BindingStatus& status, bool& target, const BindingPropert
             }
             return;
         }
-        default: internal::FailBoolInvalidType(status, name, input.KindName()); return;
+        default:
+            internal::FailBoolInvalidType(status, name, input.KindName());
+            return;
     }
 }
 
@@ -163,8 +179,12 @@ void TextValueToNative(BindingStatus& status, std::string& target, const Binding
     target.clear();
     if (!status.Ok()) return;
     switch (input.Kind()) {
-        case Kind::Empty: FailRequired(status, name); return;
-        case Kind::String: target.assign(input.GetString()); return;
+        case Kind::Empty:
+            FailRequired(status, name);
+            return;
+        case Kind::String:
+            target.assign(input.GetString());
+            return;
         case Kind::Enum: {
             const BindingEnum pair = input.GetEnum();
             if (const auto enumeratorName = registry.EnumeratorName(*pair.type, pair.value)) {
@@ -174,17 +194,23 @@ void TextValueToNative(BindingStatus& status, std::string& target, const Binding
             }
             return;
         }
-        default: internal::FailNotString(status, name); return;
+        default:
+            internal::FailNotString(status, name);
+            return;
     }
 }
 
-void BytesValueToNative(BindingStatus& status, BindingBytes& target,
-                        const BindingProperty& input, std::string_view name) {
+void BytesValueToNative(BindingStatus& status, BindingBytes& target, const BindingProperty& input,
+                        std::string_view name) {
     target.clear();
     if (!status.Ok()) return;
     switch (input.Kind()) {
-        case Kind::Empty: FailRequired(status, name); return;
-        case Kind::Blob: target = input.GetBytes(); return;
+        case Kind::Empty:
+            FailRequired(status, name);
+            return;
+        case Kind::Blob:
+            target = input.GetBytes();
+            return;
         case Kind::String: {
             const std::string_view text = input.GetString();
             if (!IsBase64Text(text)) {
@@ -195,7 +221,9 @@ void BytesValueToNative(BindingStatus& status, BindingBytes& target,
             DecodeBase64(text, target);
             return;
         }
-        default: internal::FailNotBlob(status, name); return;
+        default:
+            internal::FailNotBlob(status, name);
+            return;
     }
 }
 
@@ -225,11 +253,20 @@ void StoreAs(void* target, int32_t value) noexcept {
 // Writes `value` in the enumeration's native width; 8 bytes are sign-extended.
 void StoreEnumerator(void* target, size_t width, int32_t value) noexcept {
     switch (width) {
-        case 1: StoreAs<int8_t>(target, value); return;
-        case 2: StoreAs<int16_t>(target, value); return;
-        case 4: StoreAs<int32_t>(target, value); return;
-        case 8: StoreAs<int64_t>(target, value); return;
-        default: return;
+        case 1:
+            StoreAs<int8_t>(target, value);
+            return;
+        case 2:
+            StoreAs<int16_t>(target, value);
+            return;
+        case 4:
+            StoreAs<int32_t>(target, value);
+            return;
+        case 8:
+            StoreAs<int64_t>(target, value);
+            return;
+        default:
+            return;
     }
 }
 
@@ -256,8 +293,7 @@ void StoreEnumeratorNumber(BindingStatus& status, void* target, size_t width, in
 // which would accept 4294967297 as 1.
 template <class Number>
 void StoreEnumeratorWideNumber(BindingStatus& status, void* target, size_t width, Number value,
-                               std::string_view name,
-                               const BindingTypeDescription* enumeration) {
+                               std::string_view name, const BindingTypeDescription* enumeration) {
     if (!std::in_range<int32_t>(value)) {
         internal::FailOutOfRange(status, value, name, EnumerationName(enumeration));
         return;
@@ -267,9 +303,8 @@ void StoreEnumeratorWideNumber(BindingStatus& status, void* target, size_t width
 
 // By name first, then as a number written in text; the not-valid message
 // replaces whatever the number parsing said.
-void StoreEnumeratorText(BindingStatus& status, void* target, size_t width,
-                         std::string_view text, std::string_view name,
-                         const BindingTypeDescription* enumeration) {
+void StoreEnumeratorText(BindingStatus& status, void* target, size_t width, std::string_view text,
+                         std::string_view name, const BindingTypeDescription* enumeration) {
     if (enumeration != nullptr) {
         if (const BindingEnumValue* enumerator = enumeration->FindEnumerator(text)) {
             StoreEnumerator(target, width, enumerator->value);
@@ -297,8 +332,7 @@ void ConverterValueToNative(BindingStatus& status, const BindingFieldDescription
         internal::FailUnregisteredTarget(status, field.name);
         return;
     }
-    field.converter->FromValue(status, target, input, field.name, field.type.description,
-                               registry);
+    field.converter->FromValue(status, target, input, field.name, field.type.description, registry);
 }
 
 // Vectors and maps of built-in elements; false for other element kinds.
@@ -398,23 +432,25 @@ void EnumValueToNative(BindingStatus& status, void* target, size_t width,
     StoreEnumerator(target, width, 0);
     if (!status.Ok()) return;
     switch (input.Kind()) {
-        case Kind::Empty: FailRequired(status, name); return;
+        case Kind::Empty:
+            FailRequired(status, name);
+            return;
         case Kind::Signed:
-            StoreEnumeratorWideNumber(status, target, width, input.GetSigned(), name,
-                                      enumeration);
+            StoreEnumeratorWideNumber(status, target, width, input.GetSigned(), name, enumeration);
             return;
         case Kind::Unsigned:
             StoreEnumeratorWideNumber(status, target, width, input.GetUnsigned(), name,
                                       enumeration);
             return;
         case Kind::Enum:
-            StoreEnumeratorNumber(status, target, width, input.GetEnum().value, name,
-                                  enumeration);
+            StoreEnumeratorNumber(status, target, width, input.GetEnum().value, name, enumeration);
             return;
         case Kind::String:
             StoreEnumeratorText(status, target, width, input.GetString(), name, enumeration);
             return;
-        default: internal::FailEnumInvalidType(status, name, input.KindName()); return;
+        default:
+            internal::FailEnumInvalidType(status, name, input.KindName());
+            return;
     }
 }
 
@@ -457,7 +493,8 @@ void FieldValueToNative(BindingStatus& status, const BindingFieldDescription& fi
     if (!field.optional) {
         switch (type.kind) {
             case BindingTypeKind::Blob:
-            case BindingTypeKind::Callback: break;
+            case BindingTypeKind::Callback:
+                break;
             case BindingTypeKind::Vector:
             case BindingTypeKind::Map:
                 if (ContainerValueToNative(status, field, target, input, registry)) return;
@@ -466,12 +503,11 @@ void FieldValueToNative(BindingStatus& status, const BindingFieldDescription& fi
                 if (type.description == nullptr || !IsEnumWidth(type.description->nativeSize)) {
                     break;
                 }
-                EnumValueToNative(status, target, type.description->nativeSize, input,
-                                  field.name, type.description);
+                EnumValueToNative(status, target, type.description->nativeSize, input, field.name,
+                                  type.description);
                 return;
             case BindingTypeKind::Struct:
-                RecordValueToNative(status, target, input, field.name, type.description,
-                                    registry);
+                RecordValueToNative(status, target, input, field.name, type.description, registry);
                 return;
             default:
                 if (!IsBuiltinKind(type.kind)) break;

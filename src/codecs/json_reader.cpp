@@ -70,8 +70,8 @@ struct TextCopyDeleter {
     // RapidJSON's own conversion, even at full precision, misrounds some
     // numbers of many digits; as text they still pass its grammar and limits.
     const rapidjson::ParseResult result =
-        reader.Parse<rapidjson::kParseInsituFlag | rapidjson::kParseNumbersAsStringsFlag>(
-            stream, builder);
+        reader.Parse<rapidjson::kParseInsituFlag | rapidjson::kParseNumbersAsStringsFlag>(stream,
+                                                                                          builder);
     if (result.IsError()) {
         const unsigned code = ReportedCode(result.Code(), builder.Refused());
         status.SetError(FormatMessage("Error: %s at offset %u.", internal::JsonParseErrorText(code),

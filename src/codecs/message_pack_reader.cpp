@@ -144,7 +144,8 @@ private:
         }
         const uint8_t* text = nullptr;
         if (!TakePayload(length, kStringTruncatedMessage, text)) return;
-        map.key = std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length));
+        map.key =
+            std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length));
     }
 
     void ReadValue() {
@@ -327,9 +328,7 @@ private:
         return true;
     }
 
-    void FailTooManyItems() {
-        Fail(kTooManyItemsMessage, position_, BindingProperty::kMaxCount);
-    }
+    void FailTooManyItems() { Fail(kTooManyItemsMessage, position_, BindingProperty::kMaxCount); }
 
     template <class... Args>
     void Fail(const char* message, const Args&... arguments) {

@@ -18,8 +18,8 @@ namespace Nimbel {
 /// mapping is refused). Keys are taken as written: plain or str-tagged
 /// scalars only. Scalar values resolve as internal::ResolveYamlScalar says.
 /// An alias becomes a deep copy of its anchored node, or the text of an
-/// anchored key (within that key's own mapping too). An empty text, a text of comments only and an empty document
-/// give an empty value.
+/// anchored key (within that key's own mapping too). An empty text, a text of comments only and an
+/// empty document give an empty value.
 ///
 /// Failure (never an exception for any input): a failed status whose "error"
 /// is one fixed message, with the 1-based line and column of the offending

@@ -26,7 +26,9 @@ size_t RuntimeBlockSize(const void* block) {
 // The size of a block just allocated. Taken through a non-const pointer: a
 // const pointer to fresh, unwritten memory reads to the compiler as a use of
 // uninitialised bytes.
-size_t FreshBlockSize(void* block) { return block == nullptr ? 0 : malloc_usable_size(block); }
+size_t FreshBlockSize(void* block) {
+    return block == nullptr ? 0 : malloc_usable_size(block);
+}
 
 // The peak and its block count are two separate stores: under contention they
 // may come from different moments, which the counters' readers accept.
@@ -85,18 +87,22 @@ char* CountingDuplicateText(const char* text, void* context) {
     return copy;
 }
 
-size_t CountingBlockSize(const void* block, void*) { return RuntimeBlockSize(block); }
+size_t CountingBlockSize(const void* block, void*) {
+    return RuntimeBlockSize(block);
+}
 
 // The counting hooks are in place before any code of the library runs
 // (constant initialisation), so no first use can race with installing them
 // and no allocation, however early, escapes the counters.
 constinit Counters g_counters;
-constinit AllocatorHooks g_hooks{CountingAllocate, CountingFree, CountingReallocate,
+constinit AllocatorHooks g_hooks{CountingAllocate,      CountingFree,      CountingReallocate,
                                  CountingDuplicateText, CountingBlockSize, &g_counters};
 
-const AllocatorHooks& Hooks() noexcept { return g_hooks; }
+const AllocatorHooks& Hooks() noexcept {
+    return g_hooks;
+}
 
-} // namespace
+}  // namespace
 
 void* Allocate(size_t size) noexcept {
     const AllocatorHooks& h = Hooks();
@@ -127,14 +133,18 @@ size_t BlockSize(const void* block) noexcept {
     return h.blockSize ? h.blockSize(block, h.context) : RuntimeBlockSize(block);
 }
 
-void SetAllocatorHooks(const AllocatorHooks& hooks) noexcept { g_hooks = hooks; }
+void SetAllocatorHooks(const AllocatorHooks& hooks) noexcept {
+    g_hooks = hooks;
+}
 
 MemoryStats ReadMemoryStats() noexcept {
-    return MemoryStats{g_counters.peakLiveBytes.load(), g_counters.liveBlocksAtPeak.load(),
+    return MemoryStats{g_counters.peakLiveBytes.load(),  g_counters.liveBlocksAtPeak.load(),
                        g_counters.bytesAllocated.load(), g_counters.allocations.load(),
                        g_counters.bytesFreed.load(),     g_counters.frees.load()};
 }
 
-void ThrowBadAlloc() { throw std::bad_alloc(); }
+void ThrowBadAlloc() {
+    throw std::bad_alloc();
+}
 
-} // namespace Nimbel
+}  // namespace Nimbel

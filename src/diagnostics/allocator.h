@@ -13,12 +13,12 @@ namespace Nimbel {
 
 /// The six counters, in the order the core receives them.
 struct MemoryStats {
-    uint64_t peakLiveBytes = 0;    ///< highest (bytes allocated - bytes freed) seen
-    uint64_t liveBlocksAtPeak = 0; ///< allocations - frees when that peak was stored
-    uint64_t bytesAllocated = 0;   ///< sum of the runtime sizes of all blocks obtained
-    uint64_t allocations = 0;      ///< number of allocations, failed ones included
-    uint64_t bytesFreed = 0;       ///< sum of the runtime sizes of all blocks freed
-    uint64_t frees = 0;            ///< number of frees of non-null blocks
+    uint64_t peakLiveBytes = 0;     ///< highest (bytes allocated - bytes freed) seen
+    uint64_t liveBlocksAtPeak = 0;  ///< allocations - frees when that peak was stored
+    uint64_t bytesAllocated = 0;    ///< sum of the runtime sizes of all blocks obtained
+    uint64_t allocations = 0;       ///< number of allocations, failed ones included
+    uint64_t bytesFreed = 0;        ///< sum of the runtime sizes of all blocks freed
+    uint64_t frees = 0;             ///< number of frees of non-null blocks
 };
 
 /// Hook table. `context` is passed unchanged to every hook.
@@ -62,7 +62,9 @@ struct CountingAllocator {
     void deallocate(T* block, size_t) noexcept { Free(block); }
 
     template <class U>
-    bool operator==(const CountingAllocator<U>&) const noexcept { return true; }
+    bool operator==(const CountingAllocator<U>&) const noexcept {
+        return true;
+    }
 };
 
 [[noreturn]] void ThrowBadAlloc();
@@ -75,4 +77,4 @@ T* CountingAllocator<T>::allocate(size_t count) {
     return static_cast<T*>(block);
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -5,9 +5,9 @@
 // Linked only into plug-in shared libraries, whose version script keeps these
 // definitions local: the core's and other plug-ins' allocations are never
 // counted, and never freed here. Aligned forms are left to the runtime.
-#include "diagnostics/allocator.h"
-
 #include <new>
+
+#include "diagnostics/allocator.h"
 
 namespace {
 
@@ -21,16 +21,36 @@ void* AllocateOrNull(std::size_t size) noexcept {
     return Nimbel::Allocate(size == 0 ? 1 : size);
 }
 
-} // namespace
+}  // namespace
 
-void* operator new(std::size_t size) { return AllocateOrThrow(size); }
-void* operator new[](std::size_t size) { return AllocateOrThrow(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return AllocateOrNull(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return AllocateOrNull(size); }
+void* operator new(std::size_t size) {
+    return AllocateOrThrow(size);
+}
+void* operator new[](std::size_t size) {
+    return AllocateOrThrow(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return AllocateOrNull(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return AllocateOrNull(size);
+}
 
-void operator delete(void* block) noexcept { Nimbel::Free(block); }
-void operator delete[](void* block) noexcept { Nimbel::Free(block); }
-void operator delete(void* block, std::size_t) noexcept { Nimbel::Free(block); }
-void operator delete[](void* block, std::size_t) noexcept { Nimbel::Free(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { Nimbel::Free(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { Nimbel::Free(block); }
+void operator delete(void* block) noexcept {
+    Nimbel::Free(block);
+}
+void operator delete[](void* block) noexcept {
+    Nimbel::Free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+    Nimbel::Free(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+    Nimbel::Free(block);
+}
+void operator delete(void* block, const std::nothrow_t&) noexcept {
+    Nimbel::Free(block);
+}
+void operator delete[](void* block, const std::nothrow_t&) noexcept {
+    Nimbel::Free(block);
+}

@@ -35,4 +35,4 @@ inline constexpr uint32_t kFnv1aPrime = 16777619u;
 static_assert(Fnv1a("") == kFnv1aOffsetBasis);
 static_assert(Fnv1a("a") == 0xE40C292Cu);
 
-} // namespace Nimbel
+}  // namespace Nimbel

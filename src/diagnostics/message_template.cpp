@@ -11,11 +11,16 @@ namespace Nimbel {
 
 bool NamedValue::IsFalsy() const noexcept {
     switch (kind_) {
-        case Kind::Bool: return !scalar_.boolean;
-        case Kind::Signed: return scalar_.signedValue == 0;
-        case Kind::Unsigned: return scalar_.unsignedValue == 0;
-        case Kind::Double: return scalar_.doubleValue == 0.0;
-        case Kind::Text: return text_.empty();
+        case Kind::Bool:
+            return !scalar_.boolean;
+        case Kind::Signed:
+            return scalar_.signedValue == 0;
+        case Kind::Unsigned:
+            return scalar_.unsignedValue == 0;
+        case Kind::Double:
+            return scalar_.doubleValue == 0.0;
+        case Kind::Text:
+            return text_.empty();
     }
     return false;
 }
@@ -23,11 +28,16 @@ bool NamedValue::IsFalsy() const noexcept {
 bool operator==(const NamedValue& a, const NamedValue& b) noexcept {
     if (a.kind_ != b.kind_) return false;
     switch (a.kind_) {
-        case NamedValue::Kind::Bool: return a.scalar_.boolean == b.scalar_.boolean;
-        case NamedValue::Kind::Signed: return a.scalar_.signedValue == b.scalar_.signedValue;
-        case NamedValue::Kind::Unsigned: return a.scalar_.unsignedValue == b.scalar_.unsignedValue;
-        case NamedValue::Kind::Double: return a.scalar_.doubleValue == b.scalar_.doubleValue;
-        case NamedValue::Kind::Text: return a.text_ == b.text_;
+        case NamedValue::Kind::Bool:
+            return a.scalar_.boolean == b.scalar_.boolean;
+        case NamedValue::Kind::Signed:
+            return a.scalar_.signedValue == b.scalar_.signedValue;
+        case NamedValue::Kind::Unsigned:
+            return a.scalar_.unsignedValue == b.scalar_.unsignedValue;
+        case NamedValue::Kind::Double:
+            return a.scalar_.doubleValue == b.scalar_.doubleValue;
+        case NamedValue::Kind::Text:
+            return a.text_ == b.text_;
     }
     return false;
 }
@@ -93,28 +103,39 @@ bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The conversion a bare "%N" gets in Format for an argument of this kind (its
 // FormatArg kind's default conversion and length text), written explicitly.
 const char* ExplicitConversion(NamedValue::Kind kind) {
     switch (kind) {
-        case NamedValue::Kind::Bool: return "d";
-        case NamedValue::Kind::Signed: return "lld";
-        case NamedValue::Kind::Unsigned: return "llu";
-        case NamedValue::Kind::Double: return "g";
-        case NamedValue::Kind::Text: return "s";
+        case NamedValue::Kind::Bool:
+            return "d";
+        case NamedValue::Kind::Signed:
+            return "lld";
+        case NamedValue::Kind::Unsigned:
+            return "llu";
+        case NamedValue::Kind::Double:
+            return "g";
+        case NamedValue::Kind::Text:
+            return "s";
     }
     return "s";
 }
 
 const char* KindSuffix(NamedValue::Kind kind) {
     switch (kind) {
-        case NamedValue::Kind::Bool: return "_bool";
+        case NamedValue::Kind::Bool:
+            return "_bool";
         case NamedValue::Kind::Signed:
-        case NamedValue::Kind::Unsigned: return "_int";
-        case NamedValue::Kind::Double: return "_float";
-        case NamedValue::Kind::Text: return "_str";
+        case NamedValue::Kind::Unsigned:
+            return "_int";
+        case NamedValue::Kind::Double:
+            return "_float";
+        case NamedValue::Kind::Text:
+            return "_str";
     }
     return "_str";
 }
@@ -187,18 +208,26 @@ size_t ReadPlaceholder(std::string_view tmpl, size_t at, Placeholder& placeholde
     for (; at < tmpl.size(); ++at) {
         const char c = tmpl[at];
         switch (c) {
-            case '}': return at + 1;
-            case '!': placeholder.hidden = true; break;
+            case '}':
+                return at + 1;
+            case '!':
+                placeholder.hidden = true;
+                break;
             case '?':
                 placeholder.hasAlternative = true;
                 current = &placeholder.alternative;
                 break;
-            case ':': current = &placeholder.conversion; break;
+            case ':':
+                current = &placeholder.conversion;
+                break;
             case '\\':
                 if (at + 1 < tmpl.size()) current->push_back(tmpl[++at]);
                 break;
-            case '{': break;
-            default: current->push_back(c); break;
+            case '{':
+                break;
+            default:
+                current->push_back(c);
+                break;
         }
     }
     return std::string_view::npos;
@@ -228,10 +257,10 @@ void Resolve(Placeholder& placeholder, size_t index, const NamedValue& arg, Prep
     }
 }
 
-} // namespace
+}  // namespace
 
-void PrepareTemplate(std::string_view tmpl, const NamedValue* args, size_t count,
-                     std::string& out, NamedValues& values) {
+void PrepareTemplate(std::string_view tmpl, const NamedValue* args, size_t count, std::string& out,
+                     NamedValues& values) {
     if (args == nullptr) count = 0;
     PreparedText text(out);
     size_t index = 1;
@@ -282,4 +311,4 @@ TemplateMessage FormatTemplateWith(std::string_view tmpl, const NamedValue* name
     return message;
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

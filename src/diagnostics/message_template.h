@@ -32,21 +32,18 @@ struct NamedValue {
     NamedValue(bool value) noexcept : kind_(Kind::Bool) { scalar_.boolean = value; }
     /// Every signed integer type (char included) is a signed 64-bit value.
     template <class T>
-        requires std::is_integral_v<T> && std::is_signed_v<T>
-    NamedValue(T value) noexcept : kind_(Kind::Signed) {
-        scalar_.signedValue = value;
-    }
+    requires std::is_integral_v<T> && std::is_signed_v<T> NamedValue(T value)
+    noexcept : kind_(Kind::Signed) { scalar_.signedValue = value; }
     /// Every unsigned integer type but bool is an unsigned 64-bit value.
     template <class T>
-        requires std::is_integral_v<T> && std::is_unsigned_v<T> && (!std::is_same_v<T, bool>)
-    NamedValue(T value) noexcept : kind_(Kind::Unsigned) {
+    requires std::is_integral_v<T> && std::is_unsigned_v<T> &&
+        (!std::is_same_v<T, bool>)NamedValue(T value) noexcept
+        : kind_(Kind::Unsigned) {
         scalar_.unsignedValue = value;
     }
     template <class T>
-        requires std::is_floating_point_v<T>
-    NamedValue(T value) noexcept : kind_(Kind::Double) {
-        scalar_.doubleValue = static_cast<double>(value);
-    }
+    requires std::is_floating_point_v<T> NamedValue(T value)
+    noexcept : kind_(Kind::Double) { scalar_.doubleValue = static_cast<double>(value); }
     /// A null text is the empty text.
     NamedValue(const char* text) : kind_(Kind::Text), text_(text != nullptr ? text : "") {}
     NamedValue(std::string text) noexcept : kind_(Kind::Text), text_(std::move(text)) {}
@@ -56,15 +53,13 @@ struct NamedValue {
     NamedValue(const T& record) : kind_(Kind::Text), text_(ToFormatText(record)) {}
     /// Pointers other than texts would silently become bool: refused.
     template <class T>
-        requires(!std::is_same_v<std::remove_cv_t<T>, char>)
-    NamedValue(T*) = delete;
+    requires(!std::is_same_v<std::remove_cv_t<T>, char>) NamedValue(T*)
+    = delete;
 
     [[nodiscard]] Kind kind() const noexcept { return kind_; }
     /// The value of its kind; each accessor is meaningful only for its own kind
     /// and returns false, zero or the empty text for the others.
-    [[nodiscard]] bool boolValue() const noexcept {
-        return kind_ == Kind::Bool && scalar_.boolean;
-    }
+    [[nodiscard]] bool boolValue() const noexcept { return kind_ == Kind::Bool && scalar_.boolean; }
     [[nodiscard]] int64_t signedValue() const noexcept {
         return kind_ == Kind::Signed ? scalar_.signedValue : 0;
     }
@@ -102,7 +97,7 @@ public:
     struct Entry {
         std::string name;
         NamedValue value;
-        uint32_t hash = 0; ///< Fnv1a(name)
+        uint32_t hash = 0;  ///< Fnv1a(name)
     };
     using const_iterator = std::vector<Entry>::const_iterator;
 
@@ -131,16 +126,16 @@ private:
 };
 
 /// Appends to `out` the positional format text of `tmpl` and records the
-/// named values of args[0..count) in `values`, with these readings: the trailing whitespace that a hidden placeholder
-/// removes is only whitespace this call appended; a conversion text given
-/// empty ("{n:}") counts as none, while an alternative text given empty
+/// named values of args[0..count) in `values`, with these readings: the trailing whitespace that a
+/// hidden placeholder removes is only whitespace this call appended; a conversion text given empty
+/// ("{n:}") counts as none, while an alternative text given empty
 /// ("{n?}") is one; a placeholder or conversion directive the template ends inside
 /// is dropped; a conversion directive too long to read ends the preparation. A bare
 /// "%N" that the next output would extend with a digit or "$" ("{n}0") is
 /// written with its position and the default conversion of the value's kind
 /// ("%1$lld0"), so Format reads it as the same argument.
-void PrepareTemplate(std::string_view tmpl, const NamedValue* args, size_t count,
-                     std::string& out, NamedValues& values);
+void PrepareTemplate(std::string_view tmpl, const NamedValue* args, size_t count, std::string& out,
+                     NamedValues& values);
 
 /// A filled message and the named values of its placeholders.
 struct TemplateMessage {
@@ -166,4 +161,4 @@ template <class... Args>
                               named.data(), positional.data(), sizeof...(Args));
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

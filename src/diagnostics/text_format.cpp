@@ -43,7 +43,8 @@ struct NumberFields {
 // and it sets the length of the output (every number conversion but %g
 // without "#", which drops trailing zeros), the width is reduced by as much,
 // so that the padding before the number keeps its size.
-NumberFields ClampNumberFields(const FormatDirective& directive, size_t room, bool precisionSetsLength) {
+NumberFields ClampNumberFields(const FormatDirective& directive, size_t room,
+                               bool precisionSetsLength) {
     const int64_t roomLimit = RoomLimit(room);
     int64_t width = directive.width;
     int64_t precision = directive.hasPrecision ? directive.precision : 0;
@@ -62,8 +63,8 @@ NumberFields ClampNumberFields(const FormatDirective& directive, size_t room, bo
 // so the format never holds more than 12 characters.
 class CFormat {
 public:
-    CFormat(const FormatDirective& directive, const char* flags, bool withPrecision, const char* length,
-            char conversion) {
+    CFormat(const FormatDirective& directive, const char* flags, bool withPrecision,
+            const char* length, char conversion) {
         Put('%');
         for (const char* flag = flags; *flag != '\0'; ++flag) {
             if (HasFlag(directive, *flag)) Put(*flag);
@@ -81,12 +82,18 @@ public:
 private:
     static bool HasFlag(const FormatDirective& directive, char flag) {
         switch (flag) {
-            case '-': return directive.leftAlign;
-            case '+': return directive.forceSign;
-            case ' ': return directive.spaceSign;
-            case '#': return directive.alternate;
-            case '0': return directive.zeroPad;
-            default: return false;
+            case '-':
+                return directive.leftAlign;
+            case '+':
+                return directive.forceSign;
+            case ' ':
+                return directive.spaceSign;
+            case '#':
+                return directive.alternate;
+            case '0':
+                return directive.zeroPad;
+            default:
+                return false;
         }
     }
     void Put(char c) { text_[length_++] = c; }
@@ -118,14 +125,16 @@ int WriteInteger(char* out, size_t room, const FormatDirective& directive, uint6
     }
     const bool isSigned = conversion == 'd' || conversion == 'i';
     // The platform's build was 32-bit: only "ll" and "j" converted 64 bits.
-    const bool wide = std::strcmp(directive.length, "ll") == 0 || std::strcmp(directive.length, "j") == 0;
+    const bool wide =
+        std::strcmp(directive.length, "ll") == 0 || std::strcmp(directive.length, "j") == 0;
     const char* length = wide ? "ll" : "";
     if (std::strcmp(directive.length, "h") == 0 || std::strcmp(directive.length, "hh") == 0) {
-        length = directive.length; // defined on the int passed: the value is narrowed further
+        length = directive.length;  // defined on the int passed: the value is narrowed further
     }
     const char* flags = isSigned ? "-+ 0" : "-+ #0";
     const CFormat format(directive, flags, directive.hasPrecision, length, conversion);
-    const auto [width, precision] = ClampNumberFields(directive, room, /*precisionSetsLength=*/true);
+    const auto [width, precision] =
+        ClampNumberFields(directive, room, /*precisionSetsLength=*/true);
     // Structured bindings are copied in by name: clang 14 cannot capture them.
     const auto print = [&, width = width, precision = precision](auto value) {
         return directive.hasPrecision ? Print(out, room, format, width, precision, value)
@@ -139,7 +148,8 @@ int WriteInteger(char* out, size_t room, const FormatDirective& directive, uint6
     return isSigned ? print(static_cast<int>(low)) : print(static_cast<unsigned int>(low));
 }
 
-int WriteSigned(char* out, size_t room, const FormatDirective& directive, const FormatValue& value) noexcept {
+int WriteSigned(char* out, size_t room, const FormatDirective& directive,
+                const FormatValue& value) noexcept {
     return WriteInteger(out, room, directive, static_cast<uint64_t>(value.signedValue));
 }
 
@@ -156,20 +166,23 @@ int32_t ReadUnsigned(const FormatValue& value) noexcept {
     return static_cast<int32_t>(value.unsignedValue);
 }
 
-int WriteDouble(char* out, size_t room, const FormatDirective& directive, const FormatValue& value) noexcept {
+int WriteDouble(char* out, size_t room, const FormatDirective& directive,
+                const FormatValue& value) noexcept {
     // Any length ("L", "l", ...) is dropped: the value passed is a double.
     const CFormat format(directive, "-+ #0", directive.hasPrecision, "", directive.conversion);
-    const bool dropsZeros = (directive.conversion == 'g' || directive.conversion == 'G') && !directive.alternate;
+    const bool dropsZeros =
+        (directive.conversion == 'g' || directive.conversion == 'G') && !directive.alternate;
     const auto [width, precision] = ClampNumberFields(directive, room, !dropsZeros);
     return directive.hasPrecision ? Print(out, room, format, width, precision, value.doubleValue)
-                             : Print(out, room, format, width, value.doubleValue);
+                                  : Print(out, room, format, width, value.doubleValue);
 }
 
-int WriteCText(char* out, size_t room, const FormatDirective& directive, const FormatValue& value) noexcept {
+int WriteCText(char* out, size_t room, const FormatDirective& directive,
+               const FormatValue& value) noexcept {
     // Read no further than the precision allows: the text need not end before it.
     const char* text = value.cText;
     const size_t limit = directive.hasPrecision ? static_cast<size_t>(directive.precision)
-                                           : std::numeric_limits<size_t>::max();
+                                                : std::numeric_limits<size_t>::max();
     size_t length = 0;
     while (length < limit && text[length] != '\0') ++length;
     return WriteFormatText(out, room, directive, std::string_view(text, length));
@@ -177,7 +190,8 @@ int WriteCText(char* out, size_t room, const FormatDirective& directive, const F
 
 int WriteTextRef(char* out, size_t room, const FormatDirective& directive,
                  const FormatValue& value) noexcept {
-    return WriteFormatText(out, room, directive, std::string_view(value.text.data, value.text.size));
+    return WriteFormatText(out, room, directive,
+                           std::string_view(value.text.data, value.text.size));
 }
 
 // Reads a "*" argument into a width or precision. False stops formatting.
@@ -242,7 +256,7 @@ size_t TrimCutSequence(const char* out, size_t length) {
     return length - lead < needed ? lead : length;
 }
 
-} // namespace
+}  // namespace
 
 const FormatKind kFormatChar8{&WriteSigned, &ReadSigned, true, "cdiouxX", ""};
 const FormatKind kFormatSigned32{&WriteSigned, &ReadSigned, true, "dciouxX", ""};
@@ -260,8 +274,8 @@ int WriteFormatText(char* out, size_t room, const FormatDirective& directive,
     const size_t length = directive.hasPrecision
                               ? std::min(text.size(), static_cast<size_t>(directive.precision))
                               : text.size();
-    const int precision = ClampField(static_cast<int64_t>(std::min<size_t>(length, INT32_MAX)),
-                                     kFieldLimit);
+    const int precision =
+        ClampField(static_cast<int64_t>(std::min<size_t>(length, INT32_MAX)), kFieldLimit);
     const int width = ClampField(directive.width, RoomLimit(room) + precision);
     const CFormat format(directive, "-", true, "", 's');
     const char* data = text.data() != nullptr ? text.data() : "";
@@ -314,4 +328,4 @@ size_t Format(char* out, size_t capacity, const char* format, const FormatArg* a
     return written;
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

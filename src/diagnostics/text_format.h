@@ -30,18 +30,18 @@ struct FormatDirective {
     /// position) that Format accepts; a longer one stops formatting.
     static constexpr size_t kMaxTextLength = 60;
 
-    char text[kMaxTextLength + 1] = {}; ///< the conversion directive text, NUL-terminated
-    bool leftAlign = false;             ///< "-" flag, or a negative "*" width
-    bool forceSign = false;             ///< "+" flag
-    bool spaceSign = false;             ///< " " flag
-    bool alternate = false;             ///< "#" flag
-    bool zeroPad = false;               ///< "0" flag
-    bool hasWidth = false;              ///< a width was given (digits or "*")
-    bool hasPrecision = false;          ///< a "." was given (a negative "*" precision clears it)
-    int32_t width = 0;                  ///< >= 0; digits saturate at INT32_MAX
-    int32_t precision = 0;              ///< >= 0; "." alone is 0
-    char length[3] = {};                ///< "", "h", "hh", "l", "ll", "L", "j", "t" or "z"
-    char conversion = '\0';             ///< the conversion letter
+    char text[kMaxTextLength + 1] = {};  ///< the conversion directive text, NUL-terminated
+    bool leftAlign = false;              ///< "-" flag, or a negative "*" width
+    bool forceSign = false;              ///< "+" flag
+    bool spaceSign = false;              ///< " " flag
+    bool alternate = false;              ///< "#" flag
+    bool zeroPad = false;                ///< "0" flag
+    bool hasWidth = false;               ///< a width was given (digits or "*")
+    bool hasPrecision = false;           ///< a "." was given (a negative "*" precision clears it)
+    int32_t width = 0;                   ///< >= 0; digits saturate at INT32_MAX
+    int32_t precision = 0;               ///< >= 0; "." alone is 0
+    char length[3] = {};                 ///< "", "h", "hh", "l", "ll", "L", "j", "t" or "z"
+    char conversion = '\0';              ///< the conversion letter
 };
 
 /// A reference to a text of known length; `data` may be null only when `size` is 0.
@@ -78,23 +78,23 @@ using FormatReader = int32_t (*)(const FormatValue& value) noexcept;
 /// dropped. The double writer drops every length ("%Lf" prints a double), the
 /// text writers too ("%ls" prints narrow text).
 struct FormatKind {
-    FormatWriter write;      ///< never null
-    FormatReader readInt32;  ///< null for kinds that are not integer kinds
-    bool isInteger;          ///< whether the kind may supply a "*" width or precision
-    const char* conversions; ///< allowed conversion letters; the first is the default
-    const char* lengthText;  ///< length modifier given to a bare "%N"
+    FormatWriter write;       ///< never null
+    FormatReader readInt32;   ///< null for kinds that are not integer kinds
+    bool isInteger;           ///< whether the kind may supply a "*" width or precision
+    const char* conversions;  ///< allowed conversion letters; the first is the default
+    const char* lengthText;   ///< length modifier given to a bare "%N"
 };
 
 /// The built-in kinds. Texts of every kind are written with "s".
-extern const FormatKind kFormatChar8;      ///< signed 8-bit character: "cdiouxX"
-extern const FormatKind kFormatSigned32;   ///< signed 32-bit integer: "dciouxX"
-extern const FormatKind kFormatUnsigned32; ///< unsigned 32-bit integer: "ucdioxX"
-extern const FormatKind kFormatSigned64;   ///< signed 64-bit integer: "dciouxX", "ll"
-extern const FormatKind kFormatUnsigned64; ///< unsigned 64-bit integer: "ucdioxX", "ll"
-extern const FormatKind kFormatDouble;     ///< double: "gaefGAEF"
-extern const FormatKind kFormatCText;      ///< NUL-terminated text: "s"
-extern const FormatKind kFormatOwnedText;  ///< std::string: "s"
-extern const FormatKind kFormatTextView;   ///< std::string_view: "s"
+extern const FormatKind kFormatChar8;       ///< signed 8-bit character: "cdiouxX"
+extern const FormatKind kFormatSigned32;    ///< signed 32-bit integer: "dciouxX"
+extern const FormatKind kFormatUnsigned32;  ///< unsigned 32-bit integer: "ucdioxX"
+extern const FormatKind kFormatSigned64;    ///< signed 64-bit integer: "dciouxX", "ll"
+extern const FormatKind kFormatUnsigned64;  ///< unsigned 64-bit integer: "ucdioxX", "ll"
+extern const FormatKind kFormatDouble;      ///< double: "gaefGAEF"
+extern const FormatKind kFormatCText;       ///< NUL-terminated text: "s"
+extern const FormatKind kFormatOwnedText;   ///< std::string: "s"
+extern const FormatKind kFormatTextView;    ///< std::string_view: "s"
 
 /// Writes `text` under a conversion directive whose conversion is "s" (width, "-" and
 /// precision apply); the writer of every text and record kind. Returns as a FormatWriter.
@@ -117,15 +117,14 @@ int WriteFormatRecord(char* out, size_t room, const FormatDirective& directive,
         const std::string text = ToFormatText(*static_cast<const T*>(value.object));
         return WriteFormatText(out, room, directive, text);
     } catch (...) {
-        return -1; // no memory for the text: stop formatting where it stands
+        return -1;  // no memory for the text: stop formatting where it stands
     }
 }
-} // namespace internal
+}  // namespace internal
 
 /// The kind of a record type T with ToFormatText: written as its text with "s".
 template <FormatTextRecord T>
-inline constexpr FormatKind kFormatRecord{&internal::WriteFormatRecord<T>, nullptr, false, "s",
-                                          ""};
+inline constexpr FormatKind kFormatRecord{&internal::WriteFormatRecord<T>, nullptr, false, "s", ""};
 
 /// One format argument: its kind and its value. Cheap to copy and non-owning:
 /// a text or record argument refers to the caller's object, which must outlive
@@ -176,8 +175,8 @@ public:
     }
     /// Pointers other than texts would silently become bool: refused.
     template <class T>
-        requires(!std::is_same_v<std::remove_cv_t<T>, char>)
-    FormatArg(T*) = delete;
+    requires(!std::is_same_v<std::remove_cv_t<T>, char>) FormatArg(T*)
+    = delete;
 
     [[nodiscard]] constexpr const FormatKind& kind() const noexcept { return *kind_; }
     [[nodiscard]] constexpr const FormatValue& value() const noexcept { return value_; }
@@ -213,10 +212,10 @@ private:
     FormatValue value_;
 };
 
-/// Formats `format` with `args[0..count)` into out[0..capacity). The output is always NUL-terminated within the
-/// capacity (nothing is written when capacity is 0) and, when cut for lack of
-/// room, never ends inside a UTF-8 sequence. Returns the characters written,
-/// without the NUL. A null format formats as the empty text; null args count as none.
+/// Formats `format` with `args[0..count)` into out[0..capacity). The output is always
+/// NUL-terminated within the capacity (nothing is written when capacity is 0) and, when cut for
+/// lack of room, never ends inside a UTF-8 sequence. Returns the characters written, without the
+/// NUL. A null format formats as the empty text; null args count as none.
 size_t Format(char* out, size_t capacity, const char* format, const FormatArg* args,
               size_t count) noexcept;
 
@@ -232,4 +231,4 @@ template <class... Args>
     return std::string(buffer, length);
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

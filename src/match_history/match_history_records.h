@@ -22,7 +22,7 @@ struct MatchHistoryPosition {
 
 /// One event of a timeline frame.
 struct MatchHistoryEvent {
-    std::string type; ///< "CHAMPION_KILL", "BUILDING_KILL", "ELITE_MONSTER_KILL", ...
+    std::string type;  ///< "CHAMPION_KILL", "BUILDING_KILL", "ELITE_MONSTER_KILL", ...
     uint64_t timestamp = 0;
     uint16_t participantId = 0;
     uint16_t teamId = 0;
@@ -79,6 +79,7 @@ struct MatchHistoryTimeline {
 
 // The 106 statistics of a participant, in their registered order: the one
 // list both the structure and its registration are made from.
+// clang-format off
 #define KZO_PARTICIPANT_STATISTICS_FIELDS(FIELD)                                                  \
     FIELD(uint16_t, participantId)                                                                \
     FIELD(bool, win)                                                                              \
@@ -109,7 +110,8 @@ struct MatchHistoryTimeline {
     FIELD(int64_t, combatPlayerScore) FIELD(int64_t, objectivePlayerScore)                        \
     FIELD(int64_t, totalPlayerScore) FIELD(int64_t, totalScoreRank)                               \
     FIELD(int64_t, damageSelfMitigated) FIELD(int64_t, damageDealtToObjectives)                   \
-    FIELD(int64_t, damageDealtToTurrets) FIELD(int64_t, visionScore) FIELD(int64_t, timeCCingOthers)\
+    FIELD(int64_t, damageDealtToTurrets) FIELD(int64_t, visionScore)                              \
+    FIELD(int64_t, timeCCingOthers)                                                               \
     FIELD(int64_t, playerScore0) FIELD(int64_t, playerScore1) FIELD(int64_t, playerScore2)        \
     FIELD(int64_t, playerScore3) FIELD(int64_t, playerScore4) FIELD(int64_t, playerScore5)        \
     FIELD(int64_t, playerScore6) FIELD(int64_t, playerScore7) FIELD(int64_t, playerScore8)        \
@@ -122,6 +124,7 @@ struct MatchHistoryTimeline {
     FIELD(int64_t, perk3Var3) FIELD(int64_t, perk4) FIELD(int64_t, perk4Var1)                     \
     FIELD(int64_t, perk4Var2) FIELD(int64_t, perk4Var3) FIELD(int64_t, perk5)                     \
     FIELD(int64_t, perk5Var1) FIELD(int64_t, perk5Var2) FIELD(int64_t, perk5Var3)
+// clang-format on
 
 /// The `stats` of a participant: 2 + 7 + 41 + 11 + 45 = 106 fields.
 struct MatchHistoryParticipantStatistics {
@@ -177,7 +180,7 @@ struct MatchHistoryTeamBan {
 
 struct MatchHistoryTeam {
     uint16_t teamId = 0;
-    std::string win; ///< a team's result is a text; a participant's `win` is a bool
+    std::string win;  ///< a team's result is a text; a participant's `win` is a bool
     bool firstBlood = false;
     bool firstTower = false;
     bool firstInhibitor = false;
@@ -200,7 +203,7 @@ struct MatchHistoryPlayerPlatformDelta {
 };
 
 struct MatchHistoryPlayerLeagueDelta {
-    uint64_t leaguePointDelta = 0; ///< unsigned, as registered
+    uint64_t leaguePointDelta = 0;  ///< unsigned, as registered
     std::string reason;
     std::vector<std::string> miniSeriesProgress;
     uint64_t timestamp = 0;
@@ -229,8 +232,8 @@ struct MatchHistoryPlayerDelta {
 struct MatchHistoryGame {
     uint64_t gameId = 0;
     std::string platformId;
-    uint64_t gameCreation = 0;    ///< milliseconds since the Unix epoch, UTC
-    std::string gameCreationDate; ///< filled in from gameCreation by the plug-in
+    uint64_t gameCreation = 0;     ///< milliseconds since the Unix epoch, UTC
+    std::string gameCreationDate;  ///< filled in from gameCreation by the plug-in
     uint32_t gameDuration = 0;
     int32_t queueId = 0;
     uint16_t mapId = 0;
@@ -289,7 +292,7 @@ struct SummonerIdAndName {
     std::string displayName;
 };
 
-} // namespace Nimbel::Client::MatchHistory::Api
+}  // namespace Nimbel::Client::MatchHistory::Api
 
 namespace Nimbel::Client::MatchHistory::Lcds {
 
@@ -304,7 +307,7 @@ struct FellowPlayerInfo {
 struct PlayerGameStats {
     uint64_t userId = 0;
     uint64_t gameId = 0;
-    uint64_t createDate = 0; ///< milliseconds since the Unix epoch
+    uint64_t createDate = 0;  ///< milliseconds since the Unix epoch
     std::vector<FellowPlayerInfo> fellowPlayers;
 };
 
@@ -315,4 +318,4 @@ struct RecentGames {
     std::vector<PlayerGameStats> gameStatistics;
 };
 
-} // namespace Nimbel::Client::MatchHistory::Lcds
+}  // namespace Nimbel::Client::MatchHistory::Lcds

@@ -86,7 +86,7 @@ void RegisterParticipantRecords(BindingTypeRegistry& r, std::string_view p,
 #define KZO_REGISTER_STATISTIC(type, name) .Field(#name, &MatchHistoryParticipantStatistics::name)
         KZO_PARTICIPANT_STATISTICS_FIELDS(KZO_REGISTER_STATISTIC)
 #undef KZO_REGISTER_STATISTIC
-        .Finish(tags);
+            .Finish(tags);
     Open<MatchHistoryRune>(r, p, "MatchHistoryRune")
         .Field("runeId", &MatchHistoryRune::runeId)
         .Field("rank", &MatchHistoryRune::rank)
@@ -232,8 +232,7 @@ void RegisterSessionRecords(BindingTypeRegistry& r, std::string_view p,
         .Finish(tags);
 }
 
-
-} // namespace
+}  // namespace
 
 void RegisterApiRecords(BindingTypeRegistry& registry, std::string_view prefix,
                         std::span<const std::string> tags) {
@@ -275,4 +274,4 @@ void RegisterLcdsRecords(BindingTypeRegistry& registry) {
         .Finish();
 }
 
-} // namespace Nimbel::Client::MatchHistory
+}  // namespace Nimbel::Client::MatchHistory

@@ -31,4 +31,4 @@ struct LcdsClass {
 /// Registers the LCDS records under their short names, without tags.
 void RegisterLcdsRecords(BindingTypeRegistry& registry);
 
-} // namespace Nimbel::Client::MatchHistory
+}  // namespace Nimbel::Client::MatchHistory

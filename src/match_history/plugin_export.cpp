@@ -12,7 +12,7 @@ std::unique_ptr<Nimbel::AppModule> MakeModule() {
     return std::make_unique<Nimbel::Client::MatchHistory::MatchHistoryModule>();
 }
 
-} // namespace
+}  // namespace
 
 /// Called once by the core with its plug-in API version; answers the record
 /// with this plug-in's version, callbacks, module, name and API description.

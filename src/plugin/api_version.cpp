@@ -11,7 +11,9 @@ std::string ApiVersion::ToText() const {
     return text;
 }
 
-ApiVersion PluginApiVersion() { return ApiVersion{18, 0, 0, {}, {}}; }
+ApiVersion PluginApiVersion() {
+    return ApiVersion{18, 0, 0, {}, {}};
+}
 
 bool IsCoreCompatible(const ApiVersion& core, const ApiVersion& plugin) noexcept {
     if (core.major != plugin.major) return false;
@@ -19,4 +21,4 @@ bool IsCoreCompatible(const ApiVersion& core, const ApiVersion& plugin) noexcept
     return core.patch >= plugin.patch;
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

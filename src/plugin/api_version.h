@@ -11,8 +11,8 @@ struct ApiVersion {
     uint32_t major = 0;
     uint32_t minor = 0;
     uint32_t patch = 0;
-    std::string preRelease; ///< empty unless set; takes no part in compatibility
-    std::string build;      ///< empty unless set; takes no part in compatibility
+    std::string preRelease;  ///< empty unless set; takes no part in compatibility
+    std::string build;       ///< empty unless set; takes no part in compatibility
 
     /// "major.minor.patch", then "-preRelease" and "+build" when not empty.
     [[nodiscard]] std::string ToText() const;
@@ -27,6 +27,8 @@ struct ApiVersion {
 [[nodiscard]] bool IsCoreCompatible(const ApiVersion& core, const ApiVersion& plugin) noexcept;
 
 /// Messages print a version as its text.
-[[nodiscard]] inline std::string ToFormatText(const ApiVersion& version) { return version.ToText(); }
+[[nodiscard]] inline std::string ToFormatText(const ApiVersion& version) {
+    return version.ToText();
+}
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -107,8 +107,8 @@ public:
                           std::string_view description = {}) {
         using Module = typename internal::MemberFunctionTraits<Method>::Object;
         static_assert(std::is_base_of_v<AppModule, Module>, "register members of this module");
-        const Endpoint* endpoint = api_.AddTypedEndpoint(
-            method, path, static_cast<Module&>(*this), member, arguments, apiTags_, description);
+        const Endpoint* endpoint = api_.AddTypedEndpoint(method, path, static_cast<Module&>(*this),
+                                                         member, arguments, apiTags_, description);
         if (endpoint == nullptr) ReportRefusedEndpoint(method, path);
     }
 

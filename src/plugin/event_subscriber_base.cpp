@@ -103,8 +103,7 @@ void EventSubscriberBase::SubscribeServiceProxyEvent(const char* eventName,
         const std::lock_guard lock(eventLock_);
         eventHandlers_.insert_or_assign(eventName, std::move(entry));
     }
-    SubscribeEvent(eventName, pluginHandle_, &OnServiceProxyEvent, this,
-                   kServiceProxySubscription);
+    SubscribeEvent(eventName, pluginHandle_, &OnServiceProxyEvent, this, kServiceProxySubscription);
 }
 
 // ---- Event delivery ----

@@ -11,6 +11,8 @@ LibraryLifetime::LibraryLifetime() noexcept {
     static_cast<void>(GroupFromName("LOC"));
 }
 
-LibraryLifetime::~LibraryLifetime() { UnregisterTraceProviders(); }
+LibraryLifetime::~LibraryLifetime() {
+    UnregisterTraceProviders();
+}
 
-} // namespace Nimbel
+}  // namespace Nimbel

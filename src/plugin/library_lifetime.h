@@ -15,4 +15,4 @@ public:
     LibraryLifetime& operator=(const LibraryLifetime&) = delete;
 };
 
-} // namespace Nimbel
+}  // namespace Nimbel

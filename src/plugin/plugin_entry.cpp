@@ -8,8 +8,11 @@ namespace Nimbel {
 namespace {
 
 ApiVersion CoreVersionOf(const PluginLoadRecord& record) {
-    return ApiVersion{static_cast<uint32_t>(record.major), static_cast<uint32_t>(record.minor),
-                      static_cast<uint32_t>(record.patch), {}, {}};
+    return ApiVersion{static_cast<uint32_t>(record.major),
+                      static_cast<uint32_t>(record.minor),
+                      static_cast<uint32_t>(record.patch),
+                      {},
+                      {}};
 }
 
 void RequireCompatibleCore(const ApiVersion& core, const ApiVersion& plugin,
@@ -30,7 +33,7 @@ void AnswerRecord(PluginLoadRecord& record, const ApiVersion& plugin, AppModule&
     record.apiDescription = module.ApiDescription();
 }
 
-} // namespace
+}  // namespace
 
 void LoadPlugin(PluginLoadRecord* record, const char* shortName, ModuleFactory factory) noexcept {
     if (record == nullptr) return;
@@ -45,10 +48,10 @@ void LoadPlugin(PluginLoadRecord* record, const char* shortName, ModuleFactory f
         module->RegisterEndpoints();
         static_cast<void>(module->BuildApiDescription());
         AnswerRecord(*record, plugin, *module);
-        static_cast<void>(module.release()); // owned through the record until Stop
+        static_cast<void>(module.release());  // owned through the record until Stop
     } catch (...) {
         LogCaughtException("%s: load failed", shortName);
     }
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -19,4 +19,4 @@ using ModuleFactory = std::unique_ptr<AppModule> (*)();
 /// word 4) until `Stop` destroys it. Never throws.
 void LoadPlugin(PluginLoadRecord* record, const char* shortName, ModuleFactory factory) noexcept;
 
-} // namespace Nimbel
+}  // namespace Nimbel

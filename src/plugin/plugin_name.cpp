@@ -7,28 +7,34 @@
 
 namespace Nimbel {
 
-PluginType BackendPluginType() { return PluginType{"backend", ""}; }
-PluginType FrontendPluginType() { return PluginType{"frontend", ""}; }
+PluginType BackendPluginType() {
+    return PluginType{"backend", ""};
+}
+PluginType FrontendPluginType() {
+    return PluginType{"frontend", ""};
+}
 
-std::string ToFormatText(const PluginType& type) { return type.name + ":" + type.qualifier; }
+std::string ToFormatText(const PluginType& type) {
+    return type.name + ":" + type.qualifier;
+}
 
 namespace {
 
 std::string FullNamePrefix(const std::string& shortName, const PluginType& type) {
     if (type.name == "backend") return "jvp-be-";
     if (type.name == "frontend") return "jvp-fe-";
-    const std::string message = FormatMessage(
-        "GetFullNameFromShortNameAndType(\"%1\", \"%2\") called with an unknown type", shortName,
-        type.name);
+    const std::string message =
+        FormatMessage("GetFullNameFromShortNameAndType(\"%1\", \"%2\") called with an unknown type",
+                      shortName, type.name);
     Log(kLogError, 0, "            Plugin Manager| %s", message.c_str());
     return "jvp-xx-";
 }
 
-} // namespace
+}  // namespace
 
 PluginName GetFullNameFromShortNameAndType(const std::string& shortName, const PluginType& type) {
     return PluginName{FullNamePrefix(shortName, type) + shortName, shortName, type.name,
                       type.qualifier};
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -30,4 +30,4 @@ struct PluginName {
 [[nodiscard]] PluginName GetFullNameFromShortNameAndType(const std::string& shortName,
                                                          const PluginType& type);
 
-} // namespace Nimbel
+}  // namespace Nimbel

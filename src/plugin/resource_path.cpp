@@ -43,4 +43,4 @@ bool WildcardPathMatches(std::string_view pattern, std::string_view path) {
     return true;
 }
 
-} // namespace Nimbel
+}  // namespace Nimbel

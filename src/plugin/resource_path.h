@@ -20,4 +20,4 @@ namespace Nimbel {
 /// neither "/a/" nor "/a/x/y".
 [[nodiscard]] bool WildcardPathMatches(std::string_view pattern, std::string_view path);
 
-} // namespace Nimbel
+}  // namespace Nimbel

@@ -25,7 +25,9 @@ struct Item {
 struct Hollow {};
 
 struct Service {
-    std::vector<Item> List(int32_t count, const std::string& /*label*/) { return {Item{count, {}}}; }
+    std::vector<Item> List(int32_t count, const std::string& /*label*/) {
+        return {Item{count, {}}};
+    }
     std::string Name(uint64_t id) { return name + std::to_string(id); }
     std::string name = "n";
 };
@@ -61,9 +63,9 @@ protected:
             .Finish();
         BindingTypeBuilder<Hollow>(api.Types(), "TestHollow").Finish();
         const std::vector<std::string> tags = {"Plugins", "Plugin test"};
-        list = api.AddTypedEndpoint(RequestMethod::Get, "/t/items/{count}/", service,
-                                    &Service::List, {Arg("count"), Arg("name", ArgLocation::Header)},
-                                    tags);
+        list =
+            api.AddTypedEndpoint(RequestMethod::Get, "/t/items/{count}/", service, &Service::List,
+                                 {Arg("count"), Arg("name", ArgLocation::Header)}, tags);
         name = api.AddTypedEndpoint(RequestMethod::Get, "/t/items/{id}", service, &Service::Name,
                                     {Arg("id")}, tags);
         ASSERT_NE(list, nullptr);
@@ -89,11 +91,13 @@ protected:
 };
 
 TEST_F(ApiDescriptionTest, EveryArrayIsContiguousAndChained) {
-    const auto endpoints = ReadChain(root.endpoints, root.endpointCount, [](const EndpointRecord& r) {
-        return reinterpret_cast<const EndpointRecord*>(r.function.next);
-    });
+    const auto endpoints =
+        ReadChain(root.endpoints, root.endpointCount, [](const EndpointRecord& r) {
+            return reinterpret_cast<const EndpointRecord*>(r.function.next);
+        });
     ASSERT_EQ(endpoints.size(), 2u);
-    EXPECT_EQ(reinterpret_cast<const EndpointRecord*>(endpoints[0].function.next), root.endpoints + 1);
+    EXPECT_EQ(reinterpret_cast<const EndpointRecord*>(endpoints[0].function.next),
+              root.endpoints + 1);
     EXPECT_EQ(+endpoints[1].function.next, nullptr);
     const auto types = ReadChain(root.types, root.typeCount);
     EXPECT_EQ(types.size(), root.typeCount);
@@ -232,5 +236,5 @@ TEST(ApiDescriptionRegistryTest, RefusesEndpointsItCannotRegister) {
     EXPECT_EQ(api.Endpoints().size(), 1u);
 }
 
-} // namespace
-} // namespace Nimbel
+}  // namespace
+}  // namespace Nimbel

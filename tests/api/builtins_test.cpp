@@ -49,49 +49,78 @@ TEST(BuiltinsTest, RegistersEveryBuiltinTypeWithItsShape) {
     const Tags help = {"$builtin", "help"};
     const Tags async = {"$builtin", "async"};
     const Case cases[] = {
-        {"BindingHelpFormat", "Help format for binding functions and types.", help,
+        {"BindingHelpFormat",
+         "Help format for binding functions and types.",
+         help,
          {"Epytext = 2 (Python epytext format)", "Full = 1 (Native help format)"}},
-        {"BindingFullTypeIdentifier", "Describes the type of a value.", help,
+        {"BindingFullTypeIdentifier",
+         "Describes the type of a value.",
+         help,
          {"type: string", "elementType: string"}},
-        {"BindingFullArgumentHelp", "Describes a function parameter.", help,
+        {"BindingFullArgumentHelp",
+         "Describes a function parameter.",
+         help,
          {"name: string", "description: string", "type: BindingFullTypeIdentifier",
           "optional: bool"}},
-        {"BindingFullFunctionHelp", "Describes a function.", help,
+        {"BindingFullFunctionHelp",
+         "Describes a function.",
+         help,
          {"name: string", "nameSpace: string", "arguments: vector<BindingFullArgumentHelp>",
           "returns: BindingFullTypeIdentifier", "description: string", "help: string",
           "threadSafe: bool", "async: string", "tags: vector<string>"}},
-        {"BindingFullEnumValueHelp", "Describes an enumerator.", help,
+        {"BindingFullEnumValueHelp",
+         "Describes an enumerator.",
+         help,
          {"name: string", "description: string", "value: int32"}},
-        {"BindingFullFieldHelp", "Describes a member of a struct.", help,
+        {"BindingFullFieldHelp",
+         "Describes a member of a struct.",
+         help,
          {"name: string", "description: string", "offset: uint32",
           "type: BindingFullTypeIdentifier", "optional: bool"}},
-        {"BindingFullTypeHelp", "Describes a struct or enum type.", help,
+        {"BindingFullTypeHelp",
+         "Describes a struct or enum type.",
+         help,
          {"name: string", "nameSpace: string", "size: uint32", "description: string",
           "tags: vector<string>", "fields: vector<BindingFullFieldHelp>",
           "values: vector<BindingFullEnumValueHelp>"}},
-        {"BindingFullEventHelp", "Describes an event.", help,
+        {"BindingFullEventHelp",
+         "Describes an event.",
+         help,
          {"name: string", "nameSpace: string", "type: BindingFullTypeIdentifier",
           "description: string", "tags: vector<string>"}},
-        {"BindingFullApiHelp", "Describes the exposed native API.", help,
+        {"BindingFullApiHelp",
+         "Describes the exposed native API.",
+         help,
          {"functions: vector<BindingFullFunctionHelp>", "types: vector<BindingFullTypeHelp>",
           "events: vector<BindingFullEventHelp>"}},
-        {"BindingAsyncState", "Possible states of an asynchronous operation.", async,
+        {"BindingAsyncState",
+         "Possible states of an asynchronous operation.",
+         async,
          {"Cancelled = 3 (The operation was cancelled)",
           "Cancelling = 2 (A request to cancel the operation has been made)",
           "Failed = 5 (The operation encountered an error)", "None = 0 (Invalid state)",
           "Running = 1 (The operation is in flight)",
           "Succeeded = 4 (The operation completed successfully)"}},
-        {"BindingGenericEvent", "Represents generic data for an event.", {"$builtin"},
+        {"BindingGenericEvent",
+         "Represents generic data for an event.",
+         {"$builtin"},
          {"data: object (Event data)"}},
-        {"BindingCallbackEvent", "Represents the parameters of a call to a provided callback.",
+        {"BindingCallbackEvent",
+         "Represents the parameters of a call to a provided callback.",
          {"$builtin"},
          {"id: uint32 (ID of the callback being invoked)",
           "parameters: vector<object> (Callback parameters)"}},
-        {"BindingGenericAsyncEvent", "Represents generic data for an asynchronous event.", async,
+        {"BindingGenericAsyncEvent",
+         "Represents generic data for an asynchronous event.",
+         async,
          {"asyncToken: uint32 (Asynchronous operation token)", "data: object (Event data)"}},
-        {"BindingAsyncFailureEvent", "Represents a failed asynchronous operation.", async,
+        {"BindingAsyncFailureEvent",
+         "Represents a failed asynchronous operation.",
+         async,
          {"asyncToken: uint32 (Asynchronous operation token)", "error: string (Error message)"}},
-        {"BindingAsyncCancelEvent", "Represents a cancelled asynchronous operation.", async,
+        {"BindingAsyncCancelEvent",
+         "Represents a cancelled asynchronous operation.",
+         async,
          {"asyncToken: uint32 (Asynchronous operation token)"}},
     };
     const ApiRegistry api;
@@ -154,8 +183,9 @@ TEST(BuiltinsTest, HelpDescribesTheWholeApiSortedByName) {
     for (const auto& type : help.types) names.push_back(type.name);
     EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
     EXPECT_EQ(names.size(), 15u);
-    const auto callback = std::find_if(help.types.begin(), help.types.end(),
-                                       [](const auto& t) { return t.name == "BindingCallbackEvent"; });
+    const auto callback = std::find_if(help.types.begin(), help.types.end(), [](const auto& t) {
+        return t.name == "BindingCallbackEvent";
+    });
     ASSERT_NE(callback, help.types.end());
     ASSERT_EQ(callback->fields.size(), 2u);
     EXPECT_EQ(callback->fields[1].name, "parameters");
@@ -192,5 +222,5 @@ TEST(BuiltinsTest, OnlyHelpIsAnsweredAndOnlyWithTheRegistry) {
     EXPECT_EQ(withoutRegistry.error.value_or(""), "Unsupported builtin function");
 }
 
-} // namespace
-} // namespace Nimbel
+}  // namespace
+}  // namespace Nimbel

@@ -4,12 +4,11 @@
 // response record's ownership, kinds and streams.
 #include "api/dispatch.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
 #include <functional>
-
-#include <gtest/gtest.h>
-
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -33,7 +32,7 @@ using testing::Shown;
 struct ExpectedAnswer {
     const char* description;
     const char* path;
-    std::string expected; // the JSON answer, or "error: " and the error text
+    std::string expected;  // the JSON answer, or "error: " and the error text
 };
 
 void ExpectAnswers(const EndpointFixture& fixture, std::initializer_list<ExpectedAnswer> cases,
@@ -79,7 +78,8 @@ TEST_F(DispatchTest, PathQueryAndLocations) {
         {"a part of only \"=\" still names the empty argument", "/t/v1/flags?=x",
          "error: Unknown argument '' for 'GetTV1Flags'."},
         {"a vector answer", "/t/v1/games",
-         R"([{"id":1,"mode":"Classic","name":"a","scores":[]},{"id":2,"mode":"Classic","name":"b","scores":[]}])"},
+         R"([{"id":1,"mode":"Classic","name":"a","scores":[]},)"
+         R"({"id":2,"mode":"Classic","name":"b","scores":[]}])"},
         {"a string answer", "/t/v1/web-url", R"("https://example.test/")"},
     });
 }
@@ -92,14 +92,17 @@ TEST_F(DispatchTest, DottedKeysAndIndices) {
         {"a hexadecimal index", "/t/v1/echo?value.0x3=x", R"([null,null,null,"x"])"},
         {"an upper-case hexadecimal prefix", "/t/v1/echo?value.0X2=x", R"([null,null,"x"])"},
         {"f is a hex digit", "/t/v1/echo?value.0xf.a=x",
-         R"([null,null,null,null,null,null,null,null,null,null,null,null,null,null,null,{"a":"x"}])"},
-        {"g is no hex digit", "/t/v1/echo?value.0xg=x", "error: Index 0xg is in an incorrect format"},
+         R"([null,null,null,null,null,null,null,null,null,null,)"
+         R"(null,null,null,null,null,{"a":"x"}])"},
+        {"g is no hex digit", "/t/v1/echo?value.0xg=x",
+         "error: Index 0xg is in an incorrect format"},
         {"a prefix without digits", "/t/v1/echo?value.0x=x",
          "error: Index 0x is in an incorrect format"},
         {"an octal index", "/t/v1/echo?value.010=x",
          R"([null,null,null,null,null,null,null,null,"x"])"},
         {"an index and a member", "/t/v1/echo?value.1.k=v", R"([null,{"k":"v"}])"},
-        {"trailing characters", "/t/v1/echo?value.1z=x", "error: Index 1z is in an incorrect format"},
+        {"trailing characters", "/t/v1/echo?value.1z=x",
+         "error: Index 1z is in an incorrect format"},
         {"an octal index with a digit 8", "/t/v1/echo?value.08=x",
          "error: Index 08 is in an incorrect format"},
         {"2^31", "/t/v1/echo?value.2147483648=x", "error: Index 2147483648 is out of range"},
@@ -114,11 +117,13 @@ TEST_F(DispatchTest, DottedKeysAndIndices) {
 
 TEST_F(DispatchTest, EmptyTextsForEachArgumentKind) {
     ExpectGets({
-        {"a flag without a value is true", "/t/v1/flags?flag&name=n", R"({"flag":true,"name":"n"})"},
+        {"a flag without a value is true", "/t/v1/flags?flag&name=n",
+         R"({"flag":true,"name":"n"})"},
         {"a bool not given is false", "/t/v1/flags?name=n", R"({"flag":false,"name":"n"})"},
-        {"a string needs a value", "/t/v1/flags?name", "error: Expected value for argument 'name'."},
-        {"a number needs a value", "/t/v1/account?accountId=",
-         "error: Expected value for argument 'accountId'."},
+        {"a string needs a value", "/t/v1/flags?name",
+         "error: Expected value for argument 'name'."},
+        {"a number needs a value",
+         "/t/v1/account?accountId=", "error: Expected value for argument 'accountId'."},
         {"an object becomes an empty structure", "/t/v1/echo?value", "{}"},
         {"a record becomes an empty structure", "/t/v1/record?record",
          R"({"id":0,"mode":"Classic","name":"","scores":[]})"},
@@ -147,12 +152,13 @@ TEST_F(DispatchTest, TextsOfCompositeArgumentsChooseTheirReader) {
         {"below the fixmap bytes (a fixint) is a text", "/t/v1/echo?value=%7F%01",
          "\"\x7F\\u0001\""},
         {"above the fixarray bytes (a fixstr) is a text (its lone byte written as U+FFFD)",
-         "/t/v1/echo?value=%A1k", "\"\xEF\xBF\xBD" "k\""},
+         "/t/v1/echo?value=%A1k",
+         "\"\xEF\xBF\xBD"
+         "k\""},
         {"below array 16 (str 32) is a text", "/t/v1/echo?value=%DB%01", "\"\xEF\xBF\xBD\\u0001\""},
         {"above map 32 (a negative fixint) is a text", "/t/v1/echo?value=%E0%01",
          "\"\xEF\xBF\xBD\\u0001\""},
-        {"a vertical tab is no blank before JSON", "/t/v1/echo?value=%0B%5B1%5D",
-         R"("\u000B[1]")"},
+        {"a vertical tab is no blank before JSON", "/t/v1/echo?value=%0B%5B1%5D", R"("\u000B[1]")"},
         {"JSON after a tab, a carriage return and a line feed", "/t/v1/echo?value=%09%0D%0A%5B1%5D",
          "[1]"},
         {"a string argument keeps JSON as its text", "/t/v1/flags?name=%7B%22a%22%3A1%7D",
@@ -179,7 +185,8 @@ TEST_F(DispatchTest, HeaderArgumentsByNameWithoutRegardToCase) {
         {"another header", {{"account", "42"}}, "error: A value for 'accountId' is required."},
         {"a repeated header keeps the later value", {{"accountid", "1"}, {"accountid", "2"}}, "2"},
         {"names that differ by case are one name: the later value",
-         {{"AccountId", "1"}, {"accountid", "2"}}, "2"},
+         {{"AccountId", "1"}, {"accountid", "2"}},
+         "2"},
         {"...in either order", {{"accountid", "2"}, {"ACCOUNTID", "1"}}, "1"},
     };
     for (const HeaderCase& c : cases) {
@@ -241,7 +248,8 @@ TEST_F(DispatchTest, BodiesOfEveryContentType) {
     };
     const BodyCase cases[] = {
         {"JSON", "application/json", R"({"a":[1,2]})", R"({"a":[1,2]})"},
-        {"JSON with parameters and capitals", "Application/JSON; charset=utf-8", "[true]", "[true]"},
+        {"JSON with parameters and capitals", "Application/JSON; charset=utf-8", "[true]",
+         "[true]"},
         {"JSON:API", "application/vnd.api+json", R"({"b":1})", R"({"b":1})"},
         {"JSON without a terminator is read within its bytes", "application/json", "[1,2,3]",
          "[1,2,3]"},
@@ -257,7 +265,10 @@ TEST_F(DispatchTest, BodiesOfEveryContentType) {
          std::string("\x92\x00\x00", 3), "[0,0]"},
         {"broken JSON", "application/json", "[1,", "error: Error: Invalid value. at offset 3."},
         {"YAML", "application/x-yaml", "a: 1\nb: [x]\n", R"({"a":1,"b":["x"]})"},
-        {"MessagePack", "application/x-msgpack", "\x82\xA1" "a\x01\xA1" "b\xC3",
+        {"MessagePack", "application/x-msgpack",
+         "\x82\xA1"
+         "a\x01\xA1"
+         "b\xC3",
          R"({"a":1,"b":true})"},
         {"MessagePack with bytes after its value", "application/x-msgpack", "\x01\x02",
          "error: Extra MessgePack data found in body"},
@@ -287,7 +298,8 @@ TEST_F(DispatchTest, HandlerAnswersAndFailures) {
         std::string shown;
     };
     const AnswerCase cases[] = {
-        {"a record", "/t/v1/games/1", 0, R"({"id":1,"mode":"Aram","name":"game 1","scores":[1,2]})"},
+        {"a record", "/t/v1/games/1", 0,
+         R"({"id":1,"mode":"Aram","name":"game 1","scores":[1,2]})"},
         {"the not-found maker", "/t/v1/games/404", 404, "error: Not found"},
         {"the internal-error maker", "/t/v1/games/500", 500, "error: Internal server error"},
         {"a handler that throws", "/t/v1/games/999", 500, "error: Internal server error"},
@@ -471,8 +483,8 @@ private:
 // What a handler's CallResult writes into the record, read back through the
 // record the way the core reads it.
 TEST(ResponseRecordTest, KindsOneToThreePassAndEveryOtherBecomesZero) {
-    const std::pair<uint32_t, KzoWord> cases[] = {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 0},
-                                                  {0xFFFFFFFFu, 0}};
+    const std::pair<uint32_t, KzoWord> cases[] = {{0, 0}, {1, 1}, {2, 2},
+                                                  {3, 3}, {4, 0}, {0xFFFFFFFFu, 0}};
     for (const auto& [kind, passed] : cases) {
         CallResult result;
         result.kind = kind;
@@ -532,5 +544,5 @@ TEST(ResponseRecordTest, AStreamIsReadThroughTheRecordAndClosedOnce) {
     }
 }
 
-} // namespace
-} // namespace Nimbel
+}  // namespace
+}  // namespace Nimbel

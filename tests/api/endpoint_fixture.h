@@ -34,7 +34,9 @@ struct Probe {
         if (gameId == 999) throw std::runtime_error("handler failure");
         return ProbeRecord{gameId, "game " + std::to_string(gameId), ProbeMode::Aram, {1, 2}};
     }
-    std::vector<ProbeRecord> ListGames() const { return {ProbeRecord{1, "a"}, ProbeRecord{2, "b"}}; }
+    std::vector<ProbeRecord> ListGames() const {
+        return {ProbeRecord{1, "a"}, ProbeRecord{2, "b"}};
+    }
     std::string WebUrl() const { return "https://example.test/"; }
     BindingProperty Echo(const BindingProperty& value) { return value; }
     std::string EchoText(const std::string& text) { return text; }
@@ -102,14 +104,13 @@ protected:
         ASSERT_NE(api.AddTypedEndpoint(get, "/t/v1/account", probe, &Probe::Account,
                                        {Arg("accountId")}, tags),
                   nullptr);
-        ASSERT_NE(api.AddTypedEndpoint(get, "/t/v1/record", probe, &Probe::Record,
-                                       {Arg("record")}, tags),
-                  nullptr);
-        ASSERT_NE(api.AddTypedEndpoint(RequestMethod::Post, "/t/v1/typed/{gameId}", probe,
-                                       &Probe::Typed,
-                                       {Arg("gameId"), OptionalArg("extra"), OptionalArg("count")},
-                                       tags),
-                  nullptr);
+        ASSERT_NE(
+            api.AddTypedEndpoint(get, "/t/v1/record", probe, &Probe::Record, {Arg("record")}, tags),
+            nullptr);
+        ASSERT_NE(
+            api.AddTypedEndpoint(RequestMethod::Post, "/t/v1/typed/{gameId}", probe, &Probe::Typed,
+                                 {Arg("gameId"), OptionalArg("extra"), OptionalArg("count")}, tags),
+            nullptr);
         ASSERT_NE(api.AddTypedEndpoint(RequestMethod::Put, "/t/v1/body", probe, &Probe::Body,
                                        {Arg("body", ArgLocation::Body)}, tags),
                   nullptr);
@@ -137,4 +138,4 @@ protected:
     return reply.error.has_value() ? "error: " + *reply.error : reply.json;
 }
 
-} // namespace Nimbel::testing
+}  // namespace Nimbel::testing

@@ -17,13 +17,13 @@ TEST(FunctionNameTest, DerivesIdentifiersFromMethodWordAndPath) {
         {"", "kzo-match-history", "KzoMatchHistory"},
         {"", "/kzo-match-history/v1/web-url", "KzoMatchHistoryV1WebUrl"},
         {"DELETE", "/", "Delete"},
-        {"get", "/x", "GetX"},            // the walk upper-cases the first letter
-        {"gET", "/x", "GetX"},            // the rest of the word is lower-cased
+        {"get", "/x", "GetX"},  // the walk upper-cases the first letter
+        {"gET", "/x", "GetX"},  // the rest of the word is lower-cased
         {"", "a!b+c.d", "ABCD"},
         {"", "{id}", "ById"},
-        {"", "x}y", "Xy"},                // "}" keeps the flag as it was (clear after x)
-        {"", "x/}y", "XY"},               // ...or set, after a separator
-        {"", "ünï", "\xC3\xBCn\xC3\xAF"}, // non-ASCII bytes are never case-mapped
+        {"", "x}y", "Xy"},                 // "}" keeps the flag as it was (clear after x)
+        {"", "x/}y", "XY"},                // ...or set, after a separator
+        {"", "ünï", "\xC3\xBCn\xC3\xAF"},  // non-ASCII bytes are never case-mapped
         {"", "", ""},
     };
     for (const Case& c : cases) {
@@ -31,5 +31,5 @@ TEST(FunctionNameTest, DerivesIdentifiersFromMethodWordAndPath) {
     }
 }
 
-} // namespace
-} // namespace Nimbel
+}  // namespace
+}  // namespace Nimbel

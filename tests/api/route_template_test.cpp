@@ -28,12 +28,14 @@ TEST(RouteTemplateTest, CompilesTemplatesToPatternsAndParameters) {
         {"/files/{+path}", "/files/(.*)", {P{ParamKind::Reserved, "path"}}},
         {"/a.b/{#frag}", "/a\\.b/#(.*)", {P{ParamKind::Fragment, "frag"}}},
         {"/^$.*+?()[]|\\", "/\\^\\$\\.\\*\\+\\?\\(\\)\\[\\]\\|\\\\", {}},
-        {"/x/{a}/{+b}", "/x/([^/]*)/(.*)", {P{ParamKind::Simple, "a"}, P{ParamKind::Reserved, "b"}}},
-        {"/{a+b}", "/([^/]*)", {P{ParamKind::Simple, "a+b"}}},        // "+" only counts first
-        {"/{ab{cd}", "/([^/]*)", {P{ParamKind::Simple, "abcd"}}},     // "{" keeps the name
-        {"/{+a{b}", "/([^/]*)", {P{ParamKind::Simple, "ab"}}},        // ...but resets the kind
-        {"/a}/{b}", "/a/([^/]*)", {P{ParamKind::Simple, "b"}}},       // a stray "}" is ignored
-        {"/{open", "/", {}},                                          // unclosed: dropped
+        {"/x/{a}/{+b}",
+         "/x/([^/]*)/(.*)",
+         {P{ParamKind::Simple, "a"}, P{ParamKind::Reserved, "b"}}},
+        {"/{a+b}", "/([^/]*)", {P{ParamKind::Simple, "a+b"}}},     // "+" only counts first
+        {"/{ab{cd}", "/([^/]*)", {P{ParamKind::Simple, "abcd"}}},  // "{" keeps the name
+        {"/{+a{b}", "/([^/]*)", {P{ParamKind::Simple, "ab"}}},     // ...but resets the kind
+        {"/a}/{b}", "/a/([^/]*)", {P{ParamKind::Simple, "b"}}},    // a stray "}" is ignored
+        {"/{open", "/", {}},                                       // unclosed: dropped
         {"/{}", "/([^/]*)", {P{ParamKind::Simple, ""}}},
     };
     for (const Case& c : cases) {
@@ -53,19 +55,19 @@ TEST(RouteTemplateTest, MatchesWholePathsAndCapturesRawText) {
     };
     const Case cases[] = {
         {"/kzo-match-history/v1/games/{gameId}", "/kzo-match-history/v1/games/123", true, {"123"}},
-        {"/games/{gameId}", "/games/a%2Fb", true, {"a%2Fb"}}, // decoded only after matching
+        {"/games/{gameId}", "/games/a%2Fb", true, {"a%2Fb"}},  // decoded only after matching
         {"/games/{gameId}", "/games/a/b", false, {}},
         {"/games/{gameId}", "/games/", true, {""}},
         {"/games/{gameId}", "/games", false, {}},
         {"/games/{gameId}", "/GAMES/1", false, {}},
         {"/files/{+path}", "/files/a/b/c", true, {"a/b/c"}},
-        {"/a/{+x}/{y}", "/a/1/2/3", true, {"1/2", "3"}}, // the first capture is greedy
+        {"/a/{+x}/{y}", "/a/1/2/3", true, {"1/2", "3"}},  // the first capture is greedy
         {"/a/{x}{y}", "/a/12", true, {"12", ""}},
         {"/f/{#frag}", "/f/#top", true, {"top"}},
         {"/f/{#frag}", "/f/top", false, {}},
         {"/literal", "/literal", true, {}},
-        {"/literal", "/literal/", false, {}}, // a request's trailing "/" is not removed
-        {"/lit}eral", "/lit}eral", true, {}}, // without "{" the template is literal, "}" and all
+        {"/literal", "/literal/", false, {}},  // a request's trailing "/" is not removed
+        {"/lit}eral", "/lit}eral", true, {}},  // without "{" the template is literal, "}" and all
         {"/r/{+rest}", "/r/a\nb", false, {}},  // "." stops at line terminators...
         {"/r/{+rest}", "/r/a\rb", false, {}},  // ...of both kinds
         {"/r/{#frag}", "/r/#a\rb", false, {}},
@@ -85,7 +87,8 @@ TEST(RouteTemplateTest, MatchesWholePathsAndCapturesRawText) {
 // template's pattern captures, on every template and path.
 TEST(RouteTemplateTest, AgreesWithStdRegexOnGeneratedTemplatesAndPaths) {
     std::mt19937 random(20261206);
-    const std::vector<std::string> templatePieces = {"/", "a", "ab", "-", ".", "{x}", "{+y}", "{#z}", "/v1/", "#"};
+    const std::vector<std::string> templatePieces = {"/",   "a",    "ab",   "-",    ".",
+                                                     "{x}", "{+y}", "{#z}", "/v1/", "#"};
     const std::string pathAlphabet = "/ab-.#";
     auto pick = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
 
@@ -93,7 +96,8 @@ TEST(RouteTemplateTest, AgreesWithStdRegexOnGeneratedTemplatesAndPaths) {
     for (int t = 0; t < 400; ++t) {
         std::string pathTemplate;
         const size_t pieces = 1 + pick(6);
-        for (size_t i = 0; i < pieces; ++i) pathTemplate += templatePieces[pick(templatePieces.size())];
+        for (size_t i = 0; i < pieces; ++i)
+            pathTemplate += templatePieces[pick(templatePieces.size())];
         const TemplatePattern pattern = TemplateToPattern(pathTemplate);
         if (pathTemplate.find('{') == std::string::npos) continue;
         const std::regex regex(pattern.pattern, std::regex::ECMAScript | std::regex::optimize);
@@ -105,7 +109,8 @@ TEST(RouteTemplateTest, AgreesWithStdRegexOnGeneratedTemplatesAndPaths) {
             std::smatch expected;
             const bool regexMatched = std::regex_match(path, expected, regex);
             std::vector<std::string_view> captures;
-            ASSERT_EQ(matcher.Match(path, captures), regexMatched) << pathTemplate << " <- " << path;
+            ASSERT_EQ(matcher.Match(path, captures), regexMatched)
+                << pathTemplate << " <- " << path;
             if (!regexMatched) continue;
             ++matched;
             ASSERT_EQ(captures.size() + 1, expected.size()) << pathTemplate;
@@ -154,18 +159,30 @@ TEST(UrlDecodeTest, DecodesEveryHexDigitClassEdgeInBothPlaces) {
         std::string expected;
     };
     const Case cases[] = {
-        {"low 0", "%20", "\x20"},        {"low 9", "%29", "\x29"},
-        {"low a", "%2a", "\x2A"},        {"low f", "%2f", "\x2F"},
-        {"low A", "%2A", "\x2A"},        {"low F", "%2F", "\x2F"},
-        {"low / (before 0)", "%2/", "\x30"}, {"low : (after 9)", "%2:", "\x30"},
-        {"low ` (before a)", "%2`", "\x30"}, {"low g (after f)", "%2g", "\x30"},
-        {"low @ (before A)", "%2@", "\x30"}, {"low G (after F)", "%2G", "\x30"},
-        {"high 0", "%01", "\x01"},       {"high 9", "%91", "\x91"},
-        {"high a", "%a1", "\xA1"},       {"high f", "%f1", "\xF1"},
-        {"high A", "%A1", "\xA1"},       {"high F", "%F1", "\xF1"},
-        {"high / (before 0)", "%/1", "\x01"}, {"high : (after 9)", "%:1", "\x01"},
-        {"high ` (before a)", "%`1", "\x01"}, {"high g (after f)", "%g1", "\x01"},
-        {"high @ (before A)", "%@1", "\x01"}, {"high G (after F)", "%G1", "\x01"},
+        {"low 0", "%20", "\x20"},
+        {"low 9", "%29", "\x29"},
+        {"low a", "%2a", "\x2A"},
+        {"low f", "%2f", "\x2F"},
+        {"low A", "%2A", "\x2A"},
+        {"low F", "%2F", "\x2F"},
+        {"low / (before 0)", "%2/", "\x30"},
+        {"low : (after 9)", "%2:", "\x30"},
+        {"low ` (before a)", "%2`", "\x30"},
+        {"low g (after f)", "%2g", "\x30"},
+        {"low @ (before A)", "%2@", "\x30"},
+        {"low G (after F)", "%2G", "\x30"},
+        {"high 0", "%01", "\x01"},
+        {"high 9", "%91", "\x91"},
+        {"high a", "%a1", "\xA1"},
+        {"high f", "%f1", "\xF1"},
+        {"high A", "%A1", "\xA1"},
+        {"high F", "%F1", "\xF1"},
+        {"high / (before 0)", "%/1", "\x01"},
+        {"high : (after 9)", "%:1", "\x01"},
+        {"high ` (before a)", "%`1", "\x01"},
+        {"high g (after f)", "%g1", "\x01"},
+        {"high @ (before A)", "%@1", "\x01"},
+        {"high G (after F)", "%G1", "\x01"},
         {"lower-case hex decodes a slash", "a%2fb", "a/b"},
         {"a whole byte of lower-case digits", "%ff", "\xFF"},
         {"a whole byte of upper-case digits", "%FF", "\xFF"},
@@ -183,10 +200,10 @@ TEST(UrlDecodeTest, DecodesPlusPercentAndMalformedEscapes) {
         {"%41", "A"},
         {"%4a%4A", "JJ"},
         {"a%2Fb", "a/b"},
-        {"%4", "4"},          // too short: the "%" is dropped
+        {"%4", "4"},  // too short: the "%" is dropped
         {"%", ""},
         {"ab%", "ab"},
-        {"%zz", "\x10"},      // non-hex digits count as 16: (16*16)&0xFF | 16
+        {"%zz", "\x10"},  // non-hex digits count as 16: (16*16)&0xFF | 16
         {"%g1", std::string(1, '\x01')},
         {"%1g", "\x10"},
         {"%00x", std::string("\0x", 2)},
@@ -195,5 +212,5 @@ TEST(UrlDecodeTest, DecodesPlusPercentAndMalformedEscapes) {
     for (const Case& c : cases) EXPECT_EQ(UrlDecode(c.input), c.expected) << c.input;
 }
 
-} // namespace
-} // namespace Nimbel
+}  // namespace
+}  // namespace Nimbel

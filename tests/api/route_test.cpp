@@ -28,8 +28,9 @@ public:
     explicit Routes(std::initializer_list<RouteCase> definitions) {
         for (const RouteCase& definition : definitions) {
             functions_.push_back(BindingTypeRegistry::CreateDetachedFunction(definition.path, 0));
-            endpoints_.push_back(std::make_unique<Endpoint>(
-                registry_, *functions_.back(), definition.path, definition.method, definition.methodName, nullptr));
+            endpoints_.push_back(std::make_unique<Endpoint>(registry_, *functions_.back(),
+                                                            definition.path, definition.method,
+                                                            definition.methodName, nullptr));
             routes_.push_back(RouteOf(*endpoints_.back()));
         }
     }
@@ -61,11 +62,17 @@ TEST(RouteTest, SelectsTheMatchWithTheShortestParameters) {
     const Case cases[] = {
         {"shorter parameters win", {{"/a/{+x}"}, {"/a/{y}/b"}}, "/a/1/b", 1, {{"y", "1"}}},
         {"in either order", {{"/a/{y}/b"}, {"/a/{+x}"}}, "/a/1/b", 0, {{"y", "1"}}},
-        {"equal totals keep the earlier route", {{"/a/{x}/b"}, {"/a/{y}/b"}}, "/a/1/b", 0,
+        {"equal totals keep the earlier route",
+         {{"/a/{x}/b"}, {"/a/{y}/b"}},
+         "/a/1/b",
+         0,
          {{"x", "1"}}},
         {"lengths are of decoded texts", {{"/a/{x}"}, {"/{+y}"}}, "/a/%41%42", 0, {{"x", "AB"}}},
         {"a literal route ends the search", {{"/a/b"}, {"/a/{x}"}}, "/a/b", 0, {}},
-        {"a parameter route before a literal one loses to it", {{"/a/{x}"}, {"/a/b"}}, "/a/b", 1,
+        {"a parameter route before a literal one loses to it",
+         {{"/a/{x}"}, {"/a/b"}},
+         "/a/b",
+         1,
          {}},
         {"an empty capture is a match of length 0", {{"/a/{x}"}, {"/a/"}}, "/a/", 0, {{"x", ""}}},
         {"the request's trailing slash is kept", {{"/a/b/"}}, "/a/b/", -1, {}},
@@ -104,16 +111,31 @@ TEST(RouteTest, ChecksTheMethod) {
         {"equal methods", {"/a", RequestMethod::Get}, RequestMethod::Get, "", true},
         {"other methods", {"/a", RequestMethod::Get}, RequestMethod::Post, "", false},
         {"an endpoint of any method", {"/a", RequestMethod::Any}, RequestMethod::Delete, "", true},
-        {"any method takes a named one", {"/a", RequestMethod::Any}, RequestMethod::Other, "X",
+        {"any method takes a named one",
+         {"/a", RequestMethod::Any},
+         RequestMethod::Other,
+         "X",
          true},
-        {"a named method", {"/a", RequestMethod::Other, "PURGE"}, RequestMethod::Other, "PURGE",
+        {"a named method",
+         {"/a", RequestMethod::Other, "PURGE"},
+         RequestMethod::Other,
+         "PURGE",
          true},
-        {"another named method", {"/a", RequestMethod::Other, "PURGE"}, RequestMethod::Other,
-         "LINK", false},
-        {"names are compared exactly", {"/a", RequestMethod::Other, "PURGE"},
-         RequestMethod::Other, "purge", false},
-        {"a name on a standard method is ignored", {"/a", RequestMethod::Get, "IGNORED"},
-         RequestMethod::Get, "", true},
+        {"another named method",
+         {"/a", RequestMethod::Other, "PURGE"},
+         RequestMethod::Other,
+         "LINK",
+         false},
+        {"names are compared exactly",
+         {"/a", RequestMethod::Other, "PURGE"},
+         RequestMethod::Other,
+         "purge",
+         false},
+        {"a name on a standard method is ignored",
+         {"/a", RequestMethod::Get, "IGNORED"},
+         RequestMethod::Get,
+         "",
+         true},
     };
     for (const Case& c : cases) {
         const Routes routes({c.route});
@@ -132,11 +154,16 @@ TEST(RouteTest, MethodCodesAndWords) {
         const char* word;
     };
     const Case cases[] = {
-        {0, RequestMethod::Any, ""},          {1, RequestMethod::Delete, "DELETE"},
-        {2, RequestMethod::Get, "GET"},       {3, RequestMethod::Head, "HEAD"},
-        {4, RequestMethod::Options, "OPTIONS"}, {5, RequestMethod::Patch, "PATCH"},
-        {6, RequestMethod::Post, "POST"},     {7, RequestMethod::Put, "PUT"},
-        {8, RequestMethod::Other, ""},        {9, RequestMethod::Any, ""},
+        {0, RequestMethod::Any, ""},
+        {1, RequestMethod::Delete, "DELETE"},
+        {2, RequestMethod::Get, "GET"},
+        {3, RequestMethod::Head, "HEAD"},
+        {4, RequestMethod::Options, "OPTIONS"},
+        {5, RequestMethod::Patch, "PATCH"},
+        {6, RequestMethod::Post, "POST"},
+        {7, RequestMethod::Put, "PUT"},
+        {8, RequestMethod::Other, ""},
+        {9, RequestMethod::Any, ""},
         {0xFFFFFFFFu, RequestMethod::Any, ""},
     };
     for (const Case& c : cases) {
@@ -149,8 +176,9 @@ TEST(RouteTest, NormalisesEndpointPaths) {
     const std::pair<const char*, const char*> cases[] = {
         {"/a/b/", "/a/b"}, {"/a/b", "/a/b"}, {"/", "/"}, {"", ""}, {"/a//", "/a/"},
     };
-    for (const auto& [path, expected] : cases) EXPECT_EQ(NormaliseEndpointPath(path), expected) << path;
+    for (const auto& [path, expected] : cases)
+        EXPECT_EQ(NormaliseEndpointPath(path), expected) << path;
 }
 
-} // namespace
-} // namespace Nimbel
+}  // namespace
+}  // namespace Nimbel

@@ -414,12 +414,13 @@ TEST(BindingPropertyTest, EqualityComparesKindsPayloadsOrderAndMemberNames) {
         for (const BindingProperty& element : elements) value.Append() = element;
         return value;
     };
-    const auto structure = [](std::initializer_list<std::pair<const char*, BindingProperty>> members) {
-        BindingProperty value;
-        value.MakeStructure();
-        for (const auto& [name, member] : members) value[name] = member;
-        return value;
-    };
+    const auto structure =
+        [](std::initializer_list<std::pair<const char*, BindingProperty>> members) {
+            BindingProperty value;
+            value.MakeStructure();
+            for (const auto& [name, member] : members) value[name] = member;
+            return value;
+        };
     const BindingEnum top{0, &StaticType::Name<Lane>()};
     const BindingEnum jungle{1, &StaticType::Name<Lane>()};
     const BindingEnum otherTypeZero{0, &StaticType::Name<Kind>()};

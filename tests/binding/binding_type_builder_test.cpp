@@ -131,8 +131,10 @@ TEST(BindingTypeBuilderTest, OptionsReachTheField) {
     const BindingTypeDescription* position = registry.FindType(kPositionName);
     BindingTypeBuilder<Session>(registry, "Options")
         .Field("summonerId", &Session::summonerId,
-               {.description = "who", .flags = FieldSkipEmpty | FieldRequired,
-                .optional = true, .secondType = {K::Struct, K::None, position}})
+               {.description = "who",
+                .flags = FieldSkipEmpty | FieldRequired,
+                .optional = true,
+                .secondType = {K::Struct, K::None, position}})
         .Field("accountId", &Session::accountId, {.secondType = {K::None, K::Int32, position}})
         .Finish();
     const BindingTypeDescription& options = *registry.FindType("Options");
@@ -178,8 +180,8 @@ TEST(BindingTypeBuilderTest, EnumeratorsRegisteredOutOfOrderAreKeptByNameWithThe
         .Enumerator("LOGGING_OUT", SessionStates::LOGGING_OUT)
         .Finish();
     std::string walk;
-    for (const auto& [name, enumerator] : registry.FindType(StaticType::Name<SessionStates>())
-                                              ->enumerators) {
+    for (const auto& [name, enumerator] :
+         registry.FindType(StaticType::Name<SessionStates>())->enumerators) {
         walk += name + "=" + std::to_string(enumerator.value) + " ";
     }
     EXPECT_EQ(walk, "ERROR=3 IN_PROGRESS=0 LOGGING_OUT=2 SUCCEEDED=1 ");

@@ -38,10 +38,10 @@ TEST(BindingTypeRegistryTest, KindTextsCoverTheTableAndNothingElse) {
         const char* text;
     };
     const Case cases[] = {
-        {0, ""},        {1, "bool"},    {2, "int8"},    {3, "uint8"},    {4, "int16"},
-        {5, "uint16"},  {6, "int32"},   {7, "uint32"},  {8, "int64"},    {9, "uint64"},
-        {10, "float"},  {11, "double"}, {12, "string"}, {13, "object"},  {14, "blob"},
-        {15, "vector"}, {16, "enum"},   {17, "struct"}, {18, "callback"}, {19, "map"},
+        {0, ""},        {1, "bool"},      {2, "int8"},    {3, "uint8"},     {4, "int16"},
+        {5, "uint16"},  {6, "int32"},     {7, "uint32"},  {8, "int64"},     {9, "uint64"},
+        {10, "float"},  {11, "double"},   {12, "string"}, {13, "object"},   {14, "blob"},
+        {15, "vector"}, {16, "enum"},     {17, "struct"}, {18, "callback"}, {19, "map"},
         {20, ""},       {0xFFFFFFFF, ""},
     };
     for (const Case& c : cases) {

@@ -82,13 +82,21 @@ inline void RegisterTestTypes(BindingTypeRegistry& registry) {
         .Enumerator("MINUS", Lane::Minus)
         .Finish();
     BindingTypeBuilder<Width1>(registry, "KzoTestWidth1")
-        .Enumerator("MINUS", Width1::Minus).Enumerator("ONE", Width1::One).Finish();
+        .Enumerator("MINUS", Width1::Minus)
+        .Enumerator("ONE", Width1::One)
+        .Finish();
     BindingTypeBuilder<Width2>(registry, "KzoTestWidth2")
-        .Enumerator("MINUS", Width2::Minus).Enumerator("ONE", Width2::One).Finish();
+        .Enumerator("MINUS", Width2::Minus)
+        .Enumerator("ONE", Width2::One)
+        .Finish();
     BindingTypeBuilder<Width4>(registry, "KzoTestWidth4")
-        .Enumerator("MINUS", Width4::Minus).Enumerator("ONE", Width4::One).Finish();
+        .Enumerator("MINUS", Width4::Minus)
+        .Enumerator("ONE", Width4::One)
+        .Finish();
     BindingTypeBuilder<Width8>(registry, "KzoTestWidth8")
-        .Enumerator("MINUS", Width8::Minus).Enumerator("ONE", Width8::One).Finish();
+        .Enumerator("MINUS", Width8::Minus)
+        .Enumerator("ONE", Width8::One)
+        .Finish();
     BindingTypeBuilder<Everything>(registry, kEverythingName)
         .Field("flag", &Everything::flag)
         .Field("i8", &Everything::i8)
@@ -137,10 +145,18 @@ inline const BindingTypeRegistry& Registry() {
 
 // ---- Building values --------------------------------------------------------
 
-inline BindingProperty Signed(int64_t value) { return BindingProperty(value); }
-inline BindingProperty Unsigned(uint64_t value) { return BindingProperty(value); }
-inline BindingProperty Float(double value) { return BindingProperty(value); }
-inline BindingProperty Text(const char* text) { return BindingProperty(text); }
+inline BindingProperty Signed(int64_t value) {
+    return BindingProperty(value);
+}
+inline BindingProperty Unsigned(uint64_t value) {
+    return BindingProperty(value);
+}
+inline BindingProperty Float(double value) {
+    return BindingProperty(value);
+}
+inline BindingProperty Text(const char* text) {
+    return BindingProperty(text);
+}
 inline BindingProperty Blob(std::initializer_list<uint8_t> bytes) {
     return BindingProperty(BindingBytes(bytes));
 }

@@ -18,7 +18,8 @@ namespace Nimbel::testing {
 }
 
 /// Compares two records field by field; `where` names the node in failures.
-inline void ExpectSameRecord(const CoreValue& block, const CoreValue& plain, const std::string& where) {
+inline void ExpectSameRecord(const CoreValue& block, const CoreValue& plain,
+                             const std::string& where) {
     ASSERT_EQ(+block.kind, +plain.kind) << where;
     ASSERT_EQ(+block.b, +plain.b) << where;
     switch (plain.kind) {

@@ -62,12 +62,36 @@ TEST(CoreValueBlockTest, RecordsMatchThoseWrittenOnePieceAtATimeInOneAllocation)
         {"signed", [] { return BindingProperty(int64_t{-3}); }, 0},
         {"text", [] { return BindingProperty("text"); }, 1},
         {"empty text", [] { return BindingProperty(""); }, 1},
-        {"blob", [] { return BindingProperty(BindingBytes{9, 8}); }, 1},
+        {"blob",
+         [] {
+             return BindingProperty(BindingBytes{9, 8});
+         },
+         1},
         {"empty blob", [] { return BindingProperty(BindingBytes{}); }, 0},
-        {"named enum", [] { return BindingProperty(BindingEnum{5, &StaticType::Name<Outcome>()}); }, 1},
-        {"unnamed enum", [] { return BindingProperty(BindingEnum{4, &StaticType::Name<Outcome>()}); }, 0},
-        {"empty collection", [] { BindingProperty v; v.MakeCollection(); return v; }, 0},
-        {"empty structure", [] { BindingProperty v; v.MakeStructure(); return v; }, 0},
+        {"named enum",
+         [] {
+             return BindingProperty(BindingEnum{5, &StaticType::Name<Outcome>()});
+         },
+         1},
+        {"unnamed enum",
+         [] {
+             return BindingProperty(BindingEnum{4, &StaticType::Name<Outcome>()});
+         },
+         0},
+        {"empty collection",
+         [] {
+             BindingProperty v;
+             v.MakeCollection();
+             return v;
+         },
+         0},
+        {"empty structure",
+         [] {
+             BindingProperty v;
+             v.MakeStructure();
+             return v;
+         },
+         0},
         {"nested tree", NestedTree, 1},
     };
     for (const Case& c : cases) {

@@ -46,7 +46,7 @@ TEST(CoreValueTest, SixtyFourBitNumbersSplitLowWordAThenHighWordB) {
     CoreValueSetUnsigned(value, 0x123456789ABCDEF0ull);
     EXPECT_EQ(value.a, 0x9ABCDEF0u);
     EXPECT_EQ(value.b, 0x12345678u);
-    CoreValueSetDouble(value, 1.5); // 0x3FF8000000000000
+    CoreValueSetDouble(value, 1.5);  // 0x3FF8000000000000
     EXPECT_EQ(value.a, 0u);
     EXPECT_EQ(value.b, 0x3FF80000u);
     CoreValueRelease(value);
@@ -66,20 +66,24 @@ TEST(CoreValueTest, SixtyFourBitNumbersReadBackFromTheLow32BitsOfWordsAAndB) {
         {"signed, garbage above A", {kCoreValueSigned, 0xFFFFFFFF00000005u, 0}, int64_t{5}},
         {"signed, garbage above B", {kCoreValueSigned, 5, kGarbage}, int64_t{5}},
         {"signed -1, garbage above both",
-         {kCoreValueSigned, kGarbage | 0xFFFFFFFFu, kGarbage | 0xFFFFFFFFu}, int64_t{-1}},
-        {"signed, A's bit 31 is not a sign", {kCoreValueSigned, 0x80000000u, 0},
+         {kCoreValueSigned, kGarbage | 0xFFFFFFFFu, kGarbage | 0xFFFFFFFFu},
+         int64_t{-1}},
+        {"signed, A's bit 31 is not a sign",
+         {kCoreValueSigned, 0x80000000u, 0},
          int64_t{0x80000000}},
-        {"signed lowest", {kCoreValueSigned, kGarbage, kGarbage | 0x80000000u},
+        {"signed lowest",
+         {kCoreValueSigned, kGarbage, kGarbage | 0x80000000u},
          std::numeric_limits<int64_t>::lowest()},
         {"unsigned, garbage above A", {kCoreValueUnsigned, 0xFFFFFFFF00000005u, 0}, uint64_t{5}},
-        {"unsigned, garbage above B", {kCoreValueUnsigned, 0x9ABCDEF0u, kGarbage | 0x12345678u},
+        {"unsigned, garbage above B",
+         {kCoreValueUnsigned, 0x9ABCDEF0u, kGarbage | 0x12345678u},
          uint64_t{0x123456789ABCDEF0u}},
-        {"unsigned maximum", {kCoreValueUnsigned, 0xFFFFFFFFu, 0xFFFFFFFFu},
+        {"unsigned maximum",
+         {kCoreValueUnsigned, 0xFFFFFFFFu, 0xFFFFFFFFu},
          std::numeric_limits<uint64_t>::max()},
         {"double 1.5, garbage above A", {kCoreValueDouble, kGarbage, 0x3FF80000u}, 1.5},
         {"double 1.5, garbage above B", {kCoreValueDouble, 0, kGarbage | 0x3FF80000u}, 1.5},
-        {"double with a low word", {kCoreValueDouble, kGarbage | 1u, 0x3FF00000u},
-         1.0 + 0x1p-52},
+        {"double with a low word", {kCoreValueDouble, kGarbage | 1u, 0x3FF00000u}, 1.0 + 0x1p-52},
         {"bool reads A's low byte alone", {kCoreValueBool, 0x100u, 1}, false},
         {"bool true", {kCoreValueBool, kGarbage | 1u, 0}, true},
         {"bool true from any bit of the low byte", {kCoreValueBool, 0x80u, 0}, true},
@@ -88,9 +92,8 @@ TEST(CoreValueTest, SixtyFourBitNumbersReadBackFromTheLow32BitsOfWordsAAndB) {
     for (const Case& c : cases) {
         BindingProperty target;
         ASSERT_TRUE(CoreValueToProperty(nullptr, target, c.value, "<result>")) << c.description;
-        EXPECT_TRUE(target == c.expected)
-            << c.description << ": " << target.ToString() << " instead of "
-            << c.expected.ToString();
+        EXPECT_TRUE(target == c.expected) << c.description << ": " << target.ToString()
+                                          << " instead of " << c.expected.ToString();
     }
 }
 
@@ -117,8 +120,8 @@ TEST(CoreValueTest, EachKindIsWrittenAsItsOwnRecord) {
         {"string, owned", "abc", kCoreValueStringOwned, 3},
         {"empty string, owned", "", kCoreValueStringOwned, 0},
         {"blob, owned", BindingBytes{1, 2}, kCoreValueBlobOwned, 2},
-        {"enum without a registry", BindingEnum{-3, &StaticType::Name<Outcome>()},
-         kCoreValueSigned, 0xFFFFFFFFu},
+        {"enum without a registry", BindingEnum{-3, &StaticType::Name<Outcome>()}, kCoreValueSigned,
+         0xFFFFFFFFu},
         {"collection", list, kCoreValueCollection, 3},
         {"structure", structure, kCoreValueStructure, 1},
     };
@@ -164,12 +167,18 @@ TEST(CoreValueTest, BorrowedAndOwnedTextsAndBlobsReadAlike) {
 
 TEST(CoreValueTest, KindNamesCoverTheElevenKindsAndNothingElse) {
     const std::pair<KzoWord, const char*> cases[] = {
-        {kCoreValueEmpty, ""},           {kCoreValueBool, "bool"},
-        {kCoreValueSigned, "signed"},    {kCoreValueUnsigned, "unsigned"},
-        {kCoreValueDouble, "float"},     {kCoreValueStringBorrowed, "string"},
-        {kCoreValueStringOwned, "string"}, {kCoreValueBlobBorrowed, "blob"},
-        {kCoreValueBlobOwned, "blob"},   {kCoreValueCollection, "collection"},
-        {kCoreValueStructure, "structure"}, {11, ""},
+        {kCoreValueEmpty, ""},
+        {kCoreValueBool, "bool"},
+        {kCoreValueSigned, "signed"},
+        {kCoreValueUnsigned, "unsigned"},
+        {kCoreValueDouble, "float"},
+        {kCoreValueStringBorrowed, "string"},
+        {kCoreValueStringOwned, "string"},
+        {kCoreValueBlobBorrowed, "blob"},
+        {kCoreValueBlobOwned, "blob"},
+        {kCoreValueCollection, "collection"},
+        {kCoreValueStructure, "structure"},
+        {11, ""},
         {~KzoWord{0}, ""},
     };
     for (const auto& [kind, name] : cases) EXPECT_EQ(CoreValueKindName(kind), name) << kind;
@@ -276,7 +285,10 @@ TEST(CoreValueTest, EnumsBecomeTheirNamesOnlyWhenTheRegistryKnowsThem) {
     const Case cases[] = {
         {"named", {5, &StaticType::Name<Outcome>()}, &names, kCoreValueStringOwned},
         {"no registry", {5, &StaticType::Name<Outcome>()}, nullptr, kCoreValueSigned},
-        {"no enumerator with that value", {-7, &StaticType::Name<Outcome>()}, &names, kCoreValueSigned},
+        {"no enumerator with that value",
+         {-7, &StaticType::Name<Outcome>()},
+         &names,
+         kCoreValueSigned},
     };
     for (const Case& c : cases) {
         OwnedCoreValue core;
@@ -285,7 +297,8 @@ TEST(CoreValueTest, EnumsBecomeTheirNamesOnlyWhenTheRegistryKnowsThem) {
         if (c.kind == kCoreValueStringOwned) {
             EXPECT_STREQ(reinterpret_cast<const char*>(core.Get().a), "Failed");
         } else {
-            EXPECT_EQ(static_cast<int64_t>(CoreValueBits(core.Get())), c.pair.value) << c.description;
+            EXPECT_EQ(static_cast<int64_t>(CoreValueBits(core.Get())), c.pair.value)
+                << c.description;
         }
     }
 }
@@ -321,7 +334,8 @@ TEST(CoreValueTest, NullTextsAndEmptyNullArraysReadAsEmpty) {
     };
     const Case cases[] = {
         {"borrowed text", {kCoreValueStringBorrowed, 0, 0}, BindingPropertyKind::String},
-        {"owned text, whose length is not read", {kCoreValueStringOwned, 0, 5},
+        {"owned text, whose length is not read",
+         {kCoreValueStringOwned, 0, 5},
          BindingPropertyKind::String},
         {"borrowed blob", {kCoreValueBlobBorrowed, 0, 0}, BindingPropertyKind::Blob},
         {"owned blob", {kCoreValueBlobOwned, 0, 0}, BindingPropertyKind::Blob},
@@ -377,29 +391,41 @@ TEST(CoreValueTest, CountsBeyondTheLimitAndNullArraysWithCountsAreRefusedBeforeA
         std::string expected;
     };
     const Case cases[] = {
-        {"collection of 300,000,000", {kCoreValueCollection, elements, 300'000'000},
+        {"collection of 300,000,000",
+         {kCoreValueCollection, elements, 300'000'000},
          TooLarge("collection", "300000000", limit)},
-        {"collection one above the limit", {kCoreValueCollection, elements, kLimit + 1},
+        {"collection one above the limit",
+         {kCoreValueCollection, elements, kLimit + 1},
          TooLarge("collection", std::to_string(kLimit + 1), limit)},
-        {"collection of the largest count", {kCoreValueCollection, elements, SIZE_MAX},
+        {"collection of the largest count",
+         {kCoreValueCollection, elements, SIZE_MAX},
          TooLarge("collection", largest, limit)},
-        {"structure of 300,000,000", {kCoreValueStructure, entries, 300'000'000},
+        {"structure of 300,000,000",
+         {kCoreValueStructure, entries, 300'000'000},
          TooLarge("structure", "300000000", limit)},
-        {"structure one above the limit", {kCoreValueStructure, entries, kLimit + 1},
+        {"structure one above the limit",
+         {kCoreValueStructure, entries, kLimit + 1},
          TooLarge("structure", std::to_string(kLimit + 1), limit)},
-        {"blob beyond any byte array", {kCoreValueBlobBorrowed, bytes, SIZE_MAX},
+        {"blob beyond any byte array",
+         {kCoreValueBlobBorrowed, bytes, SIZE_MAX},
          TooLarge("blob", largest, blobLimit)},
-        {"collection with a count and no array", {kCoreValueCollection, 0, 4},
+        {"collection with a count and no array",
+         {kCoreValueCollection, 0, 4},
          NullArray("collection", "4")},
-        {"collection of the limit and no array", {kCoreValueCollection, 0, kLimit},
+        {"collection of the limit and no array",
+         {kCoreValueCollection, 0, kLimit},
          NullArray("collection", limit)},
-        {"structure with a count and no array", {kCoreValueStructure, 0, 1},
+        {"structure with a count and no array",
+         {kCoreValueStructure, 0, 1},
          NullArray("structure", "1")},
-        {"borrowed blob with a count and no bytes", {kCoreValueBlobBorrowed, 0, 9},
+        {"borrowed blob with a count and no bytes",
+         {kCoreValueBlobBorrowed, 0, 9},
          NullArray("blob", "9")},
-        {"owned blob with a count and no bytes", {kCoreValueBlobOwned, 0, 9},
+        {"owned blob with a count and no bytes",
+         {kCoreValueBlobOwned, 0, 9},
          NullArray("blob", "9")},
-        {"the array is read once the count is sound", {kCoreValueCollection, elements, 1},
+        {"the array is read once the count is sound",
+         {kCoreValueCollection, elements, 1},
          "Couldn't assign value to 'payload' of type object because the input is of an "
          "incompatible type ''."},
     };
@@ -423,7 +449,7 @@ TEST(CoreValueTest, ReleaseFreesOnlyOwnedNamesAndCountersReturnToTheirStart) {
     {
         auto* entries = static_cast<CoreStructEntry*>(Allocate(2 * sizeof(CoreStructEntry)));
         std::memset(entries, 0, 2 * sizeof(CoreStructEntry));
-        entries[0].name = "static name"; // not owned: freeing it would crash
+        entries[0].name = "static name";  // not owned: freeing it would crash
         CoreValueSetOwnedString(entries[0].value, "owned");
         entries[1].name = "another";
         CoreValueSetUnsigned(entries[1].value, 7);
@@ -453,9 +479,11 @@ struct CoreChain {
         for (size_t i = 0; i < containers; ++i) {
             if (mixed && i % 2 == 1) {
                 entries[i].name = "k";
-                links[i] = CoreValue{kCoreValueStructure, reinterpret_cast<KzoWord>(&entries[i]), 1};
+                links[i] =
+                    CoreValue{kCoreValueStructure, reinterpret_cast<KzoWord>(&entries[i]), 1};
             } else {
-                links[i] = CoreValue{kCoreValueCollection, reinterpret_cast<KzoWord>(&links[i + 1]), 1};
+                links[i] =
+                    CoreValue{kCoreValueCollection, reinterpret_cast<KzoWord>(&links[i + 1]), 1};
             }
         }
         // An entry holds a copy of the next link, which is final only now.
@@ -508,9 +536,8 @@ TEST(CoreValueTest, NestingPastAThousandContainersIsRefusedEvenOnASmallStack) {
             if (c.emptyInnermost) chain.links[c.containers - 1].b = 0;
             outcomes.push_back(Outcome(chain.Root()));
             BindingProperty value;
-            depths.push_back(CoreValueToProperty(nullptr, value, chain.Root(), "payload")
-                                 ? Depth(value)
-                                 : 0);
+            depths.push_back(
+                CoreValueToProperty(nullptr, value, chain.Root(), "payload") ? Depth(value) : 0);
         }
     }));
     ASSERT_EQ(outcomes.size(), cases.size());
@@ -558,5 +585,5 @@ TEST(CoreValueTest, TreesAsDeepAsTheLimitRoundTripOnASmallStack) {
     EXPECT_TRUE(back == expected);
 }
 
-} // namespace
-} // namespace Nimbel
+}  // namespace
+}  // namespace Nimbel

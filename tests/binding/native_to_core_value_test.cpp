@@ -126,8 +126,8 @@ TEST(NativeToCoreValueTest, RecordsWithFieldsLeftOutGoThroughTheGenericValueAlik
     const Case cases[] = {{"skipped field empty", {7, ""}}, {"skipped field set", {7, "here"}}};
     for (const Case& c : cases) {
         ExpectSameRecordsBothWays(c.record, nullptr, c.description, false);
-        ExpectSameRecordsBothWays(std::vector<Sparse>{c.record, c.record}, nullptr,
-                                  c.description, false);
+        ExpectSameRecordsBothWays(std::vector<Sparse>{c.record, c.record}, nullptr, c.description,
+                                  false);
     }
 }
 
@@ -135,11 +135,11 @@ TEST(NativeToCoreValueTest, UnregisteredRecordsAreNotWrittenAndLeaveNothingAlloc
     const MemoryStats before = ReadMemoryStats();
     CoreValue target{};
     EXPECT_FALSE(NativeToCoreValueBlock(target, Unregistered{1}, Registry(), nullptr));
-    EXPECT_FALSE(NativeToCoreValueBlock(target, std::vector<Unregistered>{{1}}, Registry(), nullptr));
+    EXPECT_FALSE(
+        NativeToCoreValueBlock(target, std::vector<Unregistered>{{1}}, Registry(), nullptr));
     EXPECT_EQ(target.kind, 0u);
     const MemoryStats after = ReadMemoryStats();
-    EXPECT_EQ(after.bytesAllocated - before.bytesAllocated,
-              after.bytesFreed - before.bytesFreed);
+    EXPECT_EQ(after.bytesAllocated - before.bytesAllocated, after.bytesFreed - before.bytesFreed);
 }
 
 }  // namespace

@@ -45,8 +45,7 @@ TEST(NativeToValueTest, ResultKindOfEveryNativeType) {
         {"uint16", DescribeConverted(uint16_t{65535}), "65535u"},
         {"int32", DescribeConverted(int32_t{-5}), "-5"},
         {"uint32", DescribeConverted(uint32_t{4294967295u}), "4294967295u"},
-        {"int64", DescribeConverted(std::numeric_limits<int64_t>::min()),
-         "-9223372036854775808"},
+        {"int64", DescribeConverted(std::numeric_limits<int64_t>::min()), "-9223372036854775808"},
         {"uint64", DescribeConverted(std::numeric_limits<uint64_t>::max()),
          "18446744073709551615u"},
         {"float widened", DescribeConverted(1.5f), "1.5f"},
@@ -64,8 +63,8 @@ TEST(NativeToValueTest, ResultKindOfEveryNativeType) {
          DescribeConverted(std::unordered_map<std::string, double>{{"b", 2}, {"a", 1}}),
          "{a:1f,b:2f}"},
         {"vector of maps of records",
-         DescribeConverted(std::vector<std::unordered_map<std::string, Position>>{
-             {{"p", Position{1, 2}}}}),
+         DescribeConverted(
+             std::vector<std::unordered_map<std::string, Position>>{{{"p", Position{1, 2}}}}),
          "[{p:{x:1,y:2}}]"},
         {"record", DescribeConverted(Position{3, -4}), "{x:3,y:-4}"},
     };
@@ -152,8 +151,7 @@ TEST(NativeToValueTest, SkipEmptyLeavesOutEmptyAndZeroMembers) {
         {"true", [](Skippy& s) { s.flag = true; }, "{flag:true,position:{x:0,y:0}}"},
         {"number", [](Skippy& s) { s.number = -1; }, "{number:-1,position:{x:0,y:0}}"},
         {"count", [](Skippy& s) { s.count = 1; }, "{count:1u,position:{x:0,y:0}}"},
-        {"NaN is kept",
-         [](Skippy& s) { s.ratio = std::numeric_limits<double>::quiet_NaN(); },
+        {"NaN is kept", [](Skippy& s) { s.ratio = std::numeric_limits<double>::quiet_NaN(); },
          "{position:{x:0,y:0},ratio:nanf}"},
         {"negative zero is zero", [](Skippy& s) { s.ratio = -0.0; }, "{position:{x:0,y:0}}"},
         {"text", [](Skippy& s) { s.text = "t"; }, "{position:{x:0,y:0},text:\"t\"}"},
@@ -164,7 +162,11 @@ TEST(NativeToValueTest, SkipEmptyLeavesOutEmptyAndZeroMembers) {
         {"enumerator", [](Skippy& s) { s.lane = Lane::Top; }, "{lane:enum(1),position:{x:0,y:0}}"},
         {"vector holding 0", [](Skippy& s) { s.numbers = {0}; },
          "{numbers:[0],position:{x:0,y:0}}"},
-        {"map", [](Skippy& s) { s.deltas = {{"a", 0}}; }, "{deltas:{a:0f},position:{x:0,y:0}}"},
+        {"map",
+         [](Skippy& s) {
+             s.deltas = {{"a", 0}};
+         },
+         "{deltas:{a:0f},position:{x:0,y:0}}"},
     };
     for (const Case& c : cases) {
         Skippy skippy;
@@ -213,8 +215,9 @@ struct Outer {
 };
 
 TEST(NativeToValueTest, UnregisteredRecordsFailWithoutPartialMembers) {
-    const std::string message = "Couldn't convert native value because it's an unregistered "
-                                "structure.";
+    const std::string message =
+        "Couldn't convert native value because it's an unregistered "
+        "structure.";
     BindingTypeRegistry registry;
     BindingTypeBuilder<Outer>(registry, "Outer")
         .Field("before", &Outer::before)
@@ -226,7 +229,8 @@ TEST(NativeToValueTest, UnregisteredRecordsFailWithoutPartialMembers) {
         const char* description;
         BindingStatus status;
     };
-    Case cases[] = {{"unregistered record", {}}, {"nested record registered too late", {}},
+    Case cases[] = {{"unregistered record", {}},
+                    {"nested record registered too late", {}},
                     {"vector of unregistered records", {}}};
     NativeToValue(cases[0].status, Unregistered{}, registry);
     NativeToValue(cases[1].status, Outer{}, registry);
@@ -331,8 +335,8 @@ TEST(NativeToValueTest, FieldsWithoutAConverterFailInsteadOfCrashing) {
         uint64_t callback = 0;
     };
     BindingTypeRegistry registry;
-    BindingTypeBuilderBase builder(registry, "Holder", sizeof(Holder),
-                                   StaticType::Name<Holder>(), K::Struct);
+    BindingTypeBuilderBase builder(registry, "Holder", sizeof(Holder), StaticType::Name<Holder>(),
+                                   K::Struct);
     BindingFieldDescription field;
     field.name = "callback";
     field.type.kind = K::Callback;

@@ -24,29 +24,22 @@ TEST(NumberTextTest, SignedTextsWithBaseDetectionBoundsAndMessages) {
     struct Case {
         const char* text;
         int64_t value;
-        const char* error; // pattern with %s for the text; null when accepted
+        const char* error;  // pattern with %s for the text; null when accepted
     };
     const char* range = "Value %s for 'count' of type int32 is out of range";
     const char* format = "Value %s for 'count' of type int32 is in an incorrect format";
     const Case cases[] = {
-        {"42", 42, nullptr},
-        {"0x10", 16, nullptr},
-        {"0X1f", 31, nullptr},
-        {"010", 8, nullptr},
-        {"-12", -12, nullptr},
-        {"+7", 7, nullptr},
-        {" 5", 5, nullptr},               // leading blanks are skipped
-        {"", 0, nullptr},                 // the empty text is zero
-        {"5 ", 0, format},                // trailing blanks are left over
-        {" ", 0, format},                 // no digits at all
-        {"abc", 0, format},
-        {"09", 0, format},                // 9 is no octal digit
-        {"1.5", 0, format},
-        {"2147483647", 2147483647, nullptr},
-        {"2147483648", 0, range},
-        {"-2147483648", -2147483648LL, nullptr},
-        {"-2147483649", 0, range},
-        {"99999999999999999999", 0, range}, // beyond 64 bits
+        {"42", 42, nullptr},       {"0x10", 16, nullptr},
+        {"0X1f", 31, nullptr},     {"010", 8, nullptr},
+        {"-12", -12, nullptr},     {"+7", 7, nullptr},
+        {" 5", 5, nullptr},                            // leading blanks are skipped
+        {"", 0, nullptr},                              // the empty text is zero
+        {"5 ", 0, format},                             // trailing blanks are left over
+        {" ", 0, format},                              // no digits at all
+        {"abc", 0, format},        {"09", 0, format},  // 9 is no octal digit
+        {"1.5", 0, format},        {"2147483647", 2147483647, nullptr},
+        {"2147483648", 0, range},  {"-2147483648", -2147483648LL, nullptr},
+        {"-2147483649", 0, range}, {"99999999999999999999", 0, range},  // beyond 64 bits
     };
     for (const Case& c : cases) {
         BindingStatus status;
@@ -72,8 +65,8 @@ TEST(NumberTextTest, UnsignedTextsRefuseEveryNegativeSign) {
         {"18446744073709551615", true, std::numeric_limits<uint64_t>::max()},
         {"18446744073709551616", false, 0},
         {"-1", false, 0},
-        {" -1", false, 0}, // the C library would wrap this to 2^64-1
-        {"\t-1", false, 0}, // after every blank the C library skips
+        {" -1", false, 0},   // the C library would wrap this to 2^64-1
+        {"\t-1", false, 0},  // after every blank the C library skips
         {"\n-1", false, 0},
         {"\v-1", false, 0},
         {"\f-1", false, 0},
@@ -85,7 +78,8 @@ TEST(NumberTextTest, UnsignedTextsRefuseEveryNegativeSign) {
     };
     for (const Case& c : cases) {
         BindingStatus status;
-        const uint64_t value = TextToUnsigned(status, c.text, target, std::numeric_limits<uint64_t>::max());
+        const uint64_t value =
+            TextToUnsigned(status, c.text, target, std::numeric_limits<uint64_t>::max());
         EXPECT_EQ(status.Ok(), c.ok) << c.text;
         if (c.ok) {
             EXPECT_EQ(value, c.value) << c.text;
@@ -109,9 +103,8 @@ TEST(NumberTextTest, DoubleTextsWithBoundsAndRangeErrors) {
         double value;
     };
     const Case cases[] = {
-        {"1.5", true, 1.5},   {"-2e3", true, -2000.0}, {"0x1p4", true, 16.0},
-        {"", true, 0.0},      {"1e39", false, 0.0},    {"1e400", false, 0.0},
-        {"1.5x", false, 0.0}, {"inf", false, 0.0},
+        {"1.5", true, 1.5},   {"-2e3", true, -2000.0}, {"0x1p4", true, 16.0}, {"", true, 0.0},
+        {"1e39", false, 0.0}, {"1e400", false, 0.0},   {"1.5x", false, 0.0},  {"inf", false, 0.0},
     };
     for (const Case& c : cases) {
         BindingStatus status;
@@ -138,7 +131,7 @@ TEST(NumberTextTest, TextsReadAsInTheCLocaleUnderACommaDecimalLocale) {
     struct Case {
         const char* description;
         const char* text;
-        const char* error; // pattern with %s for the text; null when accepted
+        const char* error;  // pattern with %s for the text; null when accepted
         double value;
     };
     const char* format = "Value %s for 'x' of type double is in an incorrect format";
@@ -166,5 +159,5 @@ TEST(NumberTextTest, TextsReadAsInTheCLocaleUnderACommaDecimalLocale) {
     EXPECT_TRUE(integers.Ok()) << integers.ErrorMessage();
 }
 
-} // namespace
-} // namespace Nimbel
+}  // namespace
+}  // namespace Nimbel

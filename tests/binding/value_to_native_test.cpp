@@ -164,8 +164,8 @@ TEST(ValueToNativeTest, EveryIntegerWidthDetectsTheBaseOfNumberTexts) {
     const Case cases[] = {
         {"42", "=42"}, {"0x10", "=16"}, {"0X1f", "=31"}, {"010", "=8"}, {" 5", "=5"}, {"", "=0"},
     };
-    for (const K kind : {K::Int8, K::UInt8, K::Int16, K::UInt16, K::Int32, K::UInt32, K::Int64,
-                         K::UInt64}) {
+    for (const K kind :
+         {K::Int8, K::UInt8, K::Int16, K::UInt16, K::Int32, K::UInt32, K::Int64, K::UInt64}) {
         for (const Case& c : cases) {
             EXPECT_EQ(IntegerOutcome(kind, Text(c.text)), c.expected)
                 << BindingTypeKindText(kind) << " from '" << c.text << "'";
@@ -259,15 +259,17 @@ TEST(ValueToNativeTest, FloatingTargets) {
 }
 
 TEST(ValueToNativeTest, BoolTargets) {
-    const std::string format = "Value %s for 'n' of type bool is in an incorrect format. "
-                               "Options are \"true\", \"false\", \"1\", \"0\".";
+    const std::string format =
+        "Value %s for 'n' of type bool is in an incorrect format. "
+        "Options are \"true\", \"false\", \"1\", \"0\".";
     const auto badBool = [&](const std::string& text) {
         std::string message = format;
         return message.replace(message.find("%s"), 2, text);
     };
     const auto invalid = [](const std::string& kind) {
         return "Couldn't assign value to 'n' of type bool because the input is of an invalid "
-               "type " + kind + ".";
+               "type " +
+               kind + ".";
     };
     struct Case {
         const char* description;
@@ -295,8 +297,8 @@ TEST(ValueToNativeTest, BoolTargets) {
         BindingStatus status;
         bool target = true;
         ValueToNative(status, target, c.input, "n", Registry());
-        const std::string outcome = status.Ok() ? (target ? "=true" : "=false")
-                                                : std::string(status.ErrorMessage());
+        const std::string outcome =
+            status.Ok() ? (target ? "=true" : "=false") : std::string(status.ErrorMessage());
         EXPECT_EQ(outcome, c.expected) << c.description;
         if (!status.Ok()) {
             EXPECT_FALSE(target) << c.description;
@@ -336,8 +338,9 @@ TEST(ValueToNativeTest, TextTargets) {
 }
 
 TEST(ValueToNativeTest, BlobTargetsTakeBytesOrBase64) {
-    const std::string invalid = "Couldn't assign string value to 'n' of type blob because the "
-                                "input has invalid base64 characters.";
+    const std::string invalid =
+        "Couldn't assign string value to 'n' of type blob because the "
+        "input has invalid base64 characters.";
     const std::string notBlob =
         "Couldn't assign value to 'n' of type blob because the input is not a blob.";
     struct Case {
@@ -402,7 +405,8 @@ TEST(ValueToNativeTest, EnumeratorsByNameNumberOrNumberText) {
     };
     const auto invalid = [](const std::string& kind) {
         return "Couldn't assign value to 'n' of enum type because the input is of an invalid "
-               "type " + kind + ".";
+               "type " +
+               kind + ".";
     };
     const auto outOfRange = [](const std::string& number) { return OutOfRange(number, kLaneName); };
     struct Case {
@@ -426,8 +430,7 @@ TEST(ValueToNativeTest, EnumeratorsByNameNumberOrNumberText) {
         {"signed below 32 bits", Signed(-2147483649LL), outOfRange("-2147483649")},
         {"signed above 32 bits", Signed(2147483648LL), outOfRange("2147483648")},
         {"signed 2 to the 32nd plus 1 is not 1", Signed(4294967297LL), outOfRange("4294967297")},
-        {"signed 2 to the 32nd minus 1 is not -1", Signed(4294967295LL),
-         outOfRange("4294967295")},
+        {"signed 2 to the 32nd minus 1 is not -1", Signed(4294967295LL), outOfRange("4294967295")},
         {"unsigned above 32 bits", Unsigned(2147483648u), outOfRange("2147483648")},
         {"unsigned 2 to the 32nd plus 1 is not 1", Unsigned(0x100000001u),
          outOfRange("4294967297")},
@@ -484,8 +487,14 @@ TEST(ValueToNativeTest, UnregisteredEnumerationAcceptsNoValue) {
 
 TEST(ValueToNativeTest, PropertyTargetsCopyEveryKind) {
     const BindingProperty inputs[] = {
-        BindingProperty(),  Signed(-1), Unsigned(2), Float(1.5), Text("x"), Blob({1, 2}),
-        EnumOf<Lane>(2),    List({Signed(1), BindingProperty()}),
+        BindingProperty(),
+        Signed(-1),
+        Unsigned(2),
+        Float(1.5),
+        Text("x"),
+        Blob({1, 2}),
+        EnumOf<Lane>(2),
+        List({Signed(1), BindingProperty()}),
         Struct({{"b", Signed(1)}, {"a", List({Text("y")})}}),
     };
     for (const BindingProperty& input : inputs) {
@@ -509,8 +518,7 @@ TEST(ValueToNativeTest, VectorsKeepTheirDefaultForEmptyElements) {
         {"numbers", List({Signed(1), Text("2"), Float(3.5)}), "=1,2,3,"},
         {"empty element stays zero", List({Signed(1), BindingProperty(), Signed(3)}), "=1,0,3,"},
         {"empty collection", List({}), "="},
-        {"element names the vector", List({Signed(1), Signed(300)}),
-         OutOfRange("300", "uint8")},
+        {"element names the vector", List({Signed(1), Signed(300)}), OutOfRange("300", "uint8")},
         {"text", Text("1,2"), notCollection},
         {"structure", Struct({}), notCollection},
         {"empty", BindingProperty(), notCollection},
@@ -575,7 +583,8 @@ TEST(ValueToNativeTest, MapsDropEmptyMembers) {
         std::unordered_map<std::string, double> target = {{"old", 1}};
         ValueToNative(status, target, c.input, "n", Registry());
         std::string outcome = "=";
-        for (const auto& [key, value] : std::map<std::string, double>(target.begin(), target.end())) {
+        for (const auto& [key, value] :
+             std::map<std::string, double>(target.begin(), target.end())) {
             char number[32];
             std::snprintf(number, sizeof number, "%g", value);
             outcome += key + ":" + number + ",";
@@ -589,9 +598,10 @@ TEST(ValueToNativeTest, MapsDropEmptyMembers) {
 }
 
 TEST(ValueToNativeTest, RecordMembersRequiredMissingAndNull) {
-    const std::string required = "Couldn't assign value to 'session' of type KzoTestSession "
-                                 "because the input structure doesn't have required field "
-                                 "'accountId'.";
+    const std::string required =
+        "Couldn't assign value to 'session' of type KzoTestSession "
+        "because the input structure doesn't have required field "
+        "'accountId'.";
     struct Case {
         const char* description;
         BindingProperty input;
@@ -600,14 +610,12 @@ TEST(ValueToNativeTest, RecordMembersRequiredMissingAndNull) {
         uint64_t expectedSummoner;
     };
     const Case cases[] = {
-        {"missing member keeps the field", Struct({{"accountId", Unsigned(1)}}), "", "before",
-         77},
+        {"missing member keeps the field", Struct({{"accountId", Unsigned(1)}}), "", "before", 77},
         {"null member keeps the field",
-         Struct({{"accountId", Unsigned(1)}, {"summonerId", BindingProperty()}}), "", "before",
-         77},
+         Struct({{"accountId", Unsigned(1)}, {"summonerId", BindingProperty()}}), "", "before", 77},
         {"present members convert",
-         Struct({{"accountId", Unsigned(1)}, {"summonerId", Text("5")}, {"name", Text("x")}}),
-         "", "x", 5},
+         Struct({{"accountId", Unsigned(1)}, {"summonerId", Text("5")}, {"name", Text("x")}}), "",
+         "x", 5},
         {"unknown members are ignored", Struct({{"accountId", Unsigned(1)}, {"bogus", Text("")}}),
          "", "before", 77},
         {"missing required member", Struct({{"summonerId", Signed(5)}}), required, "before", 5},
@@ -617,8 +625,8 @@ TEST(ValueToNativeTest, RecordMembersRequiredMissingAndNull) {
          "Value abc for 'accountId' of type uint64 is in an incorrect format", "before", 77},
         {"first failure stops", Struct({{"summonerId", Text("x")}, {"name", Signed(1)}}),
          "Value x for 'summonerId' of type uint64 is in an incorrect format", "before", 0},
-        {"enum member by name", Struct({{"accountId", Unsigned(1)}, {"state", Text("BOTTOM")}}),
-         "", "before", 77},
+        {"enum member by name", Struct({{"accountId", Unsigned(1)}, {"state", Text("BOTTOM")}}), "",
+         "before", 77},
         {"not a structure", Signed(5),
          "Couldn't assign value to 'session' of type KzoTestSession because the input not a "
          "structure.",
@@ -742,8 +750,9 @@ TEST(ValueToNativeTest, NestedRecordsRegisteredTooLateAreUnregistered) {
         .Field("after", &Outer::after)
         .Finish();
     BindingTypeBuilder<Inner>(registry, "Inner").Field("value", &Inner::value).Finish();
-    const std::string unregistered = "because the input is an unregistered structure or not a "
-                                     "structure at all.";
+    const std::string unregistered =
+        "because the input is an unregistered structure or not a "
+        "structure at all.";
     struct Case {
         const char* description;
         BindingProperty input;
@@ -805,13 +814,19 @@ TEST(ValueToNativeTest, SmallAndLargeRecordsFindTheirMembersAlike) {
         };
         const Case cases[] = {
             {"members in and out of name order",
-             Struct({{"f1", Signed(1)}, {"f10", Signed(10)}, {"f0", Signed(7)},
-                     {"aaa", Signed(5)}, {"zzz", Signed(5)}}),
-             "", {{0, 7}, {1, 1}, {10, 10}, {11, 3}}},
+             Struct({{"f1", Signed(1)},
+                     {"f10", Signed(10)},
+                     {"f0", Signed(7)},
+                     {"aaa", Signed(5)},
+                     {"zzz", Signed(5)}}),
+             "",
+             {{0, 7}, {1, 1}, {10, 10}, {11, 3}}},
             {"a member serves every field of its name",
-             Struct({{"f1", Signed(1)}, {"dup", Signed(4)}}), "",
+             Struct({{"f1", Signed(1)}, {"dup", Signed(4)}}),
+             "",
              {{fieldCount - 2, 4}, {fieldCount - 1, 4}}},
-            {"required member missing", Struct({{"f0", Signed(2)}}),
+            {"required member missing",
+             Struct({{"f0", Signed(2)}}),
              "Couldn't assign value to 'wide' of type Wide because the input structure doesn't "
              "have required field 'f1'.",
              {{0, 2}}},

@@ -131,7 +131,8 @@ TEST(JsonReaderTest, NumbersReadAsTheNearestDouble) {
         {"23 digits, another", "1.3678000568252326859202e-152", 0x1.6ec8b4cfd3f84p-505},
         {"largest subnormal", "2.2250738585072011e-308", 0x0.fffffffffffffp-1022},
         {"smallest normal", "2.2250738585072012e-308", 0x1p-1022},
-        {"just above half the smallest subnormal", "2.4703282292062328e-324", 0x0.0000000000001p-1022},
+        {"just above half the smallest subnormal", "2.4703282292062328e-324",
+         0x0.0000000000001p-1022},
         {"just below half the smallest subnormal", "2.4703282292062327e-324", 0.0},
         {"rounds down to the largest double", "1.7976931348623158e308", 0x1.fffffffffffffp+1023},
         {"integer beyond 64 bits", "123456789012345678901234567890", 0x1.8ee90ff6c373ep+96},
@@ -224,10 +225,14 @@ TEST(JsonReaderTest, RepeatedKeysReuseTheirMember) {
         {"repeats inside a repeated structure", R"({"a":{"b":[1]},"a":{"b":[2],"b":[3]}})",
          "{a={b=[unsigned:1,unsigned:2,unsigned:3]}}"},
         {"an empty name repeated", R"({"":1,"":2})", "{=unsigned:2}"},
-        {"an empty name repeated among many", R"({"":1,"b":1,"c":1,"d":1,"e":1,"f":1,"g":1,"h":1,"i":1,"":2})",
-         "{=unsigned:2,b=unsigned:1,c=unsigned:1,d=unsigned:1,e=unsigned:1,f=unsigned:1,g=unsigned:1,h=unsigned:1,i=unsigned:1}"},
-        {"many names, none repeated but the last", R"({"j":1,"b":1,"c":1,"d":1,"e":1,"f":1,"g":1,"h":1,"i":1,"j":null,"b":2})",
-         "{b=unsigned:2,c=unsigned:1,d=unsigned:1,e=unsigned:1,f=unsigned:1,g=unsigned:1,h=unsigned:1,i=unsigned:1,j=unsigned:1}"},
+        {"an empty name repeated among many",
+         R"({"":1,"b":1,"c":1,"d":1,"e":1,"f":1,"g":1,"h":1,"i":1,"":2})",
+         "{=unsigned:2,b=unsigned:1,c=unsigned:1,d=unsigned:1,e=unsigned:1,f=unsigned:1,g=unsigned:"
+         "1,h=unsigned:1,i=unsigned:1}"},
+        {"many names, none repeated but the last",
+         R"({"j":1,"b":1,"c":1,"d":1,"e":1,"f":1,"g":1,"h":1,"i":1,"j":null,"b":2})",
+         "{b=unsigned:2,c=unsigned:1,d=unsigned:1,e=unsigned:1,f=unsigned:1,g=unsigned:1,h="
+         "unsigned:1,i=unsigned:1,j=unsigned:1}"},
     });
 }
 

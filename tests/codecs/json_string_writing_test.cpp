@@ -36,9 +36,23 @@ namespace {
 // that it meets every position within an eight-byte step and the tail.
 TEST(JsonStringWritingTest, WellFormedTextsAreWrittenAsRapidJsonWritesThem) {
     const std::string_view inserts[] = {
-        std::string_view("\"", 1), "\\",  "\n",       "\t",         "\b",  "\f", "\r",
-        std::string_view("\0", 1), "\x01", "\x1F",    "/",          "\x7F", "\xC3\xA9",
-        "\xE2\x82\xAC",            "\xF0\x9F\x8E\xAE", "\"\\\n\x05", "\xE2\x82\xAC\"\xC3\xA9",
+        std::string_view("\"", 1),
+        "\\",
+        "\n",
+        "\t",
+        "\b",
+        "\f",
+        "\r",
+        std::string_view("\0", 1),
+        "\x01",
+        "\x1F",
+        "/",
+        "\x7F",
+        "\xC3\xA9",
+        "\xE2\x82\xAC",
+        "\xF0\x9F\x8E\xAE",
+        "\"\\\n\x05",
+        "\xE2\x82\xAC\"\xC3\xA9",
     };
     for (const std::string_view insert : inserts) {
         for (size_t before = 0; before < 18; ++before) {
@@ -58,8 +72,7 @@ TEST(JsonStringWritingTest, IllFormedSequencesBecomeReplacementCharactersWhereve
     const std::string_view bad[] = {"\x80", "\xC3", "\xE2\x82", "\xED\xA0\x80", "\xF5", "\xC0\xAF"};
     for (const std::string_view sequence : bad) {
         for (size_t before = 0; before < 18; ++before) {
-            const std::string text =
-                std::string(before, 'a') + std::string(sequence) + "\"tail\n";
+            const std::string text = std::string(before, 'a') + std::string(sequence) + "\"tail\n";
             EXPECT_EQ(Written(text), RapidJsonWritten(ReplaceInvalidUtf8(text)))
                 << sequence.size() << " bad bytes after " << before;
         }
@@ -91,20 +104,35 @@ void ExpectNumbersAsRapidJson(const Put& put, const char* description) {
 }
 
 TEST(JsonStringWritingTest, NumbersAreWrittenAsRapidJsonWritesThem) {
-    const int64_t signedNumbers[] = {0, -1, 7, std::numeric_limits<int64_t>::min(),
-                                     std::numeric_limits<int64_t>::max(), -1000000007};
+    const int64_t signedNumbers[] = {
+        0,          -1, 7, std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max(),
+        -1000000007};
     const uint64_t unsignedNumbers[] = {0, 9, 4294967296u, std::numeric_limits<uint64_t>::max()};
-    const double doubles[] = {0.0, -0.0, 0.1, -1.5, 1e300, 5e-324, 1.7976931348623157e308,
-                              123456789012345678.0, 2.5e-7, 1698716402232.0};
-    ExpectNumbersAsRapidJson([&](auto& w) {
-        for (const int64_t n : signedNumbers) w.Int64(n);
-    }, "signed");
-    ExpectNumbersAsRapidJson([&](auto& w) {
-        for (const uint64_t n : unsignedNumbers) w.Uint64(n);
-    }, "unsigned");
-    ExpectNumbersAsRapidJson([&](auto& w) {
-        for (const double n : doubles) w.Double(n);
-    }, "doubles");
+    const double doubles[] = {0.0,
+                              -0.0,
+                              0.1,
+                              -1.5,
+                              1e300,
+                              5e-324,
+                              1.7976931348623157e308,
+                              123456789012345678.0,
+                              2.5e-7,
+                              1698716402232.0};
+    ExpectNumbersAsRapidJson(
+        [&](auto& w) {
+            for (const int64_t n : signedNumbers) w.Int64(n);
+        },
+        "signed");
+    ExpectNumbersAsRapidJson(
+        [&](auto& w) {
+            for (const uint64_t n : unsignedNumbers) w.Uint64(n);
+        },
+        "unsigned");
+    ExpectNumbersAsRapidJson(
+        [&](auto& w) {
+            for (const double n : doubles) w.Double(n);
+        },
+        "doubles");
 }
 
 }  // namespace

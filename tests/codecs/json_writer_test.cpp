@@ -171,7 +171,10 @@ TEST(JsonWriterTest, InvalidUtf8BecomesReplacementCharacters) {
         {"smallest four-byte", "\xF0\x90\x80\x80", "\xF0\x90\x80\x80"},
         {"emoji", "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
         {"largest code point", "\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},
-        {"stray continuation byte", "a\x80" "b", "aRb"},
+        {"stray continuation byte",
+         "a\x80"
+         "b",
+         "aRb"},
         {"two stray continuation bytes", "\xBF\x80", "RR"},
         {"unused bytes", "\xFE\xFF", "RR"},
         {"overlong two-byte lead C0", "\xC0\xAF", "RR"},
@@ -188,14 +191,20 @@ TEST(JsonWriterTest, InvalidUtf8BecomesReplacementCharacters) {
         {"three-byte cut before ASCII", "\xE2\x82z", "Rz"},
         {"four-byte cut before a valid sequence", "\xF0\x9F\xC3\xA9", "R\xC3\xA9"},
         {"lead byte followed by a lead byte", "\xC3\xC3\xA9", "R\xC3\xA9"},
-        {"invalid after a long ASCII run", std::string(17, 'x') + "\xFF", std::string(17, 'x') + "R"},
-        {"escapes around invalid bytes", "\n\xFF\"", "\\n" "R" "\\\""},
+        {"invalid after a long ASCII run", std::string(17, 'x') + "\xFF",
+         std::string(17, 'x') + "R"},
+        {"escapes around invalid bytes", "\n\xFF\"",
+         "\\n"
+         "R"
+         "\\\""},
     };
     for (const Case& c : cases) {
         std::string expected = "\"";
-        for (const char ch : c.expected) expected += ch == 'R' ? "\xEF\xBF\xBD" : std::string(1, ch);
+        for (const char ch : c.expected)
+            expected += ch == 'R' ? "\xEF\xBF\xBD" : std::string(1, ch);
         expected += "\"";
-        EXPECT_EQ(ValueToJson(BindingProperty(c.text), nullptr, nullptr), expected) << c.description;
+        EXPECT_EQ(ValueToJson(BindingProperty(c.text), nullptr, nullptr), expected)
+            << c.description;
         BindingProperty member;
         member[c.text] = true;
         EXPECT_EQ(ValueToJson(member, nullptr, nullptr), "{" + expected + ":true}")
@@ -221,7 +230,8 @@ TEST(JsonWriterTest, StringsAndNamesReadBackAsWritten) {
     for (int c = 1; c < 0x80; ++c) everyAscii += static_cast<char>(c);
     const std::string texts[] = {
         everyAscii,
-        "\xC2\x80 \xDF\xBF \xE0\xA0\x80 \xED\x9F\xBF \xEF\xBF\xBF \xF0\x90\x80\x80 \xF4\x8F\xBF\xBF",
+        "\xC2\x80 \xDF\xBF \xE0\xA0\x80 \xED\x9F\xBF \xEF\xBF\xBF \xF0\x90\x80\x80 "
+        "\xF4\x8F\xBF\xBF",
         "\\u0041 \"\\\" /\\/",
         "",
     };
@@ -312,9 +322,11 @@ TEST(JsonWriterTest, IndentedLayoutUsesTheGivenLineBreak) {
     };
     const Case cases[] = {
         {"null line break is compact", nullptr,
-         R"({"bans":[],"empty":null,"gameId":3037071829,"mode":"line 1\nline 2","teams":[{"win":"Win"},{"win":"Fail"}]})"},
+         R"({"bans":[],"empty":null,"gameId":3037071829,"mode":"line 1\nline 2",)"
+         R"("teams":[{"win":"Win"},{"win":"Fail"}]})"},
         {"empty line break is compact", "",
-         R"({"bans":[],"empty":null,"gameId":3037071829,"mode":"line 1\nline 2","teams":[{"win":"Win"},{"win":"Fail"}]})"},
+         R"({"bans":[],"empty":null,"gameId":3037071829,"mode":"line 1\nline 2",)"
+         R"("teams":[{"win":"Win"},{"win":"Fail"}]})"},
         {"line feed", "\n", withLineFeeds},
         {"carriage return and line feed", "\r\n", replaced("\r\n")},
         {"any other text", "<br/>", replaced("<br/>")},

@@ -117,13 +117,15 @@ TEST(MessagePackReaderTest, ReadsEveryTypeIntoItsKind) {
          "s9223372036854775807",
          9},
         {"float 32 widens", {0xCA, 0x3F, 0xC0, 0x00, 0x00}, "f1.5", 5},
-        {"float 32 inexact value widens exactly", {0xCA, 0x3D, 0xCC, 0xCC, 0xCD},
-         "f0.10000000149011612", 5},
+        {"float 32 inexact value widens exactly",
+         {0xCA, 0x3D, 0xCC, 0xCC, 0xCD},
+         "f0.10000000149011612",
+         5},
         {"float 64", {0xCB, 0xC0, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, "f-2.25", 9},
         {"fixstr", {0xA3, 'a', 'b', 'c'}, "\"abc\"", 4},
         {"longest fixstr",
-         {0xBF, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k', 'l', 'm', 'n', 'o', 'p',
-          'q', 'r', 's', 't', 'u', 'v', 'w', 'x', 'y', 'z', '0', '1', '2', '3', '4'},
+         {0xBF, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k', 'l', 'm', 'n', 'o',
+          'p',  'q', 'r', 's', 't', 'u', 'v', 'w', 'x', 'y', 'z', '0', '1', '2', '3', '4'},
          "\"abcdefghijklmnopqrstuvwxyz01234\"",
          32},
         {"empty fixstr", {0xA0}, "\"\"", 1},
@@ -150,9 +152,9 @@ TEST(MessagePackReaderTest, ReadsEveryTypeIntoItsKind) {
         {"fixmap", {0x81, 0xA1, 'a', 0x01}, "{a:s1}", 4},
         {"empty fixmap", {0x80}, "{}", 1},
         {"largest fixmap",
-         {0x8F, 0xA1, 'a', 1, 0xA1, 'b', 2, 0xA1, 'c', 3, 0xA1, 'd', 4, 0xA1, 'e', 5,
-          0xA1, 'f', 6, 0xA1, 'g', 7, 0xA1, 'h', 8, 0xA1, 'i', 9, 0xA1, 'j', 10,
-          0xA1, 'k', 11, 0xA1, 'l', 12, 0xA1, 'm', 13, 0xA1, 'n', 14, 0xA1, 'o', 15},
+         {0x8F, 0xA1, 'a', 1,  0xA1, 'b', 2,  0xA1, 'c', 3, 0xA1, 'd', 4,  0xA1, 'e', 5,  0xA1, 'f',
+          6,    0xA1, 'g', 7,  0xA1, 'h', 8,  0xA1, 'i', 9, 0xA1, 'j', 10, 0xA1, 'k', 11, 0xA1, 'l',
+          12,   0xA1, 'm', 13, 0xA1, 'n', 14, 0xA1, 'o', 15},
          "{a:s1,b:s2,c:s3,d:s4,e:s5,f:s6,g:s7,h:s8,i:s9,j:s10,k:s11,l:s12,m:s13,n:s14,o:s15}",
          46},
         {"map 16 with a str 8 key", {0xDE, 0x00, 0x01, 0xD9, 0x01, 'k', 0xC3}, "{k:true}", 7},
@@ -235,22 +237,32 @@ TEST(MessagePackReaderTest, FailsWhenTheInputEndsInsideAContainer) {
         const char* description;
         Bytes input;
         const char* pattern;
-        uint64_t size;      // %1
-        size_t position;    // %2: the container's type byte
+        uint64_t size;    // %1
+        size_t position;  // %2: the container's type byte
     };
     const Case cases[] = {
         {"fixarray cut short", {0x92, 0x01}, array, 2, 0},
         {"fixarray with no element", {0x93}, array, 3, 0},
-        {"fixarray of fifteen with fourteen", {0x9F, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, array, 15, 0},
+        {"fixarray of fifteen with fourteen",
+         {0x9F, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},
+         array,
+         15,
+         0},
         {"array 16 cut short", {0xDC, 0x00, 0x02, 0x01}, array, 2, 0},
         {"array 32 of 2^32-1 elements with two",
-         {0xDD, 0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0x02}, array, 4294967295u, 0},
+         {0xDD, 0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0x02},
+         array,
+         4294967295u,
+         0},
         {"fixmap cut after a key", {0x81, 0xA1, 'a'}, map, 1, 0},
         {"fixmap with no key", {0x81}, map, 1, 0},
         {"fixmap cut after one pair", {0x82, 0xA1, 'a', 0x01, 0xA1, 'b'}, map, 2, 0},
         {"map 16 cut short", {0xDE, 0x00, 0x01}, map, 1, 0},
         {"map 32 of 2^32-1 pairs with one",
-         {0xDF, 0xFF, 0xFF, 0xFF, 0xFF, 0xA1, 'a', 0x01}, map, 4294967295u, 0},
+         {0xDF, 0xFF, 0xFF, 0xFF, 0xFF, 0xA1, 'a', 0x01},
+         map,
+         4294967295u,
+         0},
         {"innermost open container is named", {0x91, 0x81, 0xA1, 'a', 0x92, 0x01}, array, 2, 4},
         {"outer container open after its last child closed", {0x92, 0x91, 0x01}, array, 2, 0},
         {"map open after its array value closed", {0x92, 0x00, 0x82, 0xA1, 'k', 0x90}, map, 2, 2},
@@ -278,29 +290,46 @@ TEST(MessagePackReaderTest, RefusesUnusedAndExtensionTypesAndKeysThatAreNoString
         {"fixext 4", {0xD6}, "Invalid MessagePack data at position 1.", 1},
         {"fixext 8", {0xD7}, "Invalid MessagePack data at position 1.", 1},
         {"fixext 16", {0xD8}, "Invalid MessagePack data at position 1.", 1},
-        {"never used inside an array", {0x92, 0x01, 0xC1}, "Invalid MessagePack data at position 3.",
+        {"never used inside an array",
+         {0x92, 0x01, 0xC1},
+         "Invalid MessagePack data at position 3.",
          3},
-        {"integer key", {0x81, 0x01, 0x02},
-         "Invalid MessagePack data at position 2. Map keys must be strings.", 2},
-        {"nil key", {0x81, 0xC0, 0x02},
-         "Invalid MessagePack data at position 2. Map keys must be strings.", 2},
-        {"bin key", {0x81, 0xC4, 0x00, 0x02},
-         "Invalid MessagePack data at position 2. Map keys must be strings.", 2},
-        {"never-used byte as key", {0x81, 0xC1},
-         "Invalid MessagePack data at position 2. Map keys must be strings.", 2},
-        {"second key not a string", {0x82, 0xA1, 'a', 0x01, 0x90, 0x02},
-         "Invalid MessagePack data at position 5. Map keys must be strings.", 5},
+        {"integer key",
+         {0x81, 0x01, 0x02},
+         "Invalid MessagePack data at position 2. Map keys must be strings.",
+         2},
+        {"nil key",
+         {0x81, 0xC0, 0x02},
+         "Invalid MessagePack data at position 2. Map keys must be strings.",
+         2},
+        {"bin key",
+         {0x81, 0xC4, 0x00, 0x02},
+         "Invalid MessagePack data at position 2. Map keys must be strings.",
+         2},
+        {"never-used byte as key",
+         {0x81, 0xC1},
+         "Invalid MessagePack data at position 2. Map keys must be strings.",
+         2},
+        {"second key not a string",
+         {0x82, 0xA1, 'a', 0x01, 0x90, 0x02},
+         "Invalid MessagePack data at position 5. Map keys must be strings.",
+         5},
     };
     for (const Case& c : cases) ExpectRefused(c.description, c.input, c.message, c.consumed);
 }
 
 TEST(MessagePackReaderTest, NamesTheFieldThatTheInputCutsShort) {
-    const char* bits8 = "Invalid MessagePack data. 8-bit integer value at position %1 is truncated.";
-    const char* bits16 = "Invalid MessagePack data. 16-bit integer value at position %1 is truncated.";
-    const char* bits32 = "Invalid MessagePack data. 32-bit integer value at position %1 is truncated.";
-    const char* bits64 = "Invalid MessagePack data. 64-bit integer value at position %1 is truncated.";
+    const char* bits8 =
+        "Invalid MessagePack data. 8-bit integer value at position %1 is truncated.";
+    const char* bits16 =
+        "Invalid MessagePack data. 16-bit integer value at position %1 is truncated.";
+    const char* bits32 =
+        "Invalid MessagePack data. 32-bit integer value at position %1 is truncated.";
+    const char* bits64 =
+        "Invalid MessagePack data. 64-bit integer value at position %1 is truncated.";
     const char* text = "Invalid MessagePack data. String of size %1 at position %2 is truncated.";
-    const char* raw = "Invalid MessagePack data. Raw bytes of size %1 at position %2 are truncated.";
+    const char* raw =
+        "Invalid MessagePack data. Raw bytes of size %1 at position %2 are truncated.";
     struct Case {
         const char* description;
         Bytes input;
@@ -334,8 +363,7 @@ TEST(MessagePackReaderTest, NamesTheFieldThatTheInputCutsShort) {
         {"fixstr payload", {0xA3, 'a', 'b'}, text, 3, 1, 1},
         {"str 8 payload", {0xD9, 0x05, 'a'}, text, 5, 2, 2},
         {"str 16 payload", {0xDA, 0x01, 0x00}, text, 256, 3, 3},
-        {"str 32 payload of 2^32-1 bytes", {0xDB, 0xFF, 0xFF, 0xFF, 0xFF}, text, 4294967295u, 5,
-         5},
+        {"str 32 payload of 2^32-1 bytes", {0xDB, 0xFF, 0xFF, 0xFF, 0xFF}, text, 4294967295u, 5, 5},
         {"bin 8 payload", {0xC4, 0x02, 0x01}, raw, 2, 2, 2},
         {"bin 16 payload", {0xC5, 0x00, 0x03}, raw, 3, 3, 3},
         {"bin 32 payload", {0xC6, 0x80, 0x00, 0x00, 0x00, 0x01}, raw, 2147483648u, 5, 5},
@@ -380,8 +408,9 @@ TEST(MessagePackReaderTest, AcceptsExactlyAThousandLevelsOfNesting) {
             const BindingProperty* node = &result.status.Value();
             size_t depth = 0;
             while (node->Size() == 1 && node->Kind() != BindingPropertyKind::Signed) {
-                node = node->Kind() == BindingPropertyKind::Collection ? &(*node)[0]
-                                                                       : &node->Members()[0].Value();
+                node = node->Kind() == BindingPropertyKind::Collection
+                           ? &(*node)[0]
+                           : &node->Members()[0].Value();
                 ++depth;
             }
             EXPECT_EQ(depth, c.levels) << c.description;

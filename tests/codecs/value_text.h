@@ -37,7 +37,8 @@ inline void AppendValueText(std::string& out, const BindingProperty& value) {
             return;
         case BindingPropertyKind::Signed:
             out += 's';
-            out.append(number, std::to_chars(number, number + sizeof number, value.GetSigned()).ptr);
+            out.append(number,
+                       std::to_chars(number, number + sizeof number, value.GetSigned()).ptr);
             return;
         case BindingPropertyKind::Unsigned:
             out += 'u';
@@ -46,7 +47,8 @@ inline void AppendValueText(std::string& out, const BindingProperty& value) {
             return;
         case BindingPropertyKind::Float:
             out += 'f';
-            out.append(number, std::to_chars(number, number + sizeof number, value.GetDouble()).ptr);
+            out.append(number,
+                       std::to_chars(number, number + sizeof number, value.GetDouble()).ptr);
             return;
         case BindingPropertyKind::String:
             out += '"';

@@ -202,8 +202,8 @@ TEST(YamlReaderTest, AliasesCopyWhatTheirAnchorNamesNow) {
         {"anchored node found after its collection grew",
          "list:\n - &first {n: 1}\n - {n: 2}\n - {n: 3}\ncopy: *first\n",
          "{copy:{n:u1},list:[{n:u1},{n:u2},{n:u3}]}"},
-        {"anchored node found after members were inserted before it",
-         "z: &z {n: 1}\na: 0\nb: *z\n", "{a:u0,b:{n:u1},z:{n:u1}}"},
+        {"anchored node found after members were inserted before it", "z: &z {n: 1}\na: 0\nb: *z\n",
+         "{a:u0,b:{n:u1},z:{n:u1}}"},
         {"aliases inside a sequence", "a: &x 1\nb: [*x, *x]\n", "{a:u1,b:[u1,u1]}"},
         {"anchored root", "&r [1]", "[u1]"},
         {"repeated key given its own alias", "a: &x {b: 1}\na: *x\n", "{a:{b:u1}}"},
@@ -219,8 +219,7 @@ TEST(YamlReaderTest, RefusesWithMessagesNamingLineAndColumn) {
          "Multi-document YAML is not supported."},
         {"int-tagged key", "!!int 1: a",
          "Invalid mapping key. Only string scalar keys are allowed. At line: 1 col: 1"},
-        {"sequence as key", "x: 1\n[1]: a",
-         "Unexpected start of sequence. At line: 2 col: 1"},
+        {"sequence as key", "x: 1\n[1]: a", "Unexpected start of sequence. At line: 2 col: 1"},
         {"mapping as key", "? {a: 1}\n: b", "Unexpected start of mapping. At line: 1 col: 3"},
         {"repeated key with two mappings", "a: {x: 1}\na: {y: 2}",
          "Unexpected start of mapping. At line: 2 col: 4"},
@@ -253,7 +252,8 @@ TEST(YamlReaderTest, RefusesWithMessagesNamingLineAndColumn) {
          "Value 1e999 for 'yaml' of type double is out of range"},
         {"unclosed flow sequence", "[1, 2",
          "YAML parser error: did not find expected ',' or ']'. At line: 1 col: 0"},
-        {"invalid UTF-8", "a: \xff", "YAML parser error: invalid leading UTF-8 octet. At line: 0 col: 0"},
+        {"invalid UTF-8", "a: \xff",
+         "YAML parser error: invalid leading UTF-8 octet. At line: 0 col: 0"},
         {"failure after a parser-detectable error wins", "a: *nope\n[",
          "Undefined alias encountered: \"nope\". At line: 1 col: 4"},
     };
@@ -265,8 +265,7 @@ TEST(YamlReaderTest, AcceptsExactlyAThousandLevelsOfNesting) {
     for (size_t level = 0; level < 1000; ++level) blockAtLimit += std::string(level, ' ') + "a:\n";
     blockAtLimit += std::string(1000, ' ') + "7\n";
     const ValueCase accepted[] = {
-        {"flow sequences", NestedSequences(1000, "7"),
-         nullptr},
+        {"flow sequences", NestedSequences(1000, "7"), nullptr},
         {"flow mappings", Repeat("{a: ", 1000) + "7" + Repeat("}", 1000), nullptr},
         {"block mappings", blockAtLimit, nullptr},
     };

@@ -12,10 +12,12 @@ namespace Nimbel {
 namespace {
 
 MemoryStats Delta(const MemoryStats& before, const MemoryStats& after) {
-    return MemoryStats{after.peakLiveBytes, after.liveBlocksAtPeak,
+    return MemoryStats{after.peakLiveBytes,
+                       after.liveBlocksAtPeak,
                        after.bytesAllocated - before.bytesAllocated,
                        after.allocations - before.allocations,
-                       after.bytesFreed - before.bytesFreed, after.frees - before.frees};
+                       after.bytesFreed - before.bytesFreed,
+                       after.frees - before.frees};
 }
 
 TEST(AllocatorTest, AllocateAndFreeBalanceWithRuntimeSizes) {
@@ -45,7 +47,8 @@ TEST(AllocatorTest, PeakRisesToLiveBytesAndRecordsBlocksAtPeak) {
     EXPECT_EQ(atPeak.liveBlocksAtPeak, atPeak.allocations - atPeak.frees);
     Free(a);
     Free(b);
-    EXPECT_EQ(ReadMemoryStats().peakLiveBytes, atPeak.peakLiveBytes) << "frees never lower the peak";
+    EXPECT_EQ(ReadMemoryStats().peakLiveBytes, atPeak.peakLiveBytes)
+        << "frees never lower the peak";
 }
 
 TEST(AllocatorTest, ReallocateCountsOneFreeAndOneAllocation) {
@@ -137,5 +140,5 @@ TEST(AllocatorTest, CountsStayBalancedAcrossThreads) {
     EXPECT_EQ(d.bytesAllocated, d.bytesFreed);
 }
 
-} // namespace
-} // namespace Nimbel
+}  // namespace
+}  // namespace Nimbel

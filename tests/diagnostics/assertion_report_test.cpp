@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "diagnostics/assertion_report_scope.h"
-
 #include "diagnostics/log_group_table.h"
 #include "diagnostics/log_level.h"
 #include "tests/diagnostics/log_test_support.h"
@@ -103,9 +102,11 @@ TEST(AssertionReportTest, AScopeFoldsRepeatedExpressionsIntoOneCountWhenItCloses
         {"two expressions, counted apart, in order of first report",
          {"B", "A", "B", "A", "B"},
          {"full B", "full A", "B repeated 2 more times", "A repeated 1 more time"}},
-        {"an empty expression is never folded", {"", ""},
+        {"an empty expression is never folded",
+         {"", ""},
          {"Assertion failed!\n\n", "Assertion failed!\n\n"}},
-        {"a text that looks like a directive is kept as written", {"50%s", "50%s"},
+        {"a text that looks like a directive is kept as written",
+         {"50%s", "50%s"},
          {"full 50%s", "50%s repeated 1 more time"}},
     };
     for (const Case& c : cases) {
@@ -137,11 +138,12 @@ TEST(AssertionReportTest, OnlyTheInnermostScopeFoldsAndNoScopeFoldsNothing) {
         Report("A", "", "", 0, "");
     }
     const std::vector<std::string> expected = {
-        "full A", "full A",                           // outside every scope
-        "full A",                                     // the request's first
-        "full A\n\nDescription: 1",                   // the nested scope's first
-        "A repeated 1 more time",                     // the nested scope closes
-        "A repeated 1 more time",                     // the request closes
+        "full A",
+        "full A",                    // outside every scope
+        "full A",                    // the request's first
+        "full A\n\nDescription: 1",  // the nested scope's first
+        "A repeated 1 more time",    // the nested scope closes
+        "A repeated 1 more time",    // the request closes
     };
     EXPECT_EQ(Outline(target), expected);
 }

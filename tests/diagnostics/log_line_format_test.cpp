@@ -78,7 +78,7 @@ TEST(LogLineFormatTest, CodesExpandAndEveryLineEndsWithOneNewline) {
 
 TEST(LogLineFormatTest, EveryLevelIsNamedRightAlignedInSixCharacters) {
     const std::pair<int32_t, const char*> cases[] = {
-        {-1, "   ???\n"}, {kLogOkay, "  OKAY\n"},   {kLogWarn, "  WARN\n"},
+        {-1, "   ???\n"},        {kLogOkay, "  OKAY\n"},   {kLogWarn, "  WARN\n"},
         {kLogError, " ERROR\n"}, {kLogAlways, "ALWAYS\n"}, {4, "   ???\n"},
     };
     for (const auto& [level, expected] : cases) {

@@ -31,11 +31,21 @@ std::string Describe(const std::vector<std::pair<std::string, NamedValue>>& entr
     for (const auto& [name, value] : entries) {
         text += name + "=" + std::to_string(static_cast<int>(value.kind())) + ":";
         switch (value.kind()) {
-            case Kind::Bool: text += value.boolValue() ? "true" : "false"; break;
-            case Kind::Signed: text += std::to_string(value.signedValue()); break;
-            case Kind::Unsigned: text += std::to_string(value.unsignedValue()); break;
-            case Kind::Double: text += std::to_string(value.doubleValue()); break;
-            case Kind::Text: text += "'" + value.text() + "'"; break;
+            case Kind::Bool:
+                text += value.boolValue() ? "true" : "false";
+                break;
+            case Kind::Signed:
+                text += std::to_string(value.signedValue());
+                break;
+            case Kind::Unsigned:
+                text += std::to_string(value.unsignedValue());
+                break;
+            case Kind::Double:
+                text += std::to_string(value.doubleValue());
+                break;
+            case Kind::Text:
+                text += "'" + value.text() + "'";
+                break;
         }
         text += " ";
     }
@@ -54,31 +64,51 @@ TEST(MessageTemplateTest, PrepareTemplate) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const std::vector<PrepareCase> cases = {
         // Documented edge cases.
-        {"three placeholders", "Error response for {method} {url}: {error}",
-         {"GET", "/kzo-acs/v1/games/1", "timeout"}, "Error response for %1 %2: %3",
+        {"three placeholders",
+         "Error response for {method} {url}: {error}",
+         {"GET", "/kzo-acs/v1/games/1", "timeout"},
+         "Error response for %1 %2: %3",
          {{"method", "GET"}, {"url", "/kzo-acs/v1/games/1"}, {"error", "timeout"}}},
         {"doubled braces consume no argument", "{{x}}", {}, "{x}", {}},
-        {"doubled braces then a placeholder takes argument 1", "{{x}} {a}", {1}, "{x} %1",
+        {"doubled braces then a placeholder takes argument 1",
+         "{{x}} {a}",
+         {1},
+         "{x} %1",
          {{"a", 1}}},
-        {"second placeholder with a conversion", "{name} has {count:5d}", {"box", 7},
-         "%1 has %2$5d", {{"name", "box"}, {"count", 7}}},
+        {"second placeholder with a conversion",
+         "{name} has {count:5d}",
+         {"box", 7},
+         "%1 has %2$5d",
+         {{"name", "box"}, {"count", 7}}},
         // Outside placeholders.
         {"closing braces, single and doubled", "a}b}}c", {}, "a}b}c", {}},
         {"doubled percent stays doubled", "100%% {n}", {1}, "100%% %1", {{"n", 1}}},
-        {"conversion directive passes through and takes its argument", "%d items in {place}",
-         {3, "box"}, "%d items in %2", {{"place", "box"}}},
-        {"conversion directive with flags and precision", "%-5.2f|{x}", {1.5, 2}, "%-5.2f|%2",
+        {"conversion directive passes through and takes its argument",
+         "%d items in {place}",
+         {3, "box"},
+         "%d items in %2",
+         {{"place", "box"}}},
+        {"conversion directive with flags and precision",
+         "%-5.2f|{x}",
+         {1.5, 2},
+         "%-5.2f|%2",
          {{"x", 2}}},
-        {"positioned conversion directive: the index continues after it", "%2$s {x}",
-         {"a", "b", "c"}, "%2$s %3", {{"x", "c"}}},
+        {"positioned conversion directive: the index continues after it",
+         "%2$s {x}",
+         {"a", "b", "c"},
+         "%2$s %3",
+         {{"x", "c"}}},
         {"bare %N passes through", "%1 {x}", {"a", "b"}, "%1 %2", {{"x", "b"}}},
         {"stars take arguments too", "%*d {x}", {4, 2, "c"}, "%*d %3", {{"x", "c"}}},
         {"conversion directive without its argument appends nothing", "[%d] {x}", {}, "[] ", {}},
         {"template ends inside a conversion directive", "100%", {1}, "100", {}},
         {"backslash outside a placeholder is copied", "a\\b", {}, "a\\b", {}},
         // Placeholders.
-        {"hidden placeholder removes trailing whitespace", "Request failed \t{!id}", {42},
-         "Request failed", {{"id", 42}}},
+        {"hidden placeholder removes trailing whitespace",
+         "Request failed \t{!id}",
+         {42},
+         "Request failed",
+         {{"id", 42}}},
         {"hidden placeholder at the start", "{!id} next", {42}, " next", {{"id", 42}}},
         {"alternative for zero", "{count?none}", {0}, "none", {}},
         {"no alternative for non-zero", "{count?none}", {5u}, "%1", {{"count", 5u}}},
@@ -99,7 +129,10 @@ TEST(MessageTemplateTest, PrepareTemplate) {
         {"opening brace inside is ignored", "{a{b}", {1}, "%1", {{"ab", 1}}},
         {"empty name records nothing", "{}", {1}, "%1", {}},
         {"placeholders beyond the arguments are dropped", "{a} {b}", {1}, "%1 ", {{"a", 1}}},
-        {"the same name again replaces in place", "{a} {b} {a}", {1, 2, 3}, "%1 %2 %3",
+        {"the same name again replaces in place",
+         "{a} {b} {a}",
+         {1, 2, 3},
+         "%1 %2 %3",
          {{"a", 3}, {"b", 2}}},
         {"unclosed placeholder is dropped", "abc {name", {1}, "abc ", {}},
         // Typed placeholders.
@@ -115,8 +148,7 @@ TEST(MessageTemplateTest, PrepareTemplate) {
         {"typed, already _bool for another kind", "{#ok_bool}", {5}, "%1", {{"ok_bool", 5}}},
         {"typed, already _float for another kind", "{#r_float}", {5}, "%1", {{"r_float", 5}}},
         {"typed, already _str for another kind", "{#a_b_str}", {5}, "%1", {{"a_b_str", 5}}},
-        {"typed, other suffix after the last _", "{#my_count}", {5}, "%1",
-         {{"my_count_int", 5}}},
+        {"typed, other suffix after the last _", "{#my_count}", {5}, "%1", {{"my_count_int", 5}}},
         {"typed, suffix not after an _", "{#nint}", {5}, "%1", {{"nint_int", 5}}},
         {"typed, empty name gets the suffix", "{#}", {5}, "%1", {{"_int", 5}}},
         {"typed with alternative", "{#n?none}", {0}, "none", {}},
@@ -127,9 +159,11 @@ TEST(MessageTemplateTest, PrepareTemplate) {
         {"double then a digit", "{d}1", {1.5}, "%1$g1", {{"d", 1.5}}},
         {"text then a digit", "{t}1", {"x"}, "%1$s1", {{"t", "x"}}},
         {"then a dollar", "{n}$", {5}, "%1$lld$", {{"n", 5}}},
-        {"then an alternative starting with a digit", "{a}{b?0}", {1, 0}, "%1$lld0",
-         {{"a", 1}}},
-        {"then a hidden placeholder and a digit", "{n} {!h}5", {1, 2}, "%1$lld5",
+        {"then an alternative starting with a digit", "{a}{b?0}", {1, 0}, "%1$lld0", {{"a", 1}}},
+        {"then a hidden placeholder and a digit",
+         "{n} {!h}5",
+         {1, 2},
+         "%1$lld5",
          {{"n", 1}, {"h", 2}}},
         {"then a letter stays bare", "{n}x", {5}, "%1x", {{"n", 5}}},
         {"with a conversion stays as given", "{n:d}0", {5}, "%1$d0", {{"n", 5}}},
@@ -169,9 +203,9 @@ TEST(MessageTemplateTest, PrepareAppendsAndLeavesTheCallersTextAlone) {
 }
 
 TEST(MessageTemplateTest, FormatTemplate) {
-    const TemplateMessage error = FormatTemplate("Error response for {method} {url}: {error}",
-                                                 "GET", std::string("/kzo-acs/v1/delta"),
-                                                 std::string_view("timeout"));
+    const TemplateMessage error =
+        FormatTemplate("Error response for {method} {url}: {error}", "GET",
+                       std::string("/kzo-acs/v1/delta"), std::string_view("timeout"));
     EXPECT_EQ(error.text, "Error response for GET /kzo-acs/v1/delta: timeout");
     EXPECT_EQ(Describe(Entries(error.values)),
               Describe({{"method", "GET"}, {"url", "/kzo-acs/v1/delta"}, {"error", "timeout"}}));
@@ -183,8 +217,7 @@ TEST(MessageTemplateTest, FormatTemplate) {
     } cases[] = {
         {"second placeholder with a width", FormatTemplate("{name} has {count:5d} items", "box", 7),
          "box has     7 items"},
-        {"a digit after a placeholder stays literal", FormatTemplate("{n}0 items", 5),
-         "50 items"},
+        {"a digit after a placeholder stays literal", FormatTemplate("{n}0 items", 5), "50 items"},
         {"a text before a digit", FormatTemplate("{t}1", "v"), "v1"},
         {"unsigned 64-bit", FormatTemplate("{n}", UINT64_MAX), "18446744073709551615"},
         {"unsigned 64-bit before a digit", FormatTemplate("{n}9", UINT64_MAX),
@@ -305,5 +338,5 @@ TEST(MessageTemplateTest, NamedValuesGrowAndFindEveryName) {
     EXPECT_EQ(copy.Find("field999")->signedValue(), 999) << "a copy finds in its own entries";
 }
 
-} // namespace
-} // namespace Nimbel
+}  // namespace
+}  // namespace Nimbel

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -39,7 +39,8 @@ static_assert(std::is_constructible_v<FormatArg, char*>);
 
 // Formats into a heap buffer of exactly `capacity` bytes, so that any write
 // beyond it is caught by AddressSanitizer, and checks the NUL.
-std::string FormatInto(const char* format, const std::vector<FormatArg>& args, size_t capacity = 4096) {
+std::string FormatInto(const char* format, const std::vector<FormatArg>& args,
+                       size_t capacity = 4096) {
     const auto buffer = std::make_unique<char[]>(capacity);
     const size_t written = Format(buffer.get(), capacity, format, args.data(), args.size());
     EXPECT_LT(written, capacity) << format;
@@ -71,7 +72,9 @@ TEST(TextFormatTest, DocumentedEdgeCases) {
          "kzo-match-history which supports plugin API 18.0.0 is not compatible with core's "
          "plugin API 17.2.1"},
         {"positions swap", "%2 %1", {"first", "second"}, "second first"},
-        {"%3 of two writes nothing from there on", "%2 %1 %3", {"first", "second"},
+        {"%3 of two writes nothing from there on",
+         "%2 %1 %3",
+         {"first", "second"},
          "second first "},
         {"%3 of two, text after it", "a %3", {"first", "second"}, "a "},
         {"%1$x on a signed 64-bit argument is hexadecimal", "%1$x", {int64_t{255}}, "ff"},
@@ -88,18 +91,18 @@ TEST(TextFormatTest, DocumentedEdgeCases) {
 TEST(TextFormatTest, PositionsAndTheSequence) {
     RunTable({
         {"sequence in order", "%d-%d-%d", {1, 2, 3}, "1-2-3"},
-        {"an explicit position does not advance the sequence", "%2$d %d %d", {10, 20},
-         "20 10 20"},
+        {"an explicit position does not advance the sequence", "%2$d %d %d", {10, 20}, "20 10 20"},
         {"a bare %N does not advance the sequence", "%2 %d", {10, 20}, "20 10"},
         {"one argument used twice", "%1$s and %1$s", {"same"}, "same and same"},
         {"a number above the count is a width", "%10d|", {5}, "         5|"},
         {"a number above the count with two arguments", "%3d", {1, 2}, "  1"},
-        {"%N$ above the count: width N, conversion $ (default) then the rest", "a%3$db", {1},
+        {"%N$ above the count: width N, conversion $ (default) then the rest",
+         "a%3$db",
+         {1},
          "a  1db"},
         {"position with flags, width and precision", "%2$-6.2f|", {0, 3.14159}, "3.14  |"},
         {"bare %N takes the default conversion", "%1 %2 %3", {'A', 2.5, "t"}, "A 2.5 t"},
-        {"two-digit bare position", "%12", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "twelve"},
-         "twelve"},
+        {"two-digit bare position", "%12", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "twelve"}, "twelve"},
         {"two-digit number above the count is a width", "%12|", {"x"}, "           x"},
     });
 }
@@ -186,7 +189,7 @@ TEST(TextFormatTest, ConversionsAllowedPerKind) {
 TEST(TextFormatTest, TextKindsHonourTheirLength) {
     const std::string owned = std::string("ab\0cd", 5);
     const char raw[] = {'a', 'b', 'c', 'd', 'e', 'f'};
-    const std::string_view view(raw, 3); // not NUL-terminated
+    const std::string_view view(raw, 3);  // not NUL-terminated
     RunTable({
         {"owned text", "%1", {std::string("x")}, "x"},
         {"view reads only its characters", "%1", {view}, "abc"},
@@ -313,21 +316,28 @@ TEST(TextFormatTest, CutsAtTheCapacity) {
         {"three-byte UTF-8 not split, two of three", "a\xE2\x82\xAC", {}, 4, "a"},
         {"four-byte UTF-8 not split", "\xF0\x9F\x98\x80z", {}, 4, ""},
         {"UTF-8 in an argument not split", "%1", {"a\xC3\xA9"}, 3, "a"},
-        {"huge width stays within the room", "%2000000000d", {7}, 16,
-         std::string(15, ' ')},
+        {"huge width stays within the room", "%2000000000d", {7}, 16, std::string(15, ' ')},
         {"huge left width", "%-2000000000d|", {7}, 16, "7" + std::string(14, ' ')},
         {"huge integer precision", "%.2000000000d", {7}, 16, std::string(15, '0')},
         {"huge double precision", "%.2000000000f", {1.0}, 16, "1.0000000000000"},
         {"huge text width", "%2000000000s", {"t"}, 8, std::string(7, ' ')},
         {"most negative star width", "%*d|", {INT32_MIN, 7}, 8, "7" + std::string(6, ' ')},
         // Both huge: the padding before the number keeps its size.
-        {"width beyond a huge integer precision pads", "%1000000300.1000000000d", {7}, 8,
+        {"width beyond a huge integer precision pads",
+         "%1000000300.1000000000d",
+         {7},
+         8,
          std::string(7, ' ')},
-        {"width within a huge integer precision does not pad", "%1408.1000000000d", {7}, 8,
+        {"width within a huge integer precision does not pad",
+         "%1408.1000000000d",
+         {7},
+         8,
          std::string(7, '0')},
-        {"width within a huge f precision does not pad", "%1408.1000000000f", {0.5}, 8,
-         "0.50000"},
-        {"g drops its zeros: a large width still pads", "%1500.2000000000g", {0.5}, 8,
+        {"width within a huge f precision does not pad", "%1408.1000000000f", {0.5}, 8, "0.50000"},
+        {"g drops its zeros: a large width still pads",
+         "%1500.2000000000g",
+         {0.5},
+         8,
          std::string(7, ' ')},
         {"g with # keeps its zeros: no padding", "%#1500.2000000000g", {0.5}, 8, "0.50000"},
     };
@@ -353,11 +363,14 @@ TEST(TextFormatTest, NullFormatAndArgumentsAreEmpty) {
 
 // A kind that records the conversion directive its writer receives.
 char g_seenDirective[FormatDirective::kMaxTextLength + 1];
-int SpyWrite(char* out, size_t room, const FormatDirective& directive, const FormatValue&) noexcept {
+int SpyWrite(char* out, size_t room, const FormatDirective& directive,
+             const FormatValue&) noexcept {
     std::memcpy(g_seenDirective, directive.text, sizeof g_seenDirective);
     return std::snprintf(out, room, "#");
 }
-int32_t SpyRead(const FormatValue&) noexcept { return 3; }
+int32_t SpyRead(const FormatValue&) noexcept {
+    return 3;
+}
 constexpr FormatKind kSpyKind{&SpyWrite, &SpyRead, true, "ucdioxX", "ll"};
 
 TEST(TextFormatTest, WriterReceivesTheDirectiveWithoutPosition) {
@@ -365,11 +378,11 @@ TEST(TextFormatTest, WriterReceivesTheDirectiveWithoutPosition) {
         const char* format;
         const char* expected;
     } cases[] = {
-        {"%1", "%llu"},            // bare: length text and default conversion
-        {"%1$x", "%x"},            // explicit: kept, no length text
-        {"%1$f", "%u"},            // not allowed: replaced by the default
+        {"%1", "%llu"},  // bare: length text and default conversion
+        {"%1$x", "%x"},  // explicit: kept, no length text
+        {"%1$f", "%u"},  // not allowed: replaced by the default
         {"%1$-08.3lx", "%-08.3lx"},
-        {"%*1$.*1$d", "%*.*d"},    // star positions removed
+        {"%*1$.*1$d", "%*.*d"},  // star positions removed
         {"%d", "%d"},
         {"%jn", "%ju"},
     };
@@ -417,7 +430,8 @@ TEST(TextFormatTest, ArgumentKinds) {
 
 TEST(TextFormatTest, FormatMessage) {
     EXPECT_EQ(FormatMessage("no arguments, 100%%"), "no arguments, 100%");
-    EXPECT_EQ(FormatMessage("Game %1 not found", uint64_t{4200000000}), "Game 4200000000 not found");
+    EXPECT_EQ(FormatMessage("Game %1 not found", uint64_t{4200000000}),
+              "Game 4200000000 not found");
     const std::string name = "kzo-match-history";
     EXPECT_EQ(FormatMessage("%1: subscribed to '%2'", name, std::string_view("OnJsonApiEvent")),
               "kzo-match-history: subscribed to 'OnJsonApiEvent'");
@@ -449,5 +463,5 @@ TEST(TextFormatTest, NumbersPrintAsInTheCLocaleUnderACommaDecimalLocale) {
     for (const Case& c : cases) EXPECT_EQ(c.format(), c.expected) << c.description;
 }
 
-} // namespace
-} // namespace Nimbel
+}  // namespace
+}  // namespace Nimbel

@@ -33,8 +33,8 @@ void CollectReferences(const BindingProperty& value, std::vector<std::string>& r
         ADD_FAILURE() << error;
         return {};
     }
-    BindingProperty document = OpenApiDocument(
-        ReadApiDescription(library->Record().apiDescription), "kzo-match-history", "1.0.0");
+    BindingProperty document = OpenApiDocument(ReadApiDescription(library->Record().apiDescription),
+                                               "kzo-match-history", "1.0.0");
     library->Stop();
     return document;
 }
@@ -44,11 +44,11 @@ TEST(ApiDocumentsEndToEndTest, TheRealPluginsDocumentIsComplete) {
     std::vector<std::string> paths;
     for (const auto& member : document["paths"].Members()) paths.emplace_back(member.Name());
     const std::string prefix = "/kzo-match-history/v1/";
-    EXPECT_EQ(paths, (std::vector<std::string>{
-                         prefix + "delta", prefix + "friend-matchlists/{accountId}",
-                         prefix + "game-timelines/{gameId}", prefix + "games/{gameId}",
-                         prefix + "matchlist", prefix + "recently-played-summoners",
-                         prefix + "web-url"}));
+    EXPECT_EQ(paths,
+              (std::vector<std::string>{prefix + "delta", prefix + "friend-matchlists/{accountId}",
+                                        prefix + "game-timelines/{gameId}",
+                                        prefix + "games/{gameId}", prefix + "matchlist",
+                                        prefix + "recently-played-summoners", prefix + "web-url"}));
 
     std::vector<std::string> references;
     CollectReferences(document, references);
@@ -71,5 +71,5 @@ TEST(ApiDocumentsEndToEndTest, TheRealPluginsDocumentIsComplete) {
     EXPECT_TRUE(recent["items"]["$ref"].GetString().starts_with(schemaPrefix));
 }
 
-} // namespace
-} // namespace KzoHost
+}  // namespace
+}  // namespace KzoHost

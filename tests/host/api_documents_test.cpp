@@ -32,14 +32,17 @@ using Nimbel::BindingProperty;
 [[nodiscard]] ListedEndpoint Endpoint(std::string path, std::string function,
                                       std::string resultType = "string",
                                       std::vector<ListedArgument> arguments = {}) {
-    return ListedEndpoint{.functionName = std::move(function), .method = 2,
-                          .pathTemplate = std::move(path), .arguments = std::move(arguments),
+    return ListedEndpoint{.functionName = std::move(function),
+                          .method = 2,
+                          .pathTemplate = std::move(path),
+                          .arguments = std::move(arguments),
                           .resultType = std::move(resultType)};
 }
 
 [[nodiscard]] ListedType Record(std::string name, std::vector<ListedMember> fields,
                                 std::string description = {}) {
-    return ListedType{.name = std::move(name), .description = std::move(description),
+    return ListedType{.name = std::move(name),
+                      .description = std::move(description),
                       .fields = std::move(fields)};
 }
 
@@ -154,25 +157,43 @@ TEST(ApiDocumentsTest, ArgumentsBecomeParametersByLocation) {
         const char* path;
         std::string parameters;
     } cases[] = {
-        {"a path argument", "/games/{gameId}", {{"gameId", 2, "uint64"}}, "/games/{gameId}",
+        {"a path argument",
+         "/games/{gameId}",
+         {{"gameId", 2, "uint64"}},
+         "/games/{gameId}",
          R"([{"in":"path","name":"gameId","required":true,)" + id + "}]"},
-        {"an argument from anywhere named by the template", "/games/{gameId}",
-         {{"gameId", 0, "uint64"}}, "/games/{gameId}",
+        {"an argument from anywhere named by the template",
+         "/games/{gameId}",
+         {{"gameId", 0, "uint64"}},
+         "/games/{gameId}",
          R"([{"in":"path","name":"gameId","required":true,)" + id + "}]"},
-        {"a template parameter without argument", "/a/{x}", {}, "/a/{x}",
+        {"a template parameter without argument",
+         "/a/{x}",
+         {},
+         "/a/{x}",
          R"([{"in":"path","name":"x","required":true,)" + text + "}]"},
-        {"query, anywhere, header, body and unsendable path arguments", "a",
-         {{"q", 1, "uint64"}, {"any", 0, "string"}, {"h", 4, "string"}, {"b", 5, "Game"},
-          {"lost", 2, "string"}, {"odd", 3, "string"}},
+        {"query, anywhere, header, body and unsendable path arguments",
+         "a",
+         {{"q", 1, "uint64"},
+          {"any", 0, "string"},
+          {"h", 4, "string"},
+          {"b", 5, "Game"},
+          {"lost", 2, "string"},
+          {"odd", 3, "string"}},
          "/a",
          R"([{"in":"query","name":"q",)" + id + R"(},{"in":"query","name":"any",)" + text +
-             R"(},{"in":"header","name":"h",)" + text + R"(},{"in":"query","name":"odd",)" +
-             text + "}]"},
-        {"reserved, fragment and repeated expressions", "/f/{+rest}/{a}{a}}{#frag",
-         {}, "/f/{rest}/{a}{a}",
+             R"(},{"in":"header","name":"h",)" + text + R"(},{"in":"query","name":"odd",)" + text +
+             "}]"},
+        {"reserved, fragment and repeated expressions",
+         "/f/{+rest}/{a}{a}}{#frag",
+         {},
+         "/f/{rest}/{a}{a}",
          R"([{"in":"path","name":"rest","required":true,)" + text +
              R"(},{"in":"path","name":"a","required":true,)" + text + "}]"},
-        {"a fragment", "/f{#frag}", {}, "/f#{frag}",
+        {"a fragment",
+         "/f{#frag}",
+         {},
+         "/f#{frag}",
          R"([{"in":"path","name":"frag","required":true,)" + text + "}]"},
     };
     for (const auto& c : cases) {
@@ -210,9 +231,9 @@ TEST(ApiDocumentsTest, OperationsShareTheirPathAndAnswerSuccessOrTheError) {
         operations.push_back(std::string(member.Name()) + " " +
                              std::string(member.Value()["operationId"].GetString()));
     }
-    EXPECT_EQ(operations, (std::vector<std::string>{"get GetGame", "put PutGame", "trace TraceGame",
-                                                    "x-any-method AnyGame",
-                                                    "x-method-propfind FindGame"}));
+    EXPECT_EQ(operations,
+              (std::vector<std::string>{"get GetGame", "put PutGame", "trace TraceGame",
+                                        "x-any-method AnyGame", "x-method-propfind FindGame"}));
     EXPECT_EQ(Compact(At(document, {"paths", "/other", "get", "operationId"})), R"("GetGame_2")");
     EXPECT_EQ(Compact(At(document, {"paths", "/other", "get", "tags"})), R"(["Plugins"])");
     EXPECT_EQ(Compact(At(item, {"get", "tags"})), "[]");
@@ -253,5 +274,5 @@ TEST(ApiDocumentsTest, DescriptionListsEndpointsTypesAndEvents) {
     EXPECT_EQ(Compact(DescribeApi({})), R"({"endpoints":[],"events":[],"types":[]})");
 }
 
-} // namespace
-} // namespace KzoHost
+}  // namespace
+}  // namespace KzoHost

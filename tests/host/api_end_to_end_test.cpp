@@ -37,11 +37,12 @@ TEST(ApiEndToEndTest, TheRealLibraryDescribesItsApiAndAnswersThroughItsEndpoints
     ASSERT_NE(library, nullptr) << error;
     ASSERT_TRUE(library->Load(KzoHost::CoreVersion{}, error)) << error;
     ASSERT_NE(library->Record().apiDescription, nullptr);
-    const KzoHost::ApiListing listing = KzoHost::ReadApiDescription(library->Record().apiDescription);
-    for (const char* name : {"BindingHelpFormat", "BindingFullApiHelp", "BindingAsyncState",
-                             "BindingCallbackEvent", "BindingAsyncCancelEvent",
-                             "KzoMatchHistoryMatchHistoryGame", "KzoMatchHistoryLoginSessionStates",
-                             "RecentGames"}) {
+    const KzoHost::ApiListing listing =
+        KzoHost::ReadApiDescription(library->Record().apiDescription);
+    for (const char* name :
+         {"BindingHelpFormat", "BindingFullApiHelp", "BindingAsyncState", "BindingCallbackEvent",
+          "BindingAsyncCancelEvent", "KzoMatchHistoryMatchHistoryGame",
+          "KzoMatchHistoryLoginSessionStates", "RecentGames"}) {
         EXPECT_NE(FindListedType(listing, name), nullptr) << name;
     }
     const KzoHost::ListedType* state = FindListedType(listing, "BindingAsyncState");
@@ -177,5 +178,5 @@ TEST(ApiEndToEndTest, AModuleAnswersThroughItsEndpointRecords) {
     }
 }
 
-} // namespace
-} // namespace Nimbel
+}  // namespace
+}  // namespace Nimbel

@@ -33,7 +33,8 @@ TEST(HostCoreTest, RoutesRequestsToTheMostSpecificPeer) {
     core.AddPeer("/kzo-acs/v1/*", [](const PeerRequest& r) {
         return PeerAnswer::WithValue(Nimbel::BindingProperty("prefix " + r.path));
     });
-    core.AddPeer("/kzo-acs/v1/games/*", [](const PeerRequest&) { return PeerAnswer::WithError(404, "no game"); });
+    core.AddPeer("/kzo-acs/v1/games/*",
+                 [](const PeerRequest&) { return PeerAnswer::WithError(404, "no game"); });
     core.AddPeer("/kzo-acs/v1/delta", [](const PeerRequest& r) {
         return PeerAnswer::WithValue(Nimbel::BindingProperty("exact " + r.query));
     });
@@ -67,7 +68,9 @@ TEST(HostCoreTest, RoutesRequestsToTheMostSpecificPeer) {
 TEST(HostCoreTest, StreamsDeliverTheirChunksAndReportTheEnd) {
     HostCore core;
     const std::string body(4096 * 2 + 10, 'x');
-    core.AddPeer("/s", [&](const PeerRequest&) { return PeerAnswer::WithStream(body, {4096, 4096, 10}); });
+    core.AddPeer("/s", [&](const PeerRequest&) {
+        return PeerAnswer::WithStream(body, {4096, 4096, 10});
+    });
     Sent sent;
     Send(core, sent, "/s");
     ASSERT_NE(CoreStreamReadFn{sent.response->streamRead}, nullptr);
@@ -141,5 +144,5 @@ TEST(HostCoreTest, ResourceEventsReachTheSubscribersOfTheirEventName) {
     EXPECT_EQ(g_delivered, expected);
 }
 
-} // namespace
-} // namespace KzoHost
+}  // namespace
+}  // namespace KzoHost

@@ -38,7 +38,6 @@ protected:
             subscription.callback(&record);
         }
     }
-
 };
 
 TEST_F(PluginBoundary, EventsWithHostileRecordsAreDroppedAndLaterEventsStillCount) {
@@ -64,7 +63,8 @@ TEST_F(PluginBoundary, EventsWithHostileRecordsAreDroppedAndLaterEventsStillCoun
 }
 
 TEST_F(PluginBoundary, RequestsWithHostileArgumentsAreAnsweredWithTheRefusal) {
-    const KzoHost::ApiListing listing = KzoHost::ReadApiDescription(library->Record().apiDescription);
+    const KzoHost::ApiListing listing =
+        KzoHost::ReadApiDescription(library->Record().apiDescription);
     const KzoHost::ListedEndpoint* games = nullptr;
     for (const KzoHost::ListedEndpoint& endpoint : listing.endpoints) {
         if (endpoint.functionName == "GetKzoMatchHistoryV1GamesByGameId") games = &endpoint;

@@ -39,11 +39,13 @@ std::set<std::string> DefinedDynamicSymbols(const std::string& path) {
 }
 
 TEST(PluginLoadTest, ExportsOnlyItsEntry) {
-    EXPECT_EQ(DefinedDynamicSymbols(KZO_PLUGIN_PATH), std::set<std::string>{"load_kzo_match_history"});
+    EXPECT_EQ(DefinedDynamicSymbols(KZO_PLUGIN_PATH),
+              std::set<std::string>{"load_kzo_match_history"});
 }
 
 TEST(PluginLoadTest, AnswersTheLoadRecordForCompatibleCores) {
-    for (const CoreVersion core : {CoreVersion{18, 0, 0}, CoreVersion{18, 0, 7}, CoreVersion{18, 5, 0}}) {
+    for (const CoreVersion core :
+         {CoreVersion{18, 0, 0}, CoreVersion{18, 0, 7}, CoreVersion{18, 5, 0}}) {
         SCOPED_TRACE(std::to_string(core.major) + "." + std::to_string(core.minor) + "." +
                      std::to_string(core.patch));
         auto library = OpenPlugin();
@@ -97,11 +99,11 @@ TEST(PluginLoadTest, CountsTheLibrarysAllocationsAndNotTheHosts) {
     EXPECT_GE(afterStart[3], afterLoad[3]);
     EXPECT_LE(afterStart[4], afterStart[2]) << "freed bytes never exceed allocated bytes";
     EXPECT_EQ(afterStart[0] >= afterStart[2] - afterStart[4], true) << "peak covers live bytes";
-    library->Stop(); // while its core is still there to take the unsubscriptions
+    library->Stop();  // while its core is still there to take the unsubscriptions
 }
 
-} // namespace
-} // namespace KzoHost
+}  // namespace
+}  // namespace KzoHost
 
 namespace KzoHost {
 namespace {
@@ -124,5 +126,5 @@ TEST(PluginLoadTest, LoadingAnnouncesTheMainThreadToATraceConsumer) {
     EXPECT_NE(output.find("[text Main thread]"), std::string::npos) << output;
 }
 
-} // namespace
-} // namespace KzoHost
+}  // namespace
+}  // namespace KzoHost

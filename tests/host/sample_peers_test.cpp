@@ -6,15 +6,15 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "binding/binding_status.h"
 #include "api/owned_response.h"
+#include "binding/binding_status.h"
 #include "binding/core_value.h"
 #include "binding/owned_core_value.h"
 #include "codecs/json_reader.h"
@@ -107,9 +107,9 @@ class TempFolder {
 public:
     TempFolder()
         : path_(fs::temp_directory_path() /
-                 ("kzo-sample-peers-" + std::to_string(getpid()) + "-" +
-                  std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
-                  "-" + std::to_string(++s_count))) {
+                ("kzo-sample-peers-" + std::to_string(getpid()) + "-" +
+                 std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+                 std::to_string(++s_count))) {
         fs::remove_all(path_);
         fs::create_directories(path_);
     }
@@ -174,7 +174,8 @@ TEST_F(SamplePeersTest, MissingAndNonNumericIdsAnswer404WithoutReachingTheFolder
         {"/kzo-acs/v1/gametimelines/1", "No timeline for game 1"},
         // games/../delta.json exists: only a plain number may name a file.
         {"/kzo-acs/v1/games/../delta", "No game ../delta"},
-        {"/kzo-acs/v1/matchlists/../../sample_data/delta", "No match list for account ../../sample_data/delta"},
+        {"/kzo-acs/v1/matchlists/../../sample_data/delta",
+         "No match list for account ../../sample_data/delta"},
         {"/kzo-acs/v1/games/", "No game "},
         {"/kzo-acs/v1/games/-5", "No game -5"},
         {"/kzo-acs/v1/games/3305113796/x", "No game 3305113796/x"},
@@ -190,9 +191,12 @@ TEST_F(SamplePeersTest, MissingAndNonNumericIdsAnswer404WithoutReachingTheFolder
 TEST_F(SamplePeersTest, EachPeerRefusesOtherMethods) {
     const auto peers = OpenFolder(kDataFolder);
     const std::pair<KzoWord, const char*> cases[] = {
-        {kPost, "/kzo-acs/v1/games/3305113796"},      {1, "/kzo-acs/v1/matchlists/0"},
-        {7, "/kzo-acs/v1/delta"},                     {kPost, "/kzo-login/v1/session"},
-        {kGet, "/kzo-login/v1/session/invoke"},       {kPost, "/kzo-summoner/v2/summoner-names"},
+        {kPost, "/kzo-acs/v1/games/3305113796"},
+        {1, "/kzo-acs/v1/matchlists/0"},
+        {7, "/kzo-acs/v1/delta"},
+        {kPost, "/kzo-login/v1/session"},
+        {kGet, "/kzo-login/v1/session/invoke"},
+        {kPost, "/kzo-summoner/v2/summoner-names"},
         {1, SamplePeers::kConfigurationPath},
     };
     for (const auto& [method, path] : cases) {
@@ -220,7 +224,9 @@ TEST_F(SamplePeersTest, FilesThatAreNotJsonAnswer500WithTheReadersText) {
         {kGet, "/kzo-acs/v1/games/5", {}, "games/5.json: Error: "},
         {kGet, "/kzo-acs/v1/matchlists/5", {}, "matchlists/5.json: Error: "},
         {kGet, "/kzo-login/v1/session", {}, "session.json: Error: "},
-        {kPost, "/kzo-login/v1/session/invoke", {"playerStatsService", "getRecentGames", Ids({})},
+        {kPost,
+         "/kzo-login/v1/session/invoke",
+         {"playerStatsService", "getRecentGames", Ids({})},
          "recent-games.json: Error: "},
         {kGet, "/kzo-summoner/v2/summoner-names", {Ids({1u})}, "summoner-names.json: Error: "},
     };
@@ -328,7 +334,8 @@ TEST_F(SamplePeersTest, InvokeAnswersRecentGamesAsTheirPlatformType) {
     const Reply reply = Send(core, kPost, "/kzo-login/v1/session/invoke",
                              {"playerStatsService", "getRecentGames", Ids({200000u})});
     ASSERT_EQ(reply.status, 200u) << reply.error;
-    EXPECT_EQ(reply.value["typeName"].GetString(), "com.nimbelworks.platform.statistics.RecentGames");
+    EXPECT_EQ(reply.value["typeName"].GetString(),
+              "com.nimbelworks.platform.statistics.RecentGames");
     EXPECT_EQ(reply.value["body"], ParseFile(kDataFolder / "recent-games.json"));
 }
 
@@ -337,7 +344,7 @@ TEST_F(SamplePeersTest, InvokeRefusesMalformedArgumentsAndUnknownCalls) {
     struct Case {
         std::vector<BindingProperty> arguments;
         KzoWord status;
-        std::vector<const char*> errorNames; ///< texts the error must contain
+        std::vector<const char*> errorNames;  ///< texts the error must contain
     };
     const Case cases[] = {
         {{}, 400, {"three"}},
@@ -352,7 +359,8 @@ TEST_F(SamplePeersTest, InvokeRefusesMalformedArgumentsAndUnknownCalls) {
         const Reply reply = Send(core, kPost, "/kzo-login/v1/session/invoke", c.arguments);
         EXPECT_EQ(reply.status, c.status) << reply.error;
         for (const char* name : c.errorNames) {
-            EXPECT_NE(reply.error.find(name), std::string::npos) << reply.error << " lacks " << name;
+            EXPECT_NE(reply.error.find(name), std::string::npos)
+                << reply.error << " lacks " << name;
         }
     }
 }
@@ -366,7 +374,8 @@ TEST_F(SamplePeersTest, SummonerNamesComeInIdOrderOnePerId) {
     for (const BindingProperty& entry : reply.value.Elements()) {
         names.emplace_back(entry["displayName"].GetString());
     }
-    EXPECT_EQ(names, (std::vector<std::string>{"Player 0002", "Player 0001", "", "Player 0018", ""}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"Player 0002", "Player 0001", "", "Player 0018", ""}));
 
     const Reply none = Send(core, kGet, "/kzo-summoner/v2/summoner-names", {Ids({})});
     EXPECT_EQ(none.status, 200u);
@@ -400,8 +409,9 @@ void RecordEvent(const EventCallbackRecord* record) {
     const BindingProperty& data = payload["data"];
     std::string summary = data.IsEmpty() ? "-" : std::string(data["state"].GetString("?"));
     if (const BindingProperty* enabled = data.FindMember("Enabled")) summary = enabled->ToString();
-    g_events.push_back(std::string(record->eventName) + " " + std::string(payload["uri"].GetString()) +
-                       " " + std::string(payload["eventType"].GetString()) + " " + summary);
+    g_events.push_back(std::string(record->eventName) + " " +
+                       std::string(payload["uri"].GetString()) + " " +
+                       std::string(payload["eventType"].GetString()) + " " + summary);
 }
 
 TEST_F(SamplePeersTest, ResourceChangesPublishCreateUpdateAndDelete) {
@@ -419,7 +429,7 @@ TEST_F(SamplePeersTest, ResourceChangesPublishCreateUpdateAndDelete) {
     session["state"] = "IN_PROGRESS";
     struct Step {
         std::function<void()> change;
-        std::optional<std::string> event; ///< type and summary, or none published
+        std::optional<std::string> event;  ///< type and summary, or none published
         const char* path;
         KzoWord statusAfter;
     };
@@ -445,7 +455,8 @@ TEST_F(SamplePeersTest, ResourceChangesPublishCreateUpdateAndDelete) {
         const std::string& uri = isSession ? sessionUri : configUri;
         const std::string& event = isSession ? sessionEvent : configEvent;
         const std::vector<std::string> expected =
-            step.event ? std::vector<std::string>{event + uri + *step.event} : std::vector<std::string>{};
+            step.event ? std::vector<std::string>{event + uri + *step.event}
+                       : std::vector<std::string>{};
         EXPECT_EQ(g_events, expected);
         EXPECT_EQ(Send(core, kGet, step.path).status, step.statusAfter) << step.path;
     }
@@ -491,5 +502,5 @@ TEST(SamplePeersOpenTest, ReportsAMissingOrWrongDataFolder) {
     }
 }
 
-} // namespace
-} // namespace KzoHost
+}  // namespace
+}  // namespace KzoHost

@@ -33,20 +33,22 @@ extern "C" __attribute__((visibility("default"))) uint32_t KzoTraceWrite(
             std::memcpy(&value, data, 4);
             std::printf(" [u32 %u]", value);
         } else {
-            std::printf(" [text %.*s]", static_cast<int>(items[i].size), static_cast<const char*>(data));
+            std::printf(" [text %.*s]", static_cast<int>(items[i].size),
+                        static_cast<const char*>(data));
         }
     }
     std::printf("\n");
     return 0;
 }
 
-extern "C" __attribute__((visibility("default"))) uint32_t KzoTraceUnregister(KzoTraceRegistration) {
+extern "C" __attribute__((visibility("default"))) uint32_t KzoTraceUnregister(
+    KzoTraceRegistration) {
     return 0;
 }
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
-#ifdef KZO_KEEP_PLUGINS_MAPPED // see host/plugin_library.cpp
+#ifdef KZO_KEEP_PLUGINS_MAPPED  // see host/plugin_library.cpp
     void* library = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
 #else
     void* library = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);

@@ -84,7 +84,6 @@ protected:
         }
         return 0;
     }
-
 };
 
 TEST_F(MatchHistoryEndToEnd, AGameComesBackWholeWithItsCreationDate) {

@@ -35,19 +35,36 @@ std::vector<std::string> FieldNames(const BindingTypeDescription& type) {
 
 TEST(MatchHistoryRegistrationTest, ApiRecordsCarryThePrefixAndTagsLcdsRecordsNeither) {
     const Registered r;
-    const char* apiRecords[] = {
-        "MatchHistoryPosition", "MatchHistoryEvent", "MatchHistoryParticipantFrame",
-        "MatchHistoryTimelineFrame", "MatchHistoryTimelineFrames", "MatchHistoryTimeline",
-        "MatchHistoryParticipantStatistics", "MatchHistoryRune", "MatchHistoryMastery",
-        "MatchHistoryParticipantIdentityPlayer", "MatchHistoryParticipantIdentities",
-        "MatchHistoryParticipant", "MatchHistoryTeamBan", "MatchHistoryTeam",
-        "MatchHistoryPlayerPlatformDelta", "MatchHistoryPlayerLeagueDelta",
-        "MatchHistoryPlayerChampMasteryDelta", "MatchHistoryPlayerGameDelta",
-        "MatchHistoryPlayerDelta", "MatchHistoryGame", "MatchHistoryGameList", "MatchHistoryList",
-        "RecentlyPlayedSummoner", "LoginSessionStates", "LoginSession", "SummonerIdAndName"};
+    const char* apiRecords[] = {"MatchHistoryPosition",
+                                "MatchHistoryEvent",
+                                "MatchHistoryParticipantFrame",
+                                "MatchHistoryTimelineFrame",
+                                "MatchHistoryTimelineFrames",
+                                "MatchHistoryTimeline",
+                                "MatchHistoryParticipantStatistics",
+                                "MatchHistoryRune",
+                                "MatchHistoryMastery",
+                                "MatchHistoryParticipantIdentityPlayer",
+                                "MatchHistoryParticipantIdentities",
+                                "MatchHistoryParticipant",
+                                "MatchHistoryTeamBan",
+                                "MatchHistoryTeam",
+                                "MatchHistoryPlayerPlatformDelta",
+                                "MatchHistoryPlayerLeagueDelta",
+                                "MatchHistoryPlayerChampMasteryDelta",
+                                "MatchHistoryPlayerGameDelta",
+                                "MatchHistoryPlayerDelta",
+                                "MatchHistoryGame",
+                                "MatchHistoryGameList",
+                                "MatchHistoryList",
+                                "RecentlyPlayedSummoner",
+                                "LoginSessionStates",
+                                "LoginSession",
+                                "SummonerIdAndName"};
     for (const char* name : apiRecords) {
         EXPECT_EQ(r.Type(std::string("KzoMatchHistory") + name).tags.Texts(), kTags) << name;
-        EXPECT_EQ(r.registry.FindType(name), nullptr) << name << " is only registered with the prefix";
+        EXPECT_EQ(r.registry.FindType(name), nullptr)
+            << name << " is only registered with the prefix";
     }
     for (const LcdsClass& lcds : LcdsClasses()) {
         const BindingTypeDescription& type = r.Type(std::string(lcds.registeredName));
@@ -64,10 +81,14 @@ TEST(MatchHistoryRegistrationTest, NestedRecordsAreFoundBecauseTheyAreRegistered
         const char* nested;
     };
     const Case cases[] = {
-        {"KzoMatchHistoryMatchHistoryParticipant", "stats", "KzoMatchHistoryMatchHistoryParticipantStatistics"},
-        {"KzoMatchHistoryMatchHistoryParticipant", "timeline", "KzoMatchHistoryMatchHistoryTimeline"},
-        {"KzoMatchHistoryMatchHistoryGame", "participantIdentities", "KzoMatchHistoryMatchHistoryParticipantIdentities"},
-        {"KzoMatchHistoryMatchHistoryTimelineFrame", "participantFrames", "KzoMatchHistoryMatchHistoryParticipantFrame"},
+        {"KzoMatchHistoryMatchHistoryParticipant", "stats",
+         "KzoMatchHistoryMatchHistoryParticipantStatistics"},
+        {"KzoMatchHistoryMatchHistoryParticipant", "timeline",
+         "KzoMatchHistoryMatchHistoryTimeline"},
+        {"KzoMatchHistoryMatchHistoryGame", "participantIdentities",
+         "KzoMatchHistoryMatchHistoryParticipantIdentities"},
+        {"KzoMatchHistoryMatchHistoryTimelineFrame", "participantFrames",
+         "KzoMatchHistoryMatchHistoryParticipantFrame"},
         {"KzoMatchHistoryMatchHistoryList", "games", "KzoMatchHistoryMatchHistoryGameList"},
         {"KzoMatchHistoryLoginSession", "state", "KzoMatchHistoryLoginSessionStates"},
         {"RecentGames", "gameStatistics", "PlayerGameStats"},
@@ -107,8 +128,10 @@ TEST(MatchHistoryRegistrationTest, LoginStatesKeepTheirValuesThoughRegisteredOut
         int32_t value;
         const char* name;
     };
-    for (const Case c : {Case{0, "IN_PROGRESS"}, Case{1, "SUCCEEDED"}, Case{2, "LOGGING_OUT"}, Case{3, "ERROR"}}) {
-        EXPECT_EQ(r.registry.EnumeratorName(identity, c.value), std::optional<std::string_view>(c.name));
+    for (const Case c :
+         {Case{0, "IN_PROGRESS"}, Case{1, "SUCCEEDED"}, Case{2, "LOGGING_OUT"}, Case{3, "ERROR"}}) {
+        EXPECT_EQ(r.registry.EnumeratorName(identity, c.value),
+                  std::optional<std::string_view>(c.name));
     }
 }
 
@@ -149,5 +172,5 @@ TEST(MatchHistoryRegistrationTest, MissingMembersLeaveFieldsAtTheirDefaults) {
     EXPECT_FALSE(stats.win);
 }
 
-} // namespace
-} // namespace Nimbel::Client::MatchHistory
+}  // namespace
+}  // namespace Nimbel::Client::MatchHistory

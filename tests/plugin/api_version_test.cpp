@@ -47,5 +47,5 @@ TEST(ApiVersionTest, TextFormAddsPreReleaseAndBuildOnlyWhenPresent) {
     for (const Case& c : cases) EXPECT_EQ(c.version.ToText(), c.text);
 }
 
-} // namespace
-} // namespace Nimbel
+}  // namespace
+}  // namespace Nimbel

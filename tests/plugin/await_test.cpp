@@ -84,5 +84,5 @@ TEST(AwaitDeathTest, BrokenFuturesEndTheProcessWithTheirReport) {
         "ALE-6D828C10");
 }
 
-} // namespace
-} // namespace Nimbel
+}  // namespace
+}  // namespace Nimbel

@@ -169,8 +169,8 @@ TEST_F(EventsFixture, AnEventWhoseDeliveryThrowsIsDroppedWithALogLine) {
     for (const Case& c : cases) {
         Module().ObserveResource(kPath, [&c](const Resource&) { c.fault(); });
         logLines.clear();
-        EXPECT_NO_THROW(started.core.PublishResourceEvent(kPath, EventType::Update,
-                                                          Json(R"({"state":"x"})")))
+        EXPECT_NO_THROW(
+            started.core.PublishResourceEvent(kPath, EventType::Update, Json(R"({"state":"x"})")))
             << c.description;
         EXPECT_EQ(LogLinesContaining(std::string(" ERROR| kzo-match-history: Dropped event "
                                                  "OnJsonApiEvent_kzo-acs_v1_delta: ") +

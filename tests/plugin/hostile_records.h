@@ -36,8 +36,8 @@ public:
              {kCoreValueCollection, Word(&invalidElement_), 300'000'000}},
             {"a structure of 300,000,000 members",
              {kCoreValueStructure, Word(&invalidEntry_), 300'000'000}},
-            {"a collection of the largest count", {kCoreValueCollection, Word(&invalidElement_),
-                                                   ~KzoWord{0}}},
+            {"a collection of the largest count",
+             {kCoreValueCollection, Word(&invalidElement_), ~KzoWord{0}}},
             {"a collection with a count and a null array", {kCoreValueCollection, 0, 5}},
             {"a structure with a count and a null array", {kCoreValueStructure, 0, 5}},
             {"a blob with a count and no bytes", {kCoreValueBlobOwned, 0, 5}},
@@ -69,7 +69,8 @@ public:
         entries_[0].name = "data";
         entries_[0].value = data;
         entries_[1].name = "eventType";
-        entries_[1].value = CoreValue{kCoreValueStringBorrowed, reinterpret_cast<KzoWord>("Update"), 0};
+        entries_[1].value =
+            CoreValue{kCoreValueStringBorrowed, reinterpret_cast<KzoWord>("Update"), 0};
         entries_[2].name = "uri";
         entries_[2].value = CoreValue{kCoreValueStringBorrowed, reinterpret_cast<KzoWord>(uri), 0};
     }

@@ -29,7 +29,9 @@ public:
     }
 };
 
-inline std::unique_ptr<AppModule> MakeTestModule() { return std::make_unique<TestModule>(); }
+inline std::unique_ptr<AppModule> MakeTestModule() {
+    return std::make_unique<TestModule>();
+}
 
 struct LoadedModule {
     alignas(KzoWord) PluginLoadRecord record{};
@@ -65,7 +67,7 @@ struct ConsoleTargetsRestorer {
 /// A test module loaded and started on a reference host core.
 struct StartedModule {
     ConsoleTargetsRestorer restore;
-    KzoHost::HostCore core; // outlives the module, which unsubscribes when it stops
+    KzoHost::HostCore core;  // outlives the module, which unsubscribes when it stops
     LoadedModule loaded;
 
     // The core's log lines are dropped unless `echoLog`: then they go to
@@ -80,4 +82,4 @@ struct StartedModule {
     AppModule& Module() { return loaded.Module(); }
 };
 
-} // namespace Nimbel::testing
+}  // namespace Nimbel::testing

@@ -163,8 +163,8 @@ struct HostileAnswerCore {
         &Send,
         [](const CoreFunctions*, KzoWord, KzoWord) -> KzoWord { return 0; },
         [](const CoreFunctions*, KzoWord) -> KzoWord { return 0; },
-        [](const CoreFunctions*, const char*, KzoWord, CoreEventCallback, void*, KzoWord)
-            -> KzoWord { return 0; },
+        [](const CoreFunctions*, const char*, KzoWord, CoreEventCallback, void*,
+           KzoWord) -> KzoWord { return 0; },
         [](const CoreFunctions*, const char*, KzoWord) -> KzoWord { return 0; },
         [](const CoreFunctions*, KzoWord, KzoWord, KzoWord, uint64_t, KzoWord) -> KzoWord {
             return 0;
@@ -276,10 +276,10 @@ TEST_F(ClientFixture, AnAbsurdAnnouncedSizeReservesLittleAndStillReadsTheBody) {
     EXPECT_EQ(game.GetValue().mode.size(), ModeSizeOf(5000));
 
     const std::pair<KzoWord, size_t> capacities[] = {{0, 0},
-                                                      {10, 10},
-                                                      {1u << 20, 1u << 20},
-                                                      {(1u << 20) + 1, 1u << 20},
-                                                      {0xFFFFFFFFu, 1u << 20}};
+                                                     {10, 10},
+                                                     {1u << 20, 1u << 20},
+                                                     {(1u << 20) + 1, 1u << 20},
+                                                     {0xFFFFFFFFu, 1u << 20}};
     for (const auto& [announced, reserved] : capacities) {
         EXPECT_EQ(internal::InitialStreamCapacity(announced), reserved) << announced;
     }

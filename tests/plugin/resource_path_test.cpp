@@ -23,7 +23,8 @@ TEST(ResourcePathTest, EventNamesKeepThreePiecesOrFiveForTheConfiguration) {
          "OnJsonApiEvent_KZO-platform-config_v1_namespaces"},
         {"/x/kzo-platform-config/v1/namespaces/NewMatchHistory",
          "OnJsonApiEvent_x_kzo-platform-config_v1"},
-        {"kzo-login//v1///session/", "OnJsonApiEvent_kzo-login_v1_session"}, // empty pieces dropped
+        {"kzo-login//v1///session/",
+         "OnJsonApiEvent_kzo-login_v1_session"},  // empty pieces dropped
         {"/a", "OnJsonApiEvent_a"},
         {"", "OnJsonApiEvent"},
     };
@@ -44,18 +45,19 @@ TEST(ResourcePathTest, WildcardsTakeOneSegmentWithoutBacktracking) {
         {"/a/*", "/a/", false},
         {"/a/*", "/a/x/y", false},
         {"/a/*/b", "/a/x/b", true},
-        {"/a/*/b", "/a//b", true},   // before a "/" the star may take nothing
-        {"/a/*x", "/a/yx", false},   // greedy: the star takes the "x" the pattern wanted
-        {"/a/**", "/a/x", false},    // the first star takes the last character; the second finds none
+        {"/a/*/b", "/a//b", true},  // before a "/" the star may take nothing
+        {"/a/*x", "/a/yx", false},  // greedy: the star takes the "x" the pattern wanted
+        {"/a/**", "/a/x", false},  // the first star takes the last character; the second finds none
         {"/a/b", "/a/b", true},
         {"/a/b", "/a/bc", false},
         {"*", "", false},
         {"", "", true},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(WildcardPathMatches(c.pattern, c.path), c.matches) << c.pattern << " ~ " << c.path;
+        EXPECT_EQ(WildcardPathMatches(c.pattern, c.path), c.matches)
+            << c.pattern << " ~ " << c.path;
     }
 }
 
-} // namespace
-} // namespace Nimbel
+}  // namespace
+}  // namespace Nimbel

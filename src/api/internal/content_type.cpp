@@ -7,7 +7,7 @@ namespace {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-} // namespace
+}  // namespace
 
 bool ContentTypeStartsWith(std::string_view contentType, std::string_view prefix) noexcept {
     if (contentType.size() < prefix.size()) return false;
@@ -22,4 +22,4 @@ std::string_view SkipLeadingBlanks(std::string_view text) noexcept {
     return first == std::string_view::npos ? std::string_view{} : text.substr(first);
 }
 
-} // namespace Nimbel::internal
+}  // namespace Nimbel::internal

@@ -13,4 +13,4 @@ namespace Nimbel::internal {
 /// `text` without its leading blanks (space, tab, carriage return, line feed).
 [[nodiscard]] std::string_view SkipLeadingBlanks(std::string_view text) noexcept;
 
-} // namespace Nimbel::internal
+}  // namespace Nimbel::internal

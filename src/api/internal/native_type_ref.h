@@ -34,4 +34,4 @@ template <class T>
     }
 }
 
-} // namespace Nimbel::internal
+}  // namespace Nimbel::internal

@@ -31,7 +31,9 @@ bool ReadStream(KzoWord handle, uint8_t* buffer, uint32_t* size, uint8_t* more) 
     }
 }
 
-void CloseStream(KzoWord handle) { std::unique_ptr<ResponseStream> closed(StreamOf(handle)); }
+void CloseStream(KzoWord handle) {
+    std::unique_ptr<ResponseStream> closed(StreamOf(handle));
+}
 
 [[nodiscard]] KzoWord PassedOnKind(uint32_t kind) noexcept {
     return kind >= 1 && kind <= 3 ? kind : 0;
@@ -74,7 +76,7 @@ void HandOverStream(CoreResponse& response, std::unique_ptr<ResponseStream> stre
     response.stream = reinterpret_cast<KzoWord>(stream.release());
 }
 
-} // namespace
+}  // namespace
 
 void ReleaseResponse(CoreResponse* response) noexcept {
     if (response == nullptr) return;
@@ -120,8 +122,7 @@ namespace {
 
 // Writes the answer's value as one block: a native answer straight from the
 // native value; if that fails, through the generic value, which then says why.
-void WriteAnswerValue(CoreResponse& response, CallResult& result,
-                      const EnumNameLookup* enumNames) {
+void WriteAnswerValue(CoreResponse& response, CallResult& result, const EnumNameLookup* enumNames) {
     if (result.nativeAnswer != nullptr) {
         CoreValue written{};
         if (result.nativeAnswer->WriteCoreValue(written, enumNames)) {
@@ -134,7 +135,7 @@ void WriteAnswerValue(CoreResponse& response, CallResult& result,
     PropertyToCoreValueBlock(response.value, result.status.Value(), enumNames);
 }
 
-} // namespace
+}  // namespace
 
 void FillResponse(CoreResponse& response, CallResult& result, const EnumNameLookup* enumNames) {
     if (result.status.Ok()) {
@@ -152,4 +153,4 @@ void FillResponse(CoreResponse& response, CallResult& result, const EnumNameLook
     HandOverStream(response, std::move(result.stream));
 }
 
-} // namespace Nimbel::internal
+}  // namespace Nimbel::internal

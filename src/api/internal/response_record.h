@@ -4,8 +4,8 @@
 // Ownership: the texts, header pairs and value the record points at are
 // copies from the library's counting allocator, owned by the record and freed
 // by its release function (ReleaseResponse, or ReleaseResponseWithValueBlock
-// once an answer's value was written as one block); a stream handle belongs to the record until the core
-// closes it through the record's close function.
+// once an answer's value was written as one block); a stream handle belongs to the record until the
+// core closes it through the record's close function.
 #pragma once
 
 #include <cstdint>
@@ -50,4 +50,4 @@ void AnswerInternalError(CoreResponse& response) noexcept;
 /// memory throws std::bad_alloc with the record still releasable.
 void FillResponse(CoreResponse& response, CallResult& result, const EnumNameLookup* enumNames);
 
-} // namespace Nimbel::internal
+}  // namespace Nimbel::internal

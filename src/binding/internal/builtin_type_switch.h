@@ -18,21 +18,50 @@ namespace Nimbel::internal {
 template <class Visitor>
 bool VisitBuiltinType(BindingTypeKind kind, Visitor&& visitor) {
     switch (kind) {
-        case BindingTypeKind::Bool: visitor(std::type_identity<bool>{}); return true;
-        case BindingTypeKind::Int8: visitor(std::type_identity<int8_t>{}); return true;
-        case BindingTypeKind::UInt8: visitor(std::type_identity<uint8_t>{}); return true;
-        case BindingTypeKind::Int16: visitor(std::type_identity<int16_t>{}); return true;
-        case BindingTypeKind::UInt16: visitor(std::type_identity<uint16_t>{}); return true;
-        case BindingTypeKind::Int32: visitor(std::type_identity<int32_t>{}); return true;
-        case BindingTypeKind::UInt32: visitor(std::type_identity<uint32_t>{}); return true;
-        case BindingTypeKind::Int64: visitor(std::type_identity<int64_t>{}); return true;
-        case BindingTypeKind::UInt64: visitor(std::type_identity<uint64_t>{}); return true;
-        case BindingTypeKind::Float: visitor(std::type_identity<float>{}); return true;
-        case BindingTypeKind::Double: visitor(std::type_identity<double>{}); return true;
-        case BindingTypeKind::String: visitor(std::type_identity<std::string>{}); return true;
-        case BindingTypeKind::Object: visitor(std::type_identity<BindingProperty>{}); return true;
-        case BindingTypeKind::Blob: visitor(std::type_identity<BindingBytes>{}); return true;
-        default: return false;
+        case BindingTypeKind::Bool:
+            visitor(std::type_identity<bool>{});
+            return true;
+        case BindingTypeKind::Int8:
+            visitor(std::type_identity<int8_t>{});
+            return true;
+        case BindingTypeKind::UInt8:
+            visitor(std::type_identity<uint8_t>{});
+            return true;
+        case BindingTypeKind::Int16:
+            visitor(std::type_identity<int16_t>{});
+            return true;
+        case BindingTypeKind::UInt16:
+            visitor(std::type_identity<uint16_t>{});
+            return true;
+        case BindingTypeKind::Int32:
+            visitor(std::type_identity<int32_t>{});
+            return true;
+        case BindingTypeKind::UInt32:
+            visitor(std::type_identity<uint32_t>{});
+            return true;
+        case BindingTypeKind::Int64:
+            visitor(std::type_identity<int64_t>{});
+            return true;
+        case BindingTypeKind::UInt64:
+            visitor(std::type_identity<uint64_t>{});
+            return true;
+        case BindingTypeKind::Float:
+            visitor(std::type_identity<float>{});
+            return true;
+        case BindingTypeKind::Double:
+            visitor(std::type_identity<double>{});
+            return true;
+        case BindingTypeKind::String:
+            visitor(std::type_identity<std::string>{});
+            return true;
+        case BindingTypeKind::Object:
+            visitor(std::type_identity<BindingProperty>{});
+            return true;
+        case BindingTypeKind::Blob:
+            visitor(std::type_identity<BindingBytes>{});
+            return true;
+        default:
+            return false;
     }
 }
 

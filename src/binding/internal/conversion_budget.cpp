@@ -46,7 +46,8 @@ thread_local ConversionBudgetScope::Budget* t_budget = nullptr;
 // depth bound only keeps a malformed registration from recursing without end.
 constexpr int kMaxRecordNesting = 64;
 
-[[nodiscard]] uint64_t RecordNodes(const BindingTypeDescription* description, int nesting) noexcept {
+[[nodiscard]] uint64_t RecordNodes(const BindingTypeDescription* description,
+                                   int nesting) noexcept {
     if (description == nullptr || nesting > kMaxRecordNesting) return 1;
     uint64_t nodes = 1;
     for (const BindingFieldDescription& field : description->fields) {

@@ -41,9 +41,10 @@ void FailBoolInvalidType(BindingStatus& status, std::string_view name, std::stri
 }
 
 void FailBoolFormat(BindingStatus& status, std::string_view text, std::string_view name) {
-    status.SetError(FormatMessage("Value %1 for '%2' of type bool is in an incorrect format. "
-                                  "Options are \"true\", \"false\", \"1\", \"0\".",
-                                  text, name));
+    status.SetError(
+        FormatMessage("Value %1 for '%2' of type bool is in an incorrect format. "
+                      "Options are \"true\", \"false\", \"1\", \"0\".",
+                      text, name));
 }
 
 void FailNotString(BindingStatus& status, std::string_view name) {
@@ -57,14 +58,14 @@ void FailNotEnumerationValue(BindingStatus& status, int32_t value, std::string_v
 
 void FailNotEnumeratorOf(BindingStatus& status, int32_t value, std::string_view enumName,
                          std::string_view name) {
-    status.SetError(FormatMessage("%1 is not a valid %2 enumeration value for '%3'.", value,
-                                  enumName, name));
+    status.SetError(
+        FormatMessage("%1 is not a valid %2 enumeration value for '%3'.", value, enumName, name));
 }
 
 void FailNotEnumeratorOf(BindingStatus& status, std::string_view text, std::string_view enumName,
                          std::string_view name) {
-    status.SetError(FormatMessage("%1 is not a valid %2 enumeration value for '%3'.", text,
-                                  enumName, name));
+    status.SetError(
+        FormatMessage("%1 is not a valid %2 enumeration value for '%3'.", text, enumName, name));
 }
 
 void FailEnumInvalidType(BindingStatus& status, std::string_view name, std::string_view kindName) {
@@ -74,9 +75,10 @@ void FailEnumInvalidType(BindingStatus& status, std::string_view name, std::stri
 }
 
 void FailInvalidBase64(BindingStatus& status, std::string_view name) {
-    status.SetError(FormatMessage("Couldn't assign string value to '%1' of type blob because the "
-                                  "input has invalid base64 characters.",
-                                  name));
+    status.SetError(
+        FormatMessage("Couldn't assign string value to '%1' of type blob because the "
+                      "input has invalid base64 characters.",
+                      name));
 }
 
 void FailNotBlob(BindingStatus& status, std::string_view name) {
@@ -95,30 +97,32 @@ void FailMapNotStructure(BindingStatus& status, std::string_view name) {
 }
 
 void FailUnregisteredTarget(BindingStatus& status, std::string_view name) {
-    status.SetError(FormatMessage("Couldn't assign value to '%1' because the input is an "
-                                  "unregistered structure or not a structure at all.",
-                                  name));
+    status.SetError(
+        FormatMessage("Couldn't assign value to '%1' because the input is an "
+                      "unregistered structure or not a structure at all.",
+                      name));
 }
 
 void FailRecordNotStructure(BindingStatus& status, std::string_view name,
                             std::string_view recordName) {
-    status.SetError(FormatMessage(
-        "Couldn't assign value to '%1' of type %2 because the input not a structure.", name,
-        recordName));
+    status.SetError(
+        FormatMessage("Couldn't assign value to '%1' of type %2 because the input not a structure.",
+                      name, recordName));
 }
 
 void FailRequiredField(BindingStatus& status, std::string_view name, std::string_view recordName,
                        std::string_view fieldName) {
-    status.SetError(FormatMessage("Couldn't assign value to '%1' of type %2 because the input "
-                                  "structure doesn't have required field '%3'.",
-                                  name, recordName, fieldName));
+    status.SetError(
+        FormatMessage("Couldn't assign value to '%1' of type %2 because the input "
+                      "structure doesn't have required field '%3'.",
+                      name, recordName, fieldName));
 }
 
-void FailWriteBudget(BindingStatus& status, std::string_view name, uint64_t limit,
-                     uint64_t read) {
-    status.SetError(FormatMessage("Couldn't assign value to '%1' because the conversion would "
-                                  "write more than %2 nodes from the %3 nodes of its input.",
-                                  name, limit, read));
+void FailWriteBudget(BindingStatus& status, std::string_view name, uint64_t limit, uint64_t read) {
+    status.SetError(
+        FormatMessage("Couldn't assign value to '%1' because the conversion would "
+                      "write more than %2 nodes from the %3 nodes of its input.",
+                      name, limit, read));
 }
 
 void FailUnregisteredSource(BindingStatus& status) {

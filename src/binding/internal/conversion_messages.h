@@ -55,8 +55,7 @@ void FailRequiredField(BindingStatus& status, std::string_view name, std::string
                        std::string_view fieldName);
 /// "Couldn't assign value to '%1' because the conversion would write more than
 /// %2 nodes from the %3 nodes of its input."
-void FailWriteBudget(BindingStatus& status, std::string_view name, uint64_t limit,
-                     uint64_t read);
+void FailWriteBudget(BindingStatus& status, std::string_view name, uint64_t limit, uint64_t read);
 /// "Couldn't convert native value because it's an unregistered structure."
 void FailUnregisteredSource(BindingStatus& status);
 

@@ -47,10 +47,12 @@ void ElementArray::AppendRelocated(ElementArray& other) {
     RequireCountWithinLimit(size_t{count_} + other.count_);
     Reserve(size_t{count_} + other.count_);
     for (uint32_t i = 0; i < other.count_; ++i) {
-        new (&elements_[count_]) BindingProperty(BindingProperty::RelocateTag{}, other.elements_[i]);
+        new (&elements_[count_])
+            BindingProperty(BindingProperty::RelocateTag{}, other.elements_[i]);
         ++count_;
     }
-    if (other.elements_ != nullptr) other.arena_->FreeBlock(other.elements_, StorageBytes(other.capacity_));
+    if (other.elements_ != nullptr)
+        other.arena_->FreeBlock(other.elements_, StorageBytes(other.capacity_));
     other.elements_ = nullptr;
     other.count_ = 0;
     other.capacity_ = 0;

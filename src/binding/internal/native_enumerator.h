@@ -24,11 +24,16 @@ template <class Int>
 /// sign-extend; 4 and 8 bytes keep their low 32 bits; other widths give 0.
 [[nodiscard]] inline int32_t LoadEnumerator(const void* source, size_t width) noexcept {
     switch (width) {
-        case 1: return LoadEnumeratorAs<int8_t>(source);
-        case 2: return LoadEnumeratorAs<int16_t>(source);
-        case 4: return LoadEnumeratorAs<int32_t>(source);
-        case 8: return LoadEnumeratorAs<int64_t>(source);
-        default: return 0;
+        case 1:
+            return LoadEnumeratorAs<int8_t>(source);
+        case 2:
+            return LoadEnumeratorAs<int16_t>(source);
+        case 4:
+            return LoadEnumeratorAs<int32_t>(source);
+        case 8:
+            return LoadEnumeratorAs<int64_t>(source);
+        default:
+            return 0;
     }
 }
 

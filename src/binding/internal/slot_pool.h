@@ -23,8 +23,8 @@ struct ChunkHeader {
 /// free slot (0 ends the list). The pool's list holds exactly the chunks that
 /// have free slots; a page whose last slot is freed goes back to the page
 /// source at once. Full pages wait on a second list, through the same links,
-/// so that the pool always knows every page it holds. Slots are aligned to 8 bytes when the size is a multiple of
-/// 8, else to 4. Not thread-safe; address-stable once initialised.
+/// so that the pool always knows every page it holds. Slots are aligned to 8 bytes when the size is
+/// a multiple of 8, else to 4. Not thread-safe; address-stable once initialised.
 class SlotPool {
 public:
     static constexpr size_t kInlineChunkBytes = 144;

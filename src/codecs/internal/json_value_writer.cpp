@@ -118,14 +118,30 @@ void WriteEscapedString(JsonTextBuffer& buffer, std::string_view text) {
 template <class Writer>
 void JsonValueWriter<Writer>::Write(const BindingProperty& value) {
     switch (value.Kind()) {
-        case BindingPropertyKind::Empty: Empty(); return;
-        case BindingPropertyKind::Bool: Bool(value.GetBool()); return;
-        case BindingPropertyKind::Signed: Signed(value.GetSigned()); return;
-        case BindingPropertyKind::Unsigned: Unsigned(value.GetUnsigned()); return;
-        case BindingPropertyKind::Float: Float(value.GetDouble()); return;
-        case BindingPropertyKind::String: String(value.GetString()); return;
-        case BindingPropertyKind::Blob: Blob(value.GetBytes()); return;
-        case BindingPropertyKind::Enum: Enum(value.GetEnum()); return;
+        case BindingPropertyKind::Empty:
+            Empty();
+            return;
+        case BindingPropertyKind::Bool:
+            Bool(value.GetBool());
+            return;
+        case BindingPropertyKind::Signed:
+            Signed(value.GetSigned());
+            return;
+        case BindingPropertyKind::Unsigned:
+            Unsigned(value.GetUnsigned());
+            return;
+        case BindingPropertyKind::Float:
+            Float(value.GetDouble());
+            return;
+        case BindingPropertyKind::String:
+            String(value.GetString());
+            return;
+        case BindingPropertyKind::Blob:
+            Blob(value.GetBytes());
+            return;
+        case BindingPropertyKind::Enum:
+            Enum(value.GetEnum());
+            return;
         case BindingPropertyKind::Collection: {
             const std::span<const BindingProperty> elements = value.Elements();
             BeginCollection(elements.size());

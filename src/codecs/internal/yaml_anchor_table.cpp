@@ -3,7 +3,6 @@
 
 #include <utility>
 
-
 namespace Nimbel::internal {
 
 YamlAnchorTable::YamlAnchorTable() : anchors_(8) {

@@ -6,8 +6,12 @@
 namespace Nimbel::internal {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsPositionStart(char c) { return c >= '1' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsPositionStart(char c) {
+    return c >= '1' && c <= '9';
+}
 
 // The text being read. Reading past its end yields NUL, which no rule of the
 // grammar accepts, so the end of the text ends a conversion directive as a NUL does.
@@ -68,7 +72,7 @@ bool IsFlag(char c) noexcept {
     return c == '-' || c == '+' || c == ' ' || c == '#' || c == '0';
 }
 
-} // namespace
+}  // namespace
 
 bool ParsedFormatDirective::Append(char c) noexcept {
     if (textLength == FormatDirective::kMaxTextLength) return false;
@@ -77,7 +81,7 @@ bool ParsedFormatDirective::Append(char c) noexcept {
 }
 
 bool ParseFormatDirective(std::string_view text, size_t start, size_t count, size_t& sequence,
-                     ParsedFormatDirective& parsed) noexcept {
+                          ParsedFormatDirective& parsed) noexcept {
     Cursor cursor{text, start + 1};
     parsed.Append('%');
     bool positioned = false;
@@ -132,7 +136,7 @@ bool ParseFormatDirective(std::string_view text, size_t start, size_t count, siz
         ++cursor.at;
     }
     const char conversion = cursor.Peek();
-    if (conversion == '\0') return false; // the text ends inside the conversion directive
+    if (conversion == '\0') return false;  // the text ends inside the conversion directive
     if (!parsed.Append(conversion)) return false;
     directive.conversion = conversion;
     ++cursor.at;
@@ -141,4 +145,4 @@ bool ParseFormatDirective(std::string_view text, size_t start, size_t count, siz
     return true;
 }
 
-} // namespace Nimbel::internal
+}  // namespace Nimbel::internal
