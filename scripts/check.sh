@@ -2,7 +2,8 @@
 # Installs what is missing, builds, and runs every test twice: once in an
 # optimised build, once under AddressSanitizer and UndefinedBehaviorSanitizer;
 # then the tests that run threads once more under ThreadSanitizer, and the
-# fuzz targets for a while. The layering test runs with the others.
+# fuzz targets for a while. The layering test runs with the others; the
+# wording, format and lint checks run before and after the optimised build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,6 +11,9 @@ bash scripts/install-deps.sh
 
 echo "== wording of code, tests and file names"
 bash scripts/check-wording.sh
+
+echo "== format of every tracked C and C++ file"
+bash scripts/check-format.sh
 
 jobs=$(nproc)
 
