@@ -49,6 +49,8 @@ bool ReadStream(KzoWord handle, uint8_t* buffer, uint32_t* size, uint8_t* more) 
         chunk = stream.chunkSizes[std::min(stream.reads, stream.chunkSizes.size() - 1)];
     }
     const size_t count = std::min({chunk, size_t{*size}, stream.text.size() - stream.position});
+    // A read fills bytes, not a C string: no terminating NUL belongs in it.
+    // NOLINTNEXTLINE(bugprone-not-null-terminated-result)
     if (count > 0) std::memcpy(buffer, stream.text.data() + stream.position, count);
     stream.position += count;
     ++stream.reads;

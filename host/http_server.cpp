@@ -179,7 +179,7 @@ private:
         if (engine_.Stopping()) return Close();
         if (buffer_.size() > 0) return ReadHeader();
         // A large request's buffer is not kept while the connection idles.
-        if (buffer_.capacity() > 16 * 1024) buffer_.shrink_to_fit();
+        if (buffer_.capacity() > size_t{16} * 1024) buffer_.shrink_to_fit();
         stream_.expires_after(Limits().idleTimeout);
         stream_.async_read_some(buffer_.prepare(4096),
                                 [self = shared_from_this()](error_code error, size_t bytes) {
@@ -278,7 +278,7 @@ private:
 
     // Answers with an error and closes: what follows in the stream cannot be
     // trusted to start a request.
-    void Refuse(Refusal refusal) {
+    void Refuse(const Refusal& refusal) {
         keepAlive_ = false;
         refused_ = true;
         const bool known = parser_ && parser_->is_header_done();
@@ -361,7 +361,7 @@ private:
     }
 
     void Drain() {
-        constexpr size_t kMaxDrainedBytes = 1024 * 1024;
+        constexpr size_t kMaxDrainedBytes = size_t{1024} * 1024;
         stream_.expires_after(std::chrono::milliseconds(500));
         stream_.async_read_some(buffer_.prepare(16384),
                                 [self = shared_from_this()](error_code error, size_t bytes) {

@@ -25,10 +25,10 @@ struct HttpServerLimits {
     std::chrono::milliseconds idleTimeout{5'000};
     /// The request line and header fields together (431 above; 414 when the
     /// request line alone is too long).
-    size_t maxHeaderBytes = 64 * 1024;
-    size_t maxHeaderCount = 100;        ///< header fields (431 above)
-    size_t maxTargetBytes = 8 * 1024;   ///< the request target (414 above)
-    size_t maxBodyBytes = 1024 * 1024;  ///< 413 above
+    size_t maxHeaderBytes = size_t{64} * 1024;
+    size_t maxHeaderCount = 100;                ///< header fields (431 above)
+    size_t maxTargetBytes = size_t{8} * 1024;   ///< the request target (414 above)
+    size_t maxBodyBytes = size_t{1024} * 1024;  ///< 413 above
 };
 
 /// Every request goes to the session, except GET (or HEAD) /openapi.json,

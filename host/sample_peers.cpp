@@ -259,7 +259,7 @@ PeerAnswer AnswerResource(const ChangeableResource& resource, const std::string&
 }
 
 void SetAndPublish(HostCore& core, const char* uri, ChangeableResource& resource,
-                   BindingProperty value) {
+                   const BindingProperty& value) {
     const bool existed = resource.Current().has_value();
     resource.Set(value);
     core.PublishResourceEvent(
@@ -468,16 +468,16 @@ void SamplePeers::RegisterPeers() {
     });
 }
 
-void SamplePeers::SetSession(BindingProperty session) {
-    SetAndPublish(core_, kSessionPath, state_->session, std::move(session));
+void SamplePeers::SetSession(const BindingProperty& session) {
+    SetAndPublish(core_, kSessionPath, state_->session, session);
 }
 
 void SamplePeers::DeleteSession() {
     DeleteAndPublish(core_, kSessionPath, state_->session);
 }
 
-void SamplePeers::SetConfiguration(BindingProperty configuration) {
-    SetAndPublish(core_, kConfigurationPath, state_->configuration, std::move(configuration));
+void SamplePeers::SetConfiguration(const BindingProperty& configuration) {
+    SetAndPublish(core_, kConfigurationPath, state_->configuration, configuration);
 }
 
 void SamplePeers::DeleteConfiguration() {

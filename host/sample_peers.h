@@ -49,12 +49,12 @@ public:
 
     /// Replaces the login session and publishes Create (when there was none)
     /// or Update with the new value.
-    void SetSession(Nimbel::BindingProperty session);
+    void SetSession(const Nimbel::BindingProperty& session);
     /// Removes the login session and publishes Delete; nothing happens when
     /// there is no session.
     void DeleteSession();
     /// The same for the match-history configuration namespace.
-    void SetConfiguration(Nimbel::BindingProperty configuration);
+    void SetConfiguration(const Nimbel::BindingProperty& configuration);
     void DeleteConfiguration();
 
     /// The current values; none when deleted, or while the host has not set

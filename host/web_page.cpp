@@ -22,7 +22,7 @@ constexpr std::string_view kLibraryPrefix = "/lib/";
 constexpr std::array<std::string_view, 4> kLibraryFiles = {
     "dygraph.min.js", "dygraph.min.css", "dygraph.min.js.map", "dygraph.min.css.map"};
 /// Far above the library's size; a larger file is not what the package installs.
-constexpr std::uintmax_t kMaxLibraryFileBytes = 16 * 1024 * 1024;
+constexpr std::uintmax_t kMaxLibraryFileBytes = std::uintmax_t{16} * 1024 * 1024;
 
 [[nodiscard]] std::string_view MediaTypeOf(std::string_view name) noexcept {
     if (name.ends_with(".html")) return "text/html; charset=utf-8";

@@ -1,9 +1,9 @@
 // The value comparisons of the fuzz targets, one walk for both modes.
 #include "support/value_equivalence.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <set>
 #include <string>
@@ -21,7 +21,7 @@ enum class Mode { Exact, JsonRoundTrip };
 
 [[nodiscard]] bool SameBits(double left, double right) noexcept {
     if (std::isnan(left) && std::isnan(right)) return true;
-    return std::memcmp(&left, &right, sizeof left) == 0;
+    return std::bit_cast<uint64_t>(left) == std::bit_cast<uint64_t>(right);
 }
 
 // The kinds whose JSON reads back as a different kind.

@@ -25,7 +25,8 @@ template <class T>
 union NeverDestroyed {
     T value;
     constexpr NeverDestroyed() : value() {}
-    ~NeverDestroyed() {}
+    // Not defaulted: a union's defaulted destructor is deleted when a member's is not trivial.
+    ~NeverDestroyed() {}  // NOLINT(modernize-use-equals-default)
 };
 
 constexpr std::array<std::string_view, 10> kKindNames = {
@@ -59,6 +60,7 @@ BindingProperty::BindingProperty(const BindingProperty& source) {
     CopyInto(source);
 }
 
+// NOLINTNEXTLINE(performance-noexcept-move-constructor): a node is deep-copied, which allocates
 BindingProperty::BindingProperty(BindingProperty&& source) {
     MoveFrom(source);
 }
@@ -126,6 +128,7 @@ BindingProperty& BindingProperty::operator=(const BindingProperty& source) {
     if (SharesArenaWith(source)) {
         // One of the two may hold the other: clearing first would destroy the
         // source, copying first could read what is being written.
+        // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): the copy is the point
         const BindingProperty detached(source);
         Clear();
         CopyInto(detached);
@@ -136,6 +139,7 @@ BindingProperty& BindingProperty::operator=(const BindingProperty& source) {
     return *this;
 }
 
+// NOLINTNEXTLINE(performance-noexcept-move-constructor): a node is deep-copied, which allocates
 BindingProperty& BindingProperty::operator=(BindingProperty&& source) {
     MoveFrom(source);
     return *this;

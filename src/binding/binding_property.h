@@ -97,6 +97,7 @@ public:
     BindingProperty(const BindingProperty& source);
     /// From another root: takes its content and arena without copying. From a
     /// node of a tree: a deep copy. The source is empty afterwards either way.
+    // NOLINTNEXTLINE(performance-noexcept-move-constructor): a node is deep-copied, which allocates
     BindingProperty(BindingProperty&& source);
     ~BindingProperty();
 
@@ -126,6 +127,7 @@ public:
     /// Otherwise the destination ends with the source's content (a deep copy
     /// into the destination's arena when the arenas differ) and the source is
     /// cleared; when the source holds the destination, only the clearing remains.
+    // NOLINTNEXTLINE(performance-noexcept-move-constructor): a node is deep-copied, which allocates
     BindingProperty& operator=(BindingProperty&& source);
     BindingProperty& operator=(bool value);
     template <BindingSignedInteger T>

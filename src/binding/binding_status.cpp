@@ -6,11 +6,13 @@
 
 namespace Nimbel {
 
-BindingStatus::BindingStatus(const BindingProperty& value) : value_(value) {}
+BindingStatus::BindingStatus(BindingProperty value) : value_(std::move(value)) {}
 
+// NOLINTNEXTLINE(performance-noexcept-move-constructor): moves a value, which may allocate
 BindingStatus::BindingStatus(BindingStatus&& other)
     : value_(std::move(other.value_)), ok_(std::exchange(other.ok_, true)) {}
 
+// NOLINTNEXTLINE(performance-noexcept-move-constructor): moves a value, which may allocate
 BindingStatus& BindingStatus::operator=(BindingStatus&& other) {
     if (this != &other) {
         value_ = std::move(other.value_);

@@ -13,10 +13,12 @@ namespace Nimbel {
 class [[nodiscard]] BindingStatus {
 public:
     BindingStatus() = default;
-    /// Ok, holding a deep copy of `value`.
-    explicit BindingStatus(const BindingProperty& value);
+    /// Ok, holding `value`: a root moves in without a copy, a node is copied.
+    explicit BindingStatus(BindingProperty value);
     /// Takes the other status's value and flag; the other is then ok and empty.
+    // NOLINTNEXTLINE(performance-noexcept-move-constructor): moves a value, which may allocate
     BindingStatus(BindingStatus&& other);
+    // NOLINTNEXTLINE(performance-noexcept-move-constructor): moves a value, which may allocate
     BindingStatus& operator=(BindingStatus&& other);
 
     [[nodiscard]] bool Ok() const noexcept { return ok_; }

@@ -71,8 +71,9 @@ struct CountingAllocator {
 
 template <class T>
 T* CountingAllocator<T>::allocate(size_t count) {
-    if (count > SIZE_MAX / sizeof(T)) ThrowBadAlloc();
-    void* block = Allocate(count * sizeof(T));
+    // T may be a pointer; its size is meant whatever it points to.
+    if (count > SIZE_MAX / sizeof(T)) ThrowBadAlloc();  // NOLINT(bugprone-sizeof-expression)
+    void* block = Allocate(count * sizeof(T));          // NOLINT(bugprone-sizeof-expression)
     if (block == nullptr) ThrowBadAlloc();
     return static_cast<T*>(block);
 }

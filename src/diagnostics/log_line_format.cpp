@@ -15,7 +15,7 @@ namespace {
 
 // Room for the longest #G text: 64 codes of three characters and their
 // separators.
-constexpr size_t kGroupTextCapacity = 64 * 4;
+constexpr size_t kGroupTextCapacity = size_t{64} * 4;
 constexpr size_t kTimeTextCapacity = 32;
 
 void AppendElapsed(internal::BoundedText& text) {

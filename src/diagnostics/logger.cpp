@@ -193,7 +193,7 @@ void Logger::DispatchLocked(const LogEntry& entry) {
     if (entry.level == kLogError) ++errors_;
     // By index: a target's Write may attach or detach targets (the lock is
     // re-entrant), which must not invalidate this walk.
-    for (size_t i = 0; i < targets_.size(); ++i) {
+    for (size_t i = 0; i < targets_.size(); ++i) {  // NOLINT(modernize-loop-convert)
         LogTargetInterface& target = *targets_[i];
         if (!TargetAccepts(target, entry)) continue;
         // A target's failure concerns it alone; the others still get the line.

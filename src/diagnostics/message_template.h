@@ -33,6 +33,7 @@ struct NamedValue {
     /// Every signed integer type (char included) is a signed 64-bit value.
     template <class T>
     requires std::is_integral_v<T> && std::is_signed_v<T> NamedValue(T value)
+    // NOLINTNEXTLINE(bugprone-signed-char-misuse): a signed char is a number here
     noexcept : kind_(Kind::Signed) { scalar_.signedValue = value; }
     /// Every unsigned integer type but bool is an unsigned 64-bit value.
     template <class T>

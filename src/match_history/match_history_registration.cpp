@@ -10,7 +10,7 @@ namespace {
 
 using namespace Api;
 
-#define KZO_COUNT_STATISTIC(type, name) +1
+#define KZO_COUNT_STATISTIC(type, name) +1  // NOLINT(bugprone-macro-parentheses): a term of a sum
 static_assert(0 KZO_PARTICIPANT_STATISTICS_FIELDS(KZO_COUNT_STATISTIC) == 106,
               "a participant has 106 statistics");
 #undef KZO_COUNT_STATISTIC

@@ -29,11 +29,8 @@ bool WildcardPathMatches(std::string_view pattern, std::string_view path) {
     while (p < pattern.size() || q < path.size()) {
         if (p < pattern.size() && pattern[p] == '*') {
             if (q == path.size()) return false;
-            if (path[q] == '/') {
-                ++p;
-            } else if (++q == path.size()) {
-                ++p;
-            }
+            // The star's segment ends before a '/' or at the end of the path.
+            if (path[q] == '/' || ++q == path.size()) ++p;
             continue;
         }
         if (p == pattern.size() || q == path.size() || pattern[p] != path[q]) return false;

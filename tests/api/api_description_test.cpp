@@ -51,31 +51,31 @@ template <class Record>
 class ApiDescriptionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        BindingTypeBuilder<Letter>(api.Types(), "TestLetter")
+        BindingTypeBuilder<Letter>(api_.Types(), "TestLetter")
             .Enumerator("B", Letter::B, "bee")
             .Enumerator("A", Letter::A)
             .Enumerator("Minus", Letter::Minus)
             .Finish();
-        BindingTypeBuilder<Item>(api.Types(), "TestItem")
+        BindingTypeBuilder<Item>(api_.Types(), "TestItem")
             .Field("count", &Item::count, {.description = "how many"})
             .Field("letters", &Item::letters)
             .Tag("t1")
             .Finish();
-        BindingTypeBuilder<Hollow>(api.Types(), "TestHollow").Finish();
+        BindingTypeBuilder<Hollow>(api_.Types(), "TestHollow").Finish();
         const std::vector<std::string> tags = {"Plugins", "Plugin test"};
-        list =
-            api.AddTypedEndpoint(RequestMethod::Get, "/t/items/{count}/", service, &Service::List,
-                                 {Arg("count"), Arg("name", ArgLocation::Header)}, tags);
-        name = api.AddTypedEndpoint(RequestMethod::Get, "/t/items/{id}", service, &Service::Name,
-                                    {Arg("id")}, tags);
-        ASSERT_NE(list, nullptr);
-        ASSERT_NE(name, nullptr);
-        root = *api.BuildDescription();
+        list_ =
+            api_.AddTypedEndpoint(RequestMethod::Get, "/t/items/{count}/", service_, &Service::List,
+                                  {Arg("count"), Arg("name", ArgLocation::Header)}, tags);
+        name_ = api_.AddTypedEndpoint(RequestMethod::Get, "/t/items/{id}", service_, &Service::Name,
+                                      {Arg("id")}, tags);
+        ASSERT_NE(list_, nullptr);
+        ASSERT_NE(name_, nullptr);
+        root_ = *api_.BuildDescription();
     }
 
     [[nodiscard]] const TypeRecord* FindType(const char* typeName) const {
-        const TypeRecord* at = root.types;
-        for (KzoWord i = 0; at != nullptr && i < root.typeCount; ++i) {
+        const TypeRecord* at = root_.types;
+        for (KzoWord i = 0; at != nullptr && i < root_.typeCount; ++i) {
             const TypeRecord record = *at;
             if (std::strcmp(record.name, typeName) == 0) return at;
             at = record.next;
@@ -83,33 +83,33 @@ protected:
         return nullptr;
     }
 
-    Service service;
-    ApiRegistry api;
-    const Endpoint* list = nullptr;
-    const Endpoint* name = nullptr;
-    ApiDescriptionRoot root{};
+    Service service_;
+    ApiRegistry api_;
+    const Endpoint* list_ = nullptr;
+    const Endpoint* name_ = nullptr;
+    ApiDescriptionRoot root_{};
 };
 
 TEST_F(ApiDescriptionTest, EveryArrayIsContiguousAndChained) {
     const auto endpoints =
-        ReadChain(root.endpoints, root.endpointCount, [](const EndpointRecord& r) {
+        ReadChain(root_.endpoints, root_.endpointCount, [](const EndpointRecord& r) {
             return reinterpret_cast<const EndpointRecord*>(r.function.next);
         });
     ASSERT_EQ(endpoints.size(), 2u);
     EXPECT_EQ(reinterpret_cast<const EndpointRecord*>(endpoints[0].function.next),
-              root.endpoints + 1);
+              root_.endpoints + 1);
     EXPECT_EQ(+endpoints[1].function.next, nullptr);
-    const auto types = ReadChain(root.types, root.typeCount);
-    EXPECT_EQ(types.size(), root.typeCount);
-    for (size_t i = 0; i + 1 < types.size(); ++i) EXPECT_EQ(+types[i].next, root.types + i + 1);
+    const auto types = ReadChain(root_.types, root_.typeCount);
+    EXPECT_EQ(types.size(), root_.typeCount);
+    for (size_t i = 0; i + 1 < types.size(); ++i) EXPECT_EQ(+types[i].next, root_.types + i + 1);
     EXPECT_EQ(+types.back().next, nullptr);
-    const auto events = ReadChain(root.events, root.eventCount);
+    const auto events = ReadChain(root_.events, root_.eventCount);
     ASSERT_EQ(events.size(), 1u) << "the built-in OnCallback only";
     EXPECT_EQ(+events[0].next, nullptr);
 }
 
 TEST_F(ApiDescriptionTest, EndpointRecordsCopyTheirFunctionAndSayHowToReachThem) {
-    const EndpointRecord first = root.endpoints[0];
+    const EndpointRecord first = root_.endpoints[0];
     const FunctionRecord function = first.function;
     EXPECT_STREQ(function.name, "GetTItemsByCount");
     EXPECT_STREQ(first.pathTemplate, "/t/items/{count}") << "one trailing slash removed";
@@ -121,8 +121,8 @@ TEST_F(ApiDescriptionTest, EndpointRecordsCopyTheirFunctionAndSayHowToReachThem)
     EXPECT_EQ(+function.reserved0, 0u);
     EXPECT_EQ(+first.onRequest, &OnEndpointRequest);
     const EndpointContext context = *reinterpret_cast<const EndpointContext*>(function.reserved1);
-    EXPECT_EQ(context.registry, &api);
-    EXPECT_EQ(context.endpoint, list);
+    EXPECT_EQ(context.registry, &api_);
+    EXPECT_EQ(context.endpoint, list_);
     const ArgumentLocationEntry locations[2] = {first.argumentLocations[0],
                                                 first.argumentLocations[1]};
     EXPECT_EQ(+locations[0].reserved, 0u);
@@ -148,7 +148,7 @@ TEST_F(ApiDescriptionTest, EndpointRecordsCopyTheirFunctionAndSayHowToReachThem)
     EXPECT_STREQ(function.asyncTypeName, "");
     EXPECT_EQ(+function.threadSafe, 0);
 
-    const EndpointRecord second = root.endpoints[1];
+    const EndpointRecord second = root_.endpoints[1];
     EXPECT_STREQ(second.function.name, "GetTItemsById");
     EXPECT_EQ(+second.function.resultKind, 12u);
     EXPECT_STREQ(second.function.resultTypeName, "");
@@ -198,7 +198,7 @@ TEST_F(ApiDescriptionTest, TypeRecordsPointAtFieldsOrEnumerators) {
 TEST_F(ApiDescriptionTest, ARequestThroughARecordReachesThatRecordsEndpoint) {
     // Both templates fit /t/items/5; each record's callback serves its own endpoint.
     for (size_t i = 0; i < 2; ++i) {
-        const EndpointRecord record = root.endpoints[i];
+        const EndpointRecord record = root_.endpoints[i];
         KzoHost::EndpointCall call;
         call.path = "/t/items/5";
         call.headers = {{"name", "x"}};
@@ -209,9 +209,9 @@ TEST_F(ApiDescriptionTest, ARequestThroughARecordReachesThatRecordsEndpoint) {
 }
 
 TEST_F(ApiDescriptionTest, ARebuildReplacesTheStorage) {
-    ApiDescriptionRoot rebuilt = *api.BuildDescription();
+    ApiDescriptionRoot rebuilt = *api_.BuildDescription();
     EXPECT_EQ(+rebuilt.endpointCount, 2u);
-    EXPECT_EQ(+rebuilt.typeCount, root.typeCount);
+    EXPECT_EQ(+rebuilt.typeCount, root_.typeCount);
     ApiRegistry empty;
     const ApiDescriptionRoot nothing = *empty.BuildDescription();
     EXPECT_EQ(+nothing.endpoints, nullptr);

@@ -73,11 +73,11 @@ struct Probe {
 class EndpointFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        BindingTypeBuilder<ProbeMode>(api.Types(), "TestProbeMode")
+        BindingTypeBuilder<ProbeMode>(api_.Types(), "TestProbeMode")
             .Enumerator("Classic", ProbeMode::Classic)
             .Enumerator("Aram", ProbeMode::Aram)
             .Finish();
-        BindingTypeBuilder<ProbeRecord>(api.Types(), "TestProbeRecord")
+        BindingTypeBuilder<ProbeRecord>(api_.Types(), "TestProbeRecord")
             .Field("id", &ProbeRecord::id)
             .Field("name", &ProbeRecord::name)
             .Field("mode", &ProbeRecord::mode)
@@ -85,41 +85,41 @@ protected:
             .Finish();
         const std::vector<std::string> tags = {"Plugins", "Plugin test"};
         const auto get = RequestMethod::Get;
-        ASSERT_NE(api.AddTypedEndpoint(get, "/t/v1/games/{gameId}/", probe, &Probe::GetGame,
-                                       {Arg("gameId", ArgLocation::Path)}, tags),
+        ASSERT_NE(api_.AddTypedEndpoint(get, "/t/v1/games/{gameId}/", probe_, &Probe::GetGame,
+                                        {Arg("gameId", ArgLocation::Path)}, tags),
                   nullptr);
-        ASSERT_NE(api.AddTypedEndpoint(get, "/t/v1/games", probe, &Probe::ListGames, {}, tags),
+        ASSERT_NE(api_.AddTypedEndpoint(get, "/t/v1/games", probe_, &Probe::ListGames, {}, tags),
                   nullptr);
-        ASSERT_NE(api.AddTypedEndpoint(get, "/t/v1/web-url", probe, &Probe::WebUrl, {}, tags),
+        ASSERT_NE(api_.AddTypedEndpoint(get, "/t/v1/web-url", probe_, &Probe::WebUrl, {}, tags),
                   nullptr);
-        ASSERT_NE(api.AddTypedEndpoint(get, "/t/v1/echo", probe, &Probe::Echo,
-                                       {Arg("value", ArgLocation::Query)}, tags),
+        ASSERT_NE(api_.AddTypedEndpoint(get, "/t/v1/echo", probe_, &Probe::Echo,
+                                        {Arg("value", ArgLocation::Query)}, tags),
                   nullptr);
-        ASSERT_NE(api.AddTypedEndpoint(get, "/t/v1/echo-text/{text}", probe, &Probe::EchoText,
-                                       {Arg("text")}, tags),
+        ASSERT_NE(api_.AddTypedEndpoint(get, "/t/v1/echo-text/{text}", probe_, &Probe::EchoText,
+                                        {Arg("text")}, tags),
                   nullptr);
-        ASSERT_NE(api.AddTypedEndpoint(get, "/t/v1/flags", probe, &Probe::Flags,
-                                       {Arg("flag"), Arg("name")}, tags),
+        ASSERT_NE(api_.AddTypedEndpoint(get, "/t/v1/flags", probe_, &Probe::Flags,
+                                        {Arg("flag"), Arg("name")}, tags),
                   nullptr);
-        ASSERT_NE(api.AddTypedEndpoint(get, "/t/v1/account", probe, &Probe::Account,
-                                       {Arg("accountId")}, tags),
+        ASSERT_NE(api_.AddTypedEndpoint(get, "/t/v1/account", probe_, &Probe::Account,
+                                        {Arg("accountId")}, tags),
                   nullptr);
-        ASSERT_NE(
-            api.AddTypedEndpoint(get, "/t/v1/record", probe, &Probe::Record, {Arg("record")}, tags),
-            nullptr);
-        ASSERT_NE(
-            api.AddTypedEndpoint(RequestMethod::Post, "/t/v1/typed/{gameId}", probe, &Probe::Typed,
-                                 {Arg("gameId"), OptionalArg("extra"), OptionalArg("count")}, tags),
-            nullptr);
-        ASSERT_NE(api.AddTypedEndpoint(RequestMethod::Put, "/t/v1/body", probe, &Probe::Body,
-                                       {Arg("body", ArgLocation::Body)}, tags),
+        ASSERT_NE(api_.AddTypedEndpoint(get, "/t/v1/record", probe_, &Probe::Record,
+                                        {Arg("record")}, tags),
                   nullptr);
-        ASSERT_NE(api.AddTypedEndpoint(get, "/t/v1/raw", probe, &Probe::Raw, {}, tags), nullptr);
-        root = api.BuildDescription();
+        ASSERT_NE(api_.AddTypedEndpoint(
+                      RequestMethod::Post, "/t/v1/typed/{gameId}", probe_, &Probe::Typed,
+                      {Arg("gameId"), OptionalArg("extra"), OptionalArg("count")}, tags),
+                  nullptr);
+        ASSERT_NE(api_.AddTypedEndpoint(RequestMethod::Put, "/t/v1/body", probe_, &Probe::Body,
+                                        {Arg("body", ArgLocation::Body)}, tags),
+                  nullptr);
+        ASSERT_NE(api_.AddTypedEndpoint(get, "/t/v1/raw", probe_, &Probe::Raw, {}, tags), nullptr);
+        root_ = api_.BuildDescription();
     }
 
-    [[nodiscard]] KzoHost::EndpointReply Send(KzoHost::EndpointCall call) const {
-        return KzoHost::SendToEndpoint(root, call);
+    [[nodiscard]] KzoHost::EndpointReply Send(const KzoHost::EndpointCall& call) const {
+        return KzoHost::SendToEndpoint(root_, call);
     }
     [[nodiscard]] KzoHost::EndpointReply Get(const std::string& path) const {
         KzoHost::EndpointCall call;
@@ -127,9 +127,9 @@ protected:
         return Send(call);
     }
 
-    Probe probe;
-    ApiRegistry api;
-    const ApiDescriptionRoot* root = nullptr;
+    Probe probe_;
+    ApiRegistry api_;
+    const ApiDescriptionRoot* root_ = nullptr;
 };
 
 /// The text a reply shows in failure messages and comparisons: the error

@@ -81,6 +81,7 @@ TEST(BindingStatusTest, MovingAStatusCarriesValueAndFlag) {
     EXPECT_FALSE(moved.Ok());
     EXPECT_EQ(moved.ErrorMessage(), "broken");
     EXPECT_EQ(moved.Value().Arena(), arena) << "the value moved without a copy";
+    // NOLINTNEXTLINE(bugprone-use-after-move): the moved-from state is under test
     EXPECT_TRUE(failed.Ok());
     EXPECT_TRUE(failed.Value().IsEmpty());
 

@@ -565,6 +565,7 @@ TEST(CoreValueTest, TreesAsDeepAsTheLimitRoundTripOnASmallStack) {
     MemoryStats after{};
     ASSERT_TRUE(testing::RunOnSmallStack(testing::kSmallStackBytes, [&] {
         const auto roundTrip = [&expected](BindingProperty& target) {
+            // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): a walk under test
             const BindingProperty copy = expected;
             OwnedCoreValue core;
             PropertyToCoreValue(core.Get(), copy, nullptr);

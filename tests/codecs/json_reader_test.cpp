@@ -374,7 +374,8 @@ TEST(JsonReaderTest, LengthFormNeverReadsPastItsEnd) {
     };
     for (const Case& c : cases) {
         // The sanitizer build catches any read past the copy's end.
-        const std::vector<char> bytes(c.text.begin(), c.text.begin() + c.length);
+        const std::string_view kept = std::string_view(c.text).substr(0, c.length);
+        const std::vector<char> bytes(kept.begin(), kept.end());
         const BindingStatus status = JsonToValue(bytes.data(), bytes.size());
         EXPECT_EQ(status.Ok() ? Describe(status.Value()) : std::string(status.ErrorMessage()),
                   c.expected)
@@ -389,7 +390,7 @@ size_t Depth(const BindingProperty& value) {
         if (node->Kind() == BindingPropertyKind::Collection) {
             ++depth;
             if (node->Size() == 0) break;
-            node = &node->Elements()[0];
+            node = node->Elements().data();
         } else if (node->Kind() == BindingPropertyKind::Structure) {
             ++depth;
             if (node->Size() == 0) break;

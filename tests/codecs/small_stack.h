@@ -16,9 +16,9 @@ namespace Nimbel::testing {
 /// much: the tests still prove that nesting is bounded, not how large one
 /// frame is.
 #if defined(__SANITIZE_ADDRESS__) || !defined(__OPTIMIZE__)
-inline constexpr size_t kSmallStackBytes = 2048 * 1024;
+inline constexpr size_t kSmallStackBytes = size_t{2048} * 1024;
 #else
-inline constexpr size_t kSmallStackBytes = 256 * 1024;
+inline constexpr size_t kSmallStackBytes = size_t{256} * 1024;
 #endif
 
 /// Runs `work` on a new thread whose stack is `stackBytes` long and waits for

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -25,8 +26,10 @@ LogEntry FixedEntry(const char* message = "disk full") {
 std::string Line(const char* format, const LogEntry& entry, size_t capacity = kLogLineCapacity) {
     std::string buffer(capacity, '\x7f');
     const size_t length = FormatLine(buffer.data(), capacity, format, entry);
-    EXPECT_EQ(length, std::string(buffer.c_str()).size()) << "for format " << format;
-    return buffer.c_str();
+    // The line ends at the formatter's terminating NUL, wherever that is.
+    buffer.resize(std::min(buffer.size(), buffer.find('\0')));
+    EXPECT_EQ(length, buffer.size()) << "for format " << format;
+    return buffer;
 }
 
 std::string ThreadIdText() {

@@ -233,7 +233,7 @@ TEST(LoggerTest, ReconfiguringWhileOtherThreadsLogNeitherDeadlocksNorLosesCounts
     done.store(true);
     reconfigure.join();
     EXPECT_EQ(Logger::WarningCount(), uint32_t{kThreads * kMessages});
-    EXPECT_LE(target.Entries().size(), size_t{kThreads * kMessages});
+    EXPECT_LE(target.Entries().size(), size_t{kThreads} * kMessages);
 }
 
 }  // namespace

@@ -107,7 +107,7 @@ TEST_F(TraceProviderTest, ConsumerAtLevelZeroReceivesTheMainThreadEvent) {
     ASSERT_EQ(event.items.size(), 2u);
     const auto threadId = static_cast<uint32_t>(gettid());
     EXPECT_EQ(event.items[0], std::string(reinterpret_cast<const char*>(&threadId), 4));
-    EXPECT_EQ(event.items[1], std::string("Main thread", 12)) << "text with its NUL";
+    EXPECT_EQ(event.items[1], std::string("Main thread\0", 12)) << "text with its NUL";
 }
 
 TEST_F(TraceProviderTest, NothingIsWrittenUnlessAConsumerWantsTheEvent) {

@@ -46,9 +46,12 @@ using Nimbel::BindingProperty;
                       .fields = std::move(fields)};
 }
 
-[[nodiscard]] ListedType Enumeration(std::string name, std::vector<std::string> enumerators) {
+[[nodiscard]] ListedType Enumeration(std::string name,
+                                     const std::vector<std::string>& enumerators) {
     ListedType type{.name = std::move(name)};
-    for (std::string& enumerator : enumerators) type.enumerators.push_back({.name = enumerator});
+    for (const std::string& enumerator : enumerators) {
+        type.enumerators.push_back({.name = enumerator});
+    }
     return type;
 }
 

@@ -74,7 +74,10 @@ void ExpectErrorShape(const HttpReply& reply, int status, const std::string& des
         std::getline(in, line);  // header
         while (std::getline(in, line)) {
             std::istringstream fields(line);
-            std::string slot, local, remote, state;
+            std::string slot;
+            std::string local;
+            std::string remote;
+            std::string state;
             fields >> slot >> local >> remote >> state;
             const size_t colon = local.rfind(':');
             if (colon == std::string::npos || state != "0A") continue;  // 0A: listening
@@ -88,7 +91,8 @@ void ExpectErrorShape(const HttpReply& reply, int status, const std::string& des
 /// This process's resident memory in bytes.
 [[nodiscard]] size_t ResidentBytes() {
     std::ifstream in("/proc/self/statm");
-    size_t total = 0, resident = 0;
+    size_t total = 0;
+    size_t resident = 0;
     in >> total >> resident;
     return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
 }
@@ -101,26 +105,26 @@ protected:
         options.dataFolder = KZO_DEFAULT_DATA_DIR;
         options.logSink = [](KzoWord, const char*) {};
         std::string error;
-        session = PluginSession::Open(options, error);
-        ASSERT_NE(session, nullptr) << error;
+        session_ = PluginSession::Open(options, error);
+        ASSERT_NE(session_, nullptr) << error;
         Start({});
     }
     void TearDown() override { Stop(); }
 
     void Start(HttpServerLimits limits, const std::string& address = HttpServer::kDefaultAddress) {
         Stop();
-        server = std::make_unique<HttpServer>(*session, limits);
+        server_ = std::make_unique<HttpServer>(*session_, limits);
         std::string error;
-        ASSERT_TRUE(server->Bind(address, 0, error)) << error;
-        serving = std::thread([this] { server->Run(); });
+        ASSERT_TRUE(server_->Bind(address, 0, error)) << error;
+        serving_ = std::thread([this] { server_->Run(); });
     }
     void Stop() {
-        if (server != nullptr) server->Stop();
-        if (serving.joinable()) serving.join();
-        server.reset();
+        if (server_ != nullptr) server_->Stop();
+        if (serving_.joinable()) serving_.join();
+        server_.reset();
     }
 
-    [[nodiscard]] int Port() const { return server->Port(); }
+    [[nodiscard]] int Port() const { return server_->Port(); }
 
     /// One request on a connection of its own.
     [[nodiscard]] HttpReply Ask(const std::string& method, const std::string& target,
@@ -140,9 +144,9 @@ protected:
         return reply.value_or(HttpReply{});
     }
 
-    std::unique_ptr<PluginSession> session;
-    std::unique_ptr<HttpServer> server;
-    std::thread serving;
+    std::unique_ptr<PluginSession> session_;
+    std::unique_ptr<HttpServer> server_;
+    std::thread serving_;
 };
 
 // ---- Answers ----
@@ -243,7 +247,7 @@ TEST_F(HttpServerTest, TheTargetReachesThePluginDecodedOnceAsTheHostCallSendsIt)
         const HttpReply overHttp = Ask("GET", c.target);
         HostRequest request;
         request.path = c.target;
-        const HostAnswer direct = session->Handle(request);
+        const HostAnswer direct = session_->Handle(request);
         EXPECT_EQ(overHttp.status, direct.status) << c.description;
         EXPECT_EQ(overHttp.body, direct.json) << c.description;
         EXPECT_EQ(HostCallOutput(c.target), overHttp.body) << c.description;
@@ -340,9 +344,9 @@ TEST_F(HttpServerTest, EveryErrorAnswerHasTheJsonShape) {
 // ---- Limits ----
 
 TEST_F(HttpServerTest, RequestsBeyondTheLimitsAreRefusedWithTheirStatus) {
-    std::string hundredFields, hundredOneFields;
+    std::string hundredFields;
     for (int i = 0; i < 99; ++i) hundredFields += "X-F" + std::to_string(i) + ": v\r\n";
-    hundredOneFields = hundredFields + "X-Last: v\r\nX-Over: v\r\n";
+    const std::string hundredOneFields = hundredFields + "X-Last: v\r\nX-Over: v\r\n";
     const std::string chunkedTooLarge =
         "PUT /kzo-login/v1/session HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: "
         "chunked\r\n\r\n" +
@@ -613,16 +617,16 @@ TEST_F(HttpServerTest, OnlyTheLoopbackAddressIsBoundByDefault) {
     const std::vector<std::string> addresses = ListeningAddresses(Port());
     ASSERT_FALSE(addresses.empty());
     for (const std::string& address : addresses) EXPECT_EQ(address, "0100007F") << "127.0.0.1";
-    EXPECT_EQ(server->Origin(), "http://127.0.0.1:" + std::to_string(Port()));
+    EXPECT_EQ(server_->Origin(), "http://127.0.0.1:" + std::to_string(Port()));
 }
 
 TEST_F(HttpServerTest, IPv6LoopbackIsServedAndPrintedInBrackets) {
     Stop();
-    server = std::make_unique<HttpServer>(*session);
+    server_ = std::make_unique<HttpServer>(*session_);
     std::string error;
-    if (!server->Bind("::1", 0, error)) GTEST_SKIP() << "no IPv6 loopback here: " << error;
-    serving = std::thread([this] { server->Run(); });
-    EXPECT_EQ(server->Origin(), "http://[::1]:" + std::to_string(Port()));
+    if (!server_->Bind("::1", 0, error)) GTEST_SKIP() << "no IPv6 loopback here: " << error;
+    serving_ = std::thread([this] { server_->Run(); });
+    EXPECT_EQ(server_->Origin(), "http://[::1]:" + std::to_string(Port()));
     LoopbackClient client(Port(), true);
     const auto reply = client.Request("GET", kWebUrl);
     ASSERT_TRUE(reply.has_value());
@@ -630,12 +634,12 @@ TEST_F(HttpServerTest, IPv6LoopbackIsServedAndPrintedInBrackets) {
 }
 
 TEST_F(HttpServerTest, APortInUseIsAnErrorNotShared) {
-    HttpServer second(*session);
+    HttpServer second(*session_);
     std::string error;
     EXPECT_FALSE(second.Bind(HttpServer::kDefaultAddress, Port(), error));
     EXPECT_NE(error.find("in use"), std::string::npos) << error;
     EXPECT_FALSE(second.Run()) << "an unbound server does not serve";
-    HttpServer wrong(*session);
+    HttpServer wrong(*session_);
     EXPECT_FALSE(wrong.Bind("not-an-address", 0, error));
     EXPECT_NE(error.find("not an IP address"), std::string::npos) << error;
 }
@@ -653,20 +657,20 @@ TEST_F(HttpServerTest, StopEndsRunPromptlyWhateverClientsAreAttached) {
         }
     }
     const auto start = Clock::now();
-    server->Stop();
-    serving.join();
+    server_->Stop();
+    serving_.join();
     EXPECT_LT(Clock::now() - start, 2s);
     for (const auto& client : held) EXPECT_TRUE(client->EndsWithin(1s));
 }
 
 TEST_F(HttpServerTest, StopBeforeRunReturnsAtOnce) {
     Stop();
-    server = std::make_unique<HttpServer>(*session);
+    server_ = std::make_unique<HttpServer>(*session_);
     std::string error;
-    ASSERT_TRUE(server->Bind(0, error)) << error;
-    server->Stop();
+    ASSERT_TRUE(server_->Bind(0, error)) << error;
+    server_->Stop();
     const auto start = Clock::now();
-    EXPECT_TRUE(server->Run());
+    EXPECT_TRUE(server_->Run());
     EXPECT_LT(Clock::now() - start, 1s);
 }
 

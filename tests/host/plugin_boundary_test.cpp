@@ -33,7 +33,7 @@ protected:
 
     /// Calls every subscriber of `eventName` with `payload`, as the core does.
     void Deliver(const char* eventName, const CoreValue& payload) const {
-        for (const auto& subscription : core.Subscriptions(eventName)) {
+        for (const auto& subscription : core_.Subscriptions(eventName)) {
             const EventCallbackRecord record{eventName, payload, 0, subscription.context};
             subscription.callback(&record);
         }
@@ -56,7 +56,7 @@ TEST_F(PluginBoundary, EventsWithHostileRecordsAreDroppedAndLaterEventsStillCoun
     Deliver(kSessionEvent, CoreValue{});
     EXPECT_EQ(Get(kRecentlyPlayed).status, 0u) << "an empty payload is no event";
 
-    peers->DeleteSession();
+    peers_->DeleteSession();
     const KzoHost::EndpointReply reply = Get(kRecentlyPlayed);
     EXPECT_EQ(reply.status, 409u) << "a well-formed event after the hostile ones still counts";
     EXPECT_EQ(reply.error.value_or(""), "Player not logged in");
@@ -64,7 +64,7 @@ TEST_F(PluginBoundary, EventsWithHostileRecordsAreDroppedAndLaterEventsStillCoun
 
 TEST_F(PluginBoundary, RequestsWithHostileArgumentsAreAnsweredWithTheRefusal) {
     const KzoHost::ApiListing listing =
-        KzoHost::ReadApiDescription(library->Record().apiDescription);
+        KzoHost::ReadApiDescription(library_->Record().apiDescription);
     const KzoHost::ListedEndpoint* games = nullptr;
     for (const KzoHost::ListedEndpoint& endpoint : listing.endpoints) {
         if (endpoint.functionName == "GetKzoMatchHistoryV1GamesByGameId") games = &endpoint;
@@ -97,7 +97,7 @@ TEST_F(PluginBoundary, RequestsWithHostileArgumentsAreAnsweredWithTheRefusal) {
 }
 
 TEST_F(PluginBoundary, CallbacksGivenNullArgumentsAnswerWithoutTouchingThem) {
-    const PluginLoadRecord& record = library->Record();
+    const PluginLoadRecord& record = library_->Record();
     EXPECT_FALSE(record.callbacks->start(record.module, nullptr));
     record.callbacks->getMemoryStats(record.module, nullptr);
     CoreResponse* noResponse = nullptr;
@@ -108,7 +108,7 @@ TEST_F(PluginBoundary, CallbacksGivenNullArgumentsAnswerWithoutTouchingThem) {
     listing.endpoints[0].onRequest(&response.Record(), nullptr);
     EXPECT_EQ(KzoHost::ReadResponse(response.Record()).status, 404u) << "no request: no function";
     for (const char* eventName : {kSessionEvent, "OnServiceProxyUuidEvent"}) {
-        for (const auto& subscription : core.Subscriptions(eventName)) {
+        for (const auto& subscription : core_.Subscriptions(eventName)) {
             subscription.callback(nullptr);
             const EventCallbackRecord withoutContext{eventName, CoreValue{}, 0, nullptr};
             subscription.callback(&withoutContext);

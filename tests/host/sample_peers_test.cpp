@@ -132,12 +132,12 @@ class SamplePeersTest : public testing::Test {
 protected:
     std::unique_ptr<SamplePeers> OpenFolder(const fs::path& folder) {
         std::string error;
-        auto peers = SamplePeers::Open(core, folder, error);
+        auto peers = SamplePeers::Open(core_, folder, error);
         EXPECT_NE(peers, nullptr) << error;
         return peers;
     }
 
-    HostCore core;
+    HostCore core_;
 };
 
 TEST_F(SamplePeersTest, GameDataAnswersEachFileStreamingTheLargeOnes) {
@@ -155,7 +155,7 @@ TEST_F(SamplePeersTest, GameDataAnswersEachFileStreamingTheLargeOnes) {
         {"/kzo-acs/v1/delta", "delta.json", false},
     };
     for (const Case& c : cases) {
-        const Reply reply = Send(core, kGet, c.path);
+        const Reply reply = Send(core_, kGet, c.path);
         EXPECT_EQ(reply.status, 200u) << c.path;
         EXPECT_EQ(reply.error, "") << c.path;
         EXPECT_EQ(reply.streamed, c.streamed) << c.path;
@@ -182,7 +182,7 @@ TEST_F(SamplePeersTest, MissingAndNonNumericIdsAnswer404WithoutReachingTheFolder
         {"/kzo-acs/v1/games/123456789012345678901", "No game 123456789012345678901"},
     };
     for (const auto& [path, error] : cases) {
-        const Reply reply = Send(core, kGet, path);
+        const Reply reply = Send(core_, kGet, path);
         EXPECT_EQ(reply.status, 404u) << path;
         EXPECT_EQ(reply.error, error) << path;
     }
@@ -200,7 +200,7 @@ TEST_F(SamplePeersTest, EachPeerRefusesOtherMethods) {
         {1, SamplePeers::kConfigurationPath},
     };
     for (const auto& [method, path] : cases) {
-        const Reply reply = Send(core, method, path);
+        const Reply reply = Send(core_, method, path);
         EXPECT_EQ(reply.status, 405u) << path;
         EXPECT_NE(reply.error, "") << path;
     }
@@ -231,7 +231,7 @@ TEST_F(SamplePeersTest, FilesThatAreNotJsonAnswer500WithTheReadersText) {
         {kGet, "/kzo-summoner/v2/summoner-names", {Ids({1u})}, "summoner-names.json: Error: "},
     };
     for (const Case& c : cases) {
-        const Reply reply = Send(core, c.method, c.path, c.arguments);
+        const Reply reply = Send(core_, c.method, c.path, c.arguments);
         EXPECT_EQ(reply.status, 500u) << c.path;
         EXPECT_EQ(reply.error.rfind(c.errorStart, 0), 0u) << reply.error;
         EXPECT_NE(reply.error.find(" at offset "), std::string::npos) << reply.error;
@@ -255,7 +255,7 @@ TEST_F(SamplePeersTest, EmptyAndBlankFilesAnswer500NamingTheFile) {
         {"/kzo-login/v1/session", "session.json: the file is empty"},
     };
     for (const Case& c : cases) {
-        const Reply reply = Send(core, kGet, c.path);
+        const Reply reply = Send(core_, kGet, c.path);
         EXPECT_EQ(reply.status, 500u) << c.path;
         EXPECT_EQ(reply.error, c.error) << c.path;
     }
@@ -286,7 +286,7 @@ TEST_F(SamplePeersTest, OnlyFilesResolvingInsideTheFolderAreServed) {
         {"a fixed name linked outside", "/kzo-acs/v1/delta", 404},
     };
     for (const Case& c : cases) {
-        const Reply reply = Send(core, kGet, c.path);
+        const Reply reply = Send(core_, kGet, c.path);
         EXPECT_EQ(reply.status, c.status) << c.description << ": " << reply.error;
         if (c.status == 200) {
             EXPECT_EQ(reply.value["gameId"].GetUnsigned(), 1u) << c.description;
@@ -297,11 +297,11 @@ TEST_F(SamplePeersTest, OnlyFilesResolvingInsideTheFolderAreServed) {
 TEST_F(SamplePeersTest, EditsToTheFolderShowUpOnTheNextRequest) {
     TempFolder folder;
     const auto peers = OpenFolder(folder.Path());
-    EXPECT_EQ(Send(core, kGet, "/kzo-acs/v1/games/7").status, 404u);
+    EXPECT_EQ(Send(core_, kGet, "/kzo-acs/v1/games/7").status, 404u);
     folder.Write("games/7.json", R"({"gameId":7})");
-    EXPECT_EQ(Send(core, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 7u);
+    EXPECT_EQ(Send(core_, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 7u);
     folder.Write("games/7.json", R"({"gameId":8})");
-    EXPECT_EQ(Send(core, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 8u);
+    EXPECT_EQ(Send(core_, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 8u);
 }
 
 TEST_F(SamplePeersTest, EditsToOldFilesShowUpOnTheNextRequestToo) {
@@ -316,22 +316,22 @@ TEST_F(SamplePeersTest, EditsToOldFilesShowUpOnTheNextRequestToo) {
     folder.Write("games/7.json", R"({"gameId":1})");
     age("games/7.json");
     for (int i = 0; i < 2; ++i)
-        EXPECT_EQ(Send(core, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 1u);
+        EXPECT_EQ(Send(core_, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 1u);
     folder.Write("games/7.json", R"({"gameId":2})");
-    EXPECT_EQ(Send(core, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 2u);
+    EXPECT_EQ(Send(core_, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 2u);
     age("games/7.json");
-    EXPECT_EQ(Send(core, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 2u);
+    EXPECT_EQ(Send(core_, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 2u);
     folder.Write("games/8.json", R"({"gameId":3})");
     age("games/8.json");
     fs::rename(folder.Path() / "games/8.json", folder.Path() / "games/7.json");
-    EXPECT_EQ(Send(core, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 3u);
+    EXPECT_EQ(Send(core_, kGet, "/kzo-acs/v1/games/7").value["gameId"].GetUnsigned(), 3u);
     fs::remove(folder.Path() / "games/7.json");
-    EXPECT_EQ(Send(core, kGet, "/kzo-acs/v1/games/7").status, 404u);
+    EXPECT_EQ(Send(core_, kGet, "/kzo-acs/v1/games/7").status, 404u);
 }
 
 TEST_F(SamplePeersTest, InvokeAnswersRecentGamesAsTheirPlatformType) {
     const auto peers = OpenFolder(kDataFolder);
-    const Reply reply = Send(core, kPost, "/kzo-login/v1/session/invoke",
+    const Reply reply = Send(core_, kPost, "/kzo-login/v1/session/invoke",
                              {"playerStatsService", "getRecentGames", Ids({200000u})});
     ASSERT_EQ(reply.status, 200u) << reply.error;
     EXPECT_EQ(reply.value["typeName"].GetString(),
@@ -356,7 +356,7 @@ TEST_F(SamplePeersTest, InvokeRefusesMalformedArgumentsAndUnknownCalls) {
         {{"otherService", "getRecentGames", Ids({})}, 404, {"getRecentGames", "otherService"}},
     };
     for (const Case& c : cases) {
-        const Reply reply = Send(core, kPost, "/kzo-login/v1/session/invoke", c.arguments);
+        const Reply reply = Send(core_, kPost, "/kzo-login/v1/session/invoke", c.arguments);
         EXPECT_EQ(reply.status, c.status) << reply.error;
         for (const char* name : c.errorNames) {
             EXPECT_NE(reply.error.find(name), std::string::npos)
@@ -367,7 +367,7 @@ TEST_F(SamplePeersTest, InvokeRefusesMalformedArgumentsAndUnknownCalls) {
 
 TEST_F(SamplePeersTest, SummonerNamesComeInIdOrderOnePerId) {
     const auto peers = OpenFolder(kDataFolder);
-    const Reply reply = Send(core, kGet, "/kzo-summoner/v2/summoner-names",
+    const Reply reply = Send(core_, kGet, "/kzo-summoner/v2/summoner-names",
                              {Ids({86397250u, int64_t{28034063}, 1u, 10282669u, 1u})});
     ASSERT_EQ(reply.status, 200u) << reply.error;
     std::vector<std::string> names;
@@ -377,7 +377,7 @@ TEST_F(SamplePeersTest, SummonerNamesComeInIdOrderOnePerId) {
     EXPECT_EQ(names,
               (std::vector<std::string>{"Player 0002", "Player 0001", "", "Player 0018", ""}));
 
-    const Reply none = Send(core, kGet, "/kzo-summoner/v2/summoner-names", {Ids({})});
+    const Reply none = Send(core_, kGet, "/kzo-summoner/v2/summoner-names", {Ids({})});
     EXPECT_EQ(none.status, 200u);
     EXPECT_EQ(none.value.Kind(), Nimbel::BindingPropertyKind::Collection);
     EXPECT_EQ(none.value.Size(), 0u);
@@ -395,7 +395,7 @@ TEST_F(SamplePeersTest, SummonerNamesRefuseAnythingButACollectionOfIds) {
         {Ids({1.5})},
     };
     for (const auto& arguments : cases) {
-        const Reply reply = Send(core, kGet, "/kzo-summoner/v2/summoner-names", arguments);
+        const Reply reply = Send(core_, kGet, "/kzo-summoner/v2/summoner-names", arguments);
         EXPECT_EQ(reply.status, 400u) << reply.error;
     }
 }
@@ -418,7 +418,7 @@ TEST_F(SamplePeersTest, ResourceChangesPublishCreateUpdateAndDelete) {
     TempFolder folder;
     folder.Write("config.json", R"({"Enabled":true})");
     const auto peers = OpenFolder(folder.Path());
-    const CoreFunctions* f = core.Context()->functions;
+    const CoreFunctions* f = core_.Context()->functions;
     const std::string sessionEvent = Nimbel::EventNameForPath(SamplePeers::kSessionPath);
     const std::string configEvent = Nimbel::EventNameForPath(SamplePeers::kConfigurationPath);
     f->subscribe(f, sessionEvent.c_str(), 1, &RecordEvent, nullptr, 0);
@@ -458,10 +458,10 @@ TEST_F(SamplePeersTest, ResourceChangesPublishCreateUpdateAndDelete) {
             step.event ? std::vector<std::string>{event + uri + *step.event}
                        : std::vector<std::string>{};
         EXPECT_EQ(g_events, expected);
-        EXPECT_EQ(Send(core, kGet, step.path).status, step.statusAfter) << step.path;
+        EXPECT_EQ(Send(core_, kGet, step.path).status, step.statusAfter) << step.path;
     }
     // The host's value wins over the file from its first change on.
-    EXPECT_EQ(Send(core, kGet, SamplePeers::kSessionPath).error, "No session");
+    EXPECT_EQ(Send(core_, kGet, SamplePeers::kSessionPath).error, "No session");
     EXPECT_FALSE(peers->Session().has_value());
 }
 
@@ -469,8 +469,8 @@ TEST_F(SamplePeersTest, SessionAndConfigurationStartAsTheirFiles) {
     const auto peers = OpenFolder(kDataFolder);
     const BindingProperty session = ParseFile(kDataFolder / "session.json");
     const BindingProperty configuration = ParseFile(kDataFolder / "config.json");
-    EXPECT_EQ(Send(core, kGet, SamplePeers::kSessionPath).value, session);
-    EXPECT_EQ(Send(core, kGet, SamplePeers::kConfigurationPath).value, configuration);
+    EXPECT_EQ(Send(core_, kGet, SamplePeers::kSessionPath).value, session);
+    EXPECT_EQ(Send(core_, kGet, SamplePeers::kConfigurationPath).value, configuration);
     EXPECT_EQ(peers->Session(), session);
     EXPECT_EQ(peers->Configuration(), configuration);
 }
@@ -481,8 +481,8 @@ TEST_F(SamplePeersTest, PeersKeepAnsweringAfterTheObjectIsGone) {
     session["state"] = "ENDED";
     peers->SetSession(session);
     peers.reset();
-    EXPECT_EQ(Send(core, kGet, SamplePeers::kSessionPath).value, session);
-    EXPECT_EQ(Send(core, kGet, "/kzo-acs/v1/delta").status, 200u);
+    EXPECT_EQ(Send(core_, kGet, SamplePeers::kSessionPath).value, session);
+    EXPECT_EQ(Send(core_, kGet, "/kzo-acs/v1/delta").status, 200u);
 }
 
 TEST(SamplePeersOpenTest, ReportsAMissingOrWrongDataFolder) {

@@ -20,30 +20,30 @@ namespace Nimbel::testing {
 class SamplePluginTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        core.SetLogSink([this](KzoWord, const char* text) { logLines.emplace_back(text); });
+        core_.SetLogSink([this](KzoWord, const char* text) { logLines_.emplace_back(text); });
         std::string error;
-        peers = KzoHost::SamplePeers::Open(core, KZO_DEFAULT_DATA_DIR, error);
-        ASSERT_NE(peers, nullptr) << error;
-        library = KzoHost::PluginLibrary::Open(KZO_PLUGIN_PATH, error);
-        ASSERT_NE(library, nullptr) << error;
-        ASSERT_TRUE(library->Load(KzoHost::CoreVersion{}, error)) << error;
-        ASSERT_TRUE(library->Start(*core.Context()));
+        peers_ = KzoHost::SamplePeers::Open(core_, KZO_DEFAULT_DATA_DIR, error);
+        ASSERT_NE(peers_, nullptr) << error;
+        library_ = KzoHost::PluginLibrary::Open(KZO_PLUGIN_PATH, error);
+        ASSERT_NE(library_, nullptr) << error;
+        ASSERT_TRUE(library_->Load(KzoHost::CoreVersion{}, error)) << error;
+        ASSERT_TRUE(library_->Start(*core_.Context()));
     }
     void TearDown() override {
-        if (library != nullptr) library->Stop();
+        if (library_ != nullptr) library_->Stop();
     }
 
     /// A GET of `path` through the plug-in's endpoint callback, as the core sends it.
     [[nodiscard]] KzoHost::EndpointReply Send(const std::string& path) const {
         KzoHost::EndpointCall call;
         call.path = path;
-        return KzoHost::SendToEndpoint(library->Record().apiDescription, call);
+        return KzoHost::SendToEndpoint(library_->Record().apiDescription, call);
     }
 
-    KzoHost::HostCore core;
-    std::vector<std::string> logLines;  ///< the lines the plug-in logged to the core
-    std::unique_ptr<KzoHost::SamplePeers> peers;
-    std::unique_ptr<KzoHost::PluginLibrary> library;
+    KzoHost::HostCore core_;
+    std::vector<std::string> logLines_;  ///< the lines the plug-in logged to the core
+    std::unique_ptr<KzoHost::SamplePeers> peers_;
+    std::unique_ptr<KzoHost::PluginLibrary> library_;
 };
 
 }  // namespace Nimbel::testing

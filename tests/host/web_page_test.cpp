@@ -46,27 +46,27 @@ protected:
         options.dataFolder = KZO_DEFAULT_DATA_DIR;
         options.logSink = [](KzoWord, const char*) {};
         std::string error;
-        session = PluginSession::Open(options, error);
-        ASSERT_NE(session, nullptr) << error;
-        server = std::make_unique<HttpServer>(*session);
-        ASSERT_TRUE(server->Bind(0, error)) << error;
-        serving = std::thread([this] { server->Run(); });
+        session_ = PluginSession::Open(options, error);
+        ASSERT_NE(session_, nullptr) << error;
+        server_ = std::make_unique<HttpServer>(*session_);
+        ASSERT_TRUE(server_->Bind(0, error)) << error;
+        serving_ = std::thread([this] { server_->Run(); });
     }
     void TearDown() override {
-        if (server != nullptr) server->Stop();
-        if (serving.joinable()) serving.join();
+        if (server_ != nullptr) server_->Stop();
+        if (serving_.joinable()) serving_.join();
     }
 
     [[nodiscard]] HttpReply Ask(const std::string& method, const std::string& target) {
-        LoopbackClient client(server->Port());
+        LoopbackClient client(server_->Port());
         const auto reply = client.Request(method, target);
         EXPECT_TRUE(reply.has_value()) << method << " " << target;
         return reply.value_or(HttpReply{});
     }
 
-    std::unique_ptr<PluginSession> session;
-    std::unique_ptr<HttpServer> server;
-    std::thread serving;
+    std::unique_ptr<PluginSession> session_;
+    std::unique_ptr<HttpServer> server_;
+    std::thread serving_;
 };
 
 TEST_F(WebPageTest, PathsAnswerWithTheirMediaTypes) {
@@ -175,7 +175,7 @@ TEST_F(WebPageTest, TheSessionServesPeerAndEndpointPathsOnly) {
         {"/lib/dygraph.min.js", false},
         {"/kzo-match-history/v1/nothing-here", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(session->Serves(c.path), c.served) << c.path;
+    for (const auto& c : cases) EXPECT_EQ(session_->Serves(c.path), c.served) << c.path;
 }
 
 }  // namespace

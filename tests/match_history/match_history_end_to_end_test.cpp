@@ -69,16 +69,16 @@ protected:
         EXPECT_FALSE(reply.error.has_value()) << path << ": " << reply.error.value_or("");
         return Json(reply.json);
     }
-    void Serve(const std::string& path, PeerAnswer answer) {
-        core.AddPeer(path, [answer](const PeerRequest&) { return answer; });
+    void Serve(const std::string& path, const PeerAnswer& answer) {
+        core_.AddPeer(path, [answer](const PeerRequest&) { return answer; });
     }
     [[nodiscard]] size_t RequestsUnder(std::string_view prefix) const {
-        return std::count_if(core.SentRequests().begin(), core.SentRequests().end(),
+        return std::count_if(core_.SentRequests().begin(), core_.SentRequests().end(),
                              [prefix](const PeerRequest& r) { return r.path.starts_with(prefix); });
     }
     /// The account id of the last LCDS invoke, or 0.
     [[nodiscard]] uint64_t LastInvokedAccount() const {
-        for (auto r = core.SentRequests().rbegin(); r != core.SentRequests().rend(); ++r) {
+        for (auto r = core_.SentRequests().rbegin(); r != core_.SentRequests().rend(); ++r) {
             if (r->path == "/kzo-login/v1/session/invoke")
                 return r->arguments.at(2).second[0].GetUnsigned();
         }
@@ -118,10 +118,10 @@ TEST_F(MatchHistoryEndToEnd, CreationDatesAreUtcTextsWithMilliseconds) {
     };
     for (const Case& c : cases) {
         Serve("/kzo-acs/v1/games/1", PeerAnswer::WithValue(GameCreatedAt(c.gameCreation)));
-        logLines.clear();
+        logLines_.clear();
         const BindingProperty game = GetValue("/kzo-match-history/v1/games/1");
         EXPECT_EQ(game["gameCreationDate"].GetString(), c.text) << c.gameCreation;
-        const bool reported = std::any_of(logLines.begin(), logLines.end(), [](const auto& line) {
+        const bool reported = std::any_of(logLines_.begin(), logLines_.end(), [](const auto& line) {
             return line.find("ALE-8A14EBBK") != std::string::npos;
         });
         EXPECT_EQ(reported, *c.text == '\0') << c.gameCreation;
@@ -135,11 +135,11 @@ TEST_F(MatchHistoryEndToEnd, DatesBeyondTheCalendarAreReportedOncePerRequestWith
     for (size_t i = 0; i < games.Size(); ++i) games[i]["gameCreation"] = 32535216000000u + i;
     Serve("/kzo-acs/v1/matchlists/0", PeerAnswer::WithValue(list));
     for (const int request : {1, 2}) {
-        logLines.clear();
+        logLines_.clear();
         const BindingProperty answer = GetValue("/kzo-match-history/v1/matchlist");
         EXPECT_EQ(answer["games"]["games"][19]["gameCreationDate"].GetString(), "");
         std::vector<std::string> reports;
-        for (const std::string& line : logLines) {
+        for (const std::string& line : logLines_) {
             if (line.find("ALE-8A14EBBK") != std::string::npos) reports.push_back(line);
         }
         ASSERT_EQ(reports.size(), 2u) << "request " << request;
@@ -151,10 +151,10 @@ TEST_F(MatchHistoryEndToEnd, DatesBeyondTheCalendarAreReportedOncePerRequestWith
 
 TEST_F(MatchHistoryEndToEnd, BothMatchListsMakeTheSameRequestAndGiveTheSameAnswer) {
     const KzoHost::EndpointReply own = Get("/kzo-match-history/v1/matchlist");
-    const std::string ownRequest = core.SentRequests().back().path;
+    const std::string ownRequest = core_.SentRequests().back().path;
     const KzoHost::EndpointReply friendZero = Get("/kzo-match-history/v1/friend-matchlists/0");
     EXPECT_EQ(ownRequest, "/kzo-acs/v1/matchlists/0");
-    EXPECT_EQ(core.SentRequests().back().path, ownRequest);
+    EXPECT_EQ(core_.SentRequests().back().path, ownRequest);
     EXPECT_EQ(own.json, friendZero.json);
 
     const BindingProperty list = Json(own.json);
@@ -166,7 +166,7 @@ TEST_F(MatchHistoryEndToEnd, BothMatchListsMakeTheSameRequestAndGiveTheSameAnswe
         EXPECT_EQ(date.rfind("2023-", 0), 0u) << date;
     }
     const BindingProperty other = GetValue("/kzo-match-history/v1/friend-matchlists/200000");
-    EXPECT_EQ(core.SentRequests().back().path, "/kzo-acs/v1/matchlists/200000");
+    EXPECT_EQ(core_.SentRequests().back().path, "/kzo-acs/v1/matchlists/200000");
     EXPECT_EQ(other["accountId"].GetUnsigned(), 200000u);
 }
 
@@ -254,9 +254,9 @@ TEST_F(MatchHistoryEndToEnd, AGameOfNullParticipantsIsRefusedWithoutGrowingTheMe
     game += "]}";
     Serve("/kzo-acs/v1/games/1", PeerAnswer::WithStream(game));
 
-    const auto before = library->MemoryStats();
+    const auto before = library_->MemoryStats();
     const KzoHost::EndpointReply reply = Get("/kzo-match-history/v1/games/1");
-    const auto after = library->MemoryStats();
+    const auto after = library_->MemoryStats();
     EXPECT_EQ(reply.status, 500u);
     EXPECT_NE(reply.error.value_or("").find(
                   "Couldn't assign value to 'participants' because the conversion would write "
@@ -281,7 +281,7 @@ TEST_F(MatchHistoryEndToEnd, TheConfigurationSwitchesTheGameDataEndpoints) {
     for (const char* configuration :
          {R"({"Enabled":false,"MatchHistoryWebURL":"https://example.test/off"})",
           R"({"MatchHistoryWebURL":"https://example.test/off"})"}) {
-        peers->SetConfiguration(Json(configuration));
+        peers_->SetConfiguration(Json(configuration));
         const size_t requestsBefore = RequestsUnder("/kzo-acs/");
         for (const char* path : gameData) {
             const KzoHost::EndpointReply reply = Get(path);
@@ -295,7 +295,7 @@ TEST_F(MatchHistoryEndToEnd, TheConfigurationSwitchesTheGameDataEndpoints) {
             << "recently played does not depend on the switch";
     }
 
-    peers->DeleteConfiguration();
+    peers_->DeleteConfiguration();
     EXPECT_FALSE(Get("/kzo-match-history/v1/delta").error.has_value());
     EXPECT_EQ(GetValue("/kzo-match-history/v1/web-url").GetString(), "");
 }
@@ -322,9 +322,9 @@ TEST_F(MatchHistoryEndToEnd, SessionChangesDecideWhoseRecentGamesAreAsked) {
     };
     for (const Step& step : steps) {
         if (step.session != nullptr) {
-            peers->SetSession(Json(step.session));
+            peers_->SetSession(Json(step.session));
         } else {
-            peers->DeleteSession();
+            peers_->DeleteSession();
         }
         const KzoHost::EndpointReply reply = Get("/kzo-match-history/v1/recently-played-summoners");
         EXPECT_EQ(reply.status, step.status) << step.description;
@@ -367,7 +367,7 @@ TEST_F(MatchHistoryEndToEnd, RecentlyPlayedListsEachPlayerOnceWithTheLatestGameA
         }
         EXPECT_EQ(player["gameId"].GetUnsigned(), latestGame) << id;
     }
-    const PeerRequest& namesRequest = core.SentRequests().back();
+    const PeerRequest& namesRequest = core_.SentRequests().back();
     EXPECT_EQ(namesRequest.path, "/kzo-summoner/v2/summoner-names");
     EXPECT_EQ(namesRequest.arguments.at(0).second.Size(), players.Size());
 }
@@ -428,21 +428,21 @@ TEST_F(MatchHistoryEndToEnd, RecentlyPlayedFailuresAnswerTheirMessage) {
          "", "[]"},
     };
     for (const Case& c : cases) {
-        core.ClearSentRequests();
+        core_.ClearSentRequests();
         Serve(c.path, c.answer);
         const KzoHost::EndpointReply reply = Get("/kzo-match-history/v1/recently-played-summoners");
         EXPECT_EQ(reply.status, c.status) << c.description;
         if (c.json != nullptr) {
             EXPECT_EQ(reply.json, c.json) << c.description;
-            EXPECT_EQ(core.SentRequests().back().path, "/kzo-summoner/v2/summoner-names")
+            EXPECT_EQ(core_.SentRequests().back().path, "/kzo-summoner/v2/summoner-names")
                 << "the names are asked for even for no players";
         } else {
             EXPECT_EQ(reply.error.value_or(""), c.message) << c.description;
         }
         // Restore the sample peers for the next case.
-        peers = nullptr;
+        peers_ = nullptr;
         std::string error;
-        peers = KzoHost::SamplePeers::Open(core, KZO_DEFAULT_DATA_DIR, error);
+        peers_ = KzoHost::SamplePeers::Open(core_, KZO_DEFAULT_DATA_DIR, error);
     }
 }
 
@@ -457,7 +457,7 @@ TEST_F(MatchHistoryEndToEnd, ReadersOnOtherThreadsSeeWholeConfigurations) {
             BindingProperty configuration;
             configuration["Enabled"] = true;
             configuration["MatchHistoryWebURL"] = (i % 2 == 0) ? first : second;
-            peers->SetConfiguration(configuration);
+            peers_->SetConfiguration(configuration);
         }
         done = true;
     });

@@ -12,7 +12,7 @@ using Lcds::FellowPlayerInfo;
 using Lcds::PlayerGameStats;
 
 [[nodiscard]] PlayerGameStats Game(uint64_t gameId, uint64_t createDate,
-                                   std::vector<uint64_t> fellows) {
+                                   const std::vector<uint64_t>& fellows) {
     PlayerGameStats game;
     game.gameId = gameId;
     game.createDate = createDate;

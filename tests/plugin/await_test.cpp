@@ -13,7 +13,7 @@ namespace {
 using WaitKind = KzoHost::HostCore::WaitCall::Kind;
 
 // Posts work to the core that fulfils the promise at the core's N-th yield.
-void FulfilAfterYields(KzoHost::HostCore& core, std::shared_ptr<std::promise<int>> promise,
+void FulfilAfterYields(KzoHost::HostCore& core, const std::shared_ptr<std::promise<int>>& promise,
                        int yields, int value) {
     core.Post([&core, promise, yields, value] {
         if (yields <= 1) {

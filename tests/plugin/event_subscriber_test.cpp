@@ -32,7 +32,7 @@ struct Session {
 /// What a handler saw: "<handler> <uri> <event type> <data as text>".
 struct Seen {
     std::vector<std::string> calls;
-    ResourceHandler Recorder(std::string handlerName) {
+    ResourceHandler Recorder(const std::string& handlerName) {
         return [this, handlerName](const Resource& resource) {
             calls.push_back(handlerName + " " + resource.uri + " " +
                             std::to_string(static_cast<int>(resource.eventType)) + " " +

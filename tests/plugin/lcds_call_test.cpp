@@ -50,7 +50,7 @@ struct LcdsFixture : ::testing::Test {
         started.Start();
     }
     AppModule& Module() { return started.Module(); }
-    void Answer(PeerAnswer answer) {
+    void Answer(const PeerAnswer& answer) {
         started.core.AddPeer(kInvokePath, [answer](const PeerRequest&) { return answer; });
     }
     [[nodiscard]] MaybeType<Failure, RecentGames> RecentGamesOf(uint64_t accountId) {

@@ -41,7 +41,7 @@ struct ClientFixture : ::testing::Test {
         started.Start();
     }
     AppModule& Module() { return started.Module(); }
-    void Serve(const char* path, PeerAnswer answer) {
+    void Serve(const char* path, const PeerAnswer& answer) {
         started.core.AddPeer(path, [answer](const PeerRequest&) { return answer; });
     }
     [[nodiscard]] MaybeType<Failure, Game> GetGame(const char* path) {
@@ -245,7 +245,8 @@ TEST_F(ClientFixture, AStreamThatStopsDeliveringFailsAfterTheEmptyReadBoundAndIs
         {"one empty read fewer than the bound, then the body", emptyBelowTheBound, kBound, true},
     };
     cases.back().chunks.push_back(4096);
-    Case resets{"a delivered byte starts the count again", emptyBelowTheBound, 2 * kBound, true};
+    Case resets{"a delivered byte starts the count again", emptyBelowTheBound, size_t{2} * kBound,
+                true};
     resets.chunks.push_back(1);
     resets.chunks.insert(resets.chunks.end(), emptyBelowTheBound.begin(), emptyBelowTheBound.end());
     resets.chunks.push_back(4096);

@@ -125,9 +125,12 @@ InternedString* InternTable::Create(PropertyArena& arena, std::string_view text,
 void InternTable::GrowIfFull() {
     if (count_ < bucketCount_) return;
     const uint32_t grownCount = bucketCount_ * 2;
-    auto** grown = static_cast<InternedString**>(Allocate(sizeof(InternedString*) * grownCount));
+    // An array of pointers: sizeof a pointer is meant.
+    const size_t grownBytes =
+        sizeof(InternedString*) * grownCount;  // NOLINT(bugprone-sizeof-expression)
+    auto** grown = static_cast<InternedString**>(Allocate(grownBytes));
     if (grown == nullptr) ThrowBadAlloc();
-    std::memset(grown, 0, sizeof(InternedString*) * grownCount);
+    std::memset(grown, 0, grownBytes);
     for (uint32_t i = 0; i < bucketCount_; ++i) {
         InternedString* entry = buckets_[i];
         while (entry != nullptr) {

@@ -86,15 +86,10 @@ enum class IntegerText : uint8_t { NotInteger, Stored, BeyondRange };
 // An integral double within an integer kind's range becomes that kind;
 // everything else stays a double, so no value is cut or wrapped.
 void StoreDouble(double value, BindingProperty& target) {
-    if (value != std::trunc(value)) {
-        target = value;
-    } else if (value < 0) {
-        if (value >= -kSignedLimit) {
-            target = static_cast<int64_t>(value);
-        } else {
-            target = value;
-        }
-    } else if (value < kUnsignedLimit) {
+    const bool integral = value == std::trunc(value);  // false for NaN
+    if (integral && value < 0 && value >= -kSignedLimit) {
+        target = static_cast<int64_t>(value);
+    } else if (integral && value >= 0 && value < kUnsignedLimit) {
         target = static_cast<uint64_t>(value);
     } else {
         target = value;
