@@ -28,6 +28,11 @@ run_suite() {
 echo "== optimised build and tests"
 run_suite build/release
 
+echo "== clang-tidy over the optimised build's sources"
+tidy_start=$SECONDS
+bash scripts/check-tidy.sh build/release
+echo "clang-tidy pass: $((SECONDS - tidy_start)) s"
+
 echo "== sanitizer build and tests (address, undefined)"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite build/sanitize -DKZO_SANITIZE=ON
