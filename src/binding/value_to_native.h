@@ -40,8 +40,8 @@
 #include "binding/binding_status.h"
 #include "binding/binding_type_description.h"
 #include "binding/binding_type_registry.h"
-#include "binding/internal/conversion_budget.h"
-#include "binding/internal/conversion_messages.h"
+#include "binding/conversion_budget.h"
+#include "binding/conversion_messages.h"
 
 namespace Nimbel {
 
