@@ -7,6 +7,7 @@
 #   include/kzo-plugin-framework/<layer>/*.h         the public headers
 #   lib/cmake/KzoPluginFramework/                    find_package(KzoPluginFramework)
 #   share/kzo-plugin-framework/sample_data/          the host's sample peers
+#   share/kzo-plugin-framework/examples/hello/       the tutorial plug-in
 # The host finds the plug-in and the sample data relative to its own location
 # (host/CMakeLists.txt hands it these paths).
 
@@ -48,6 +49,9 @@ install(TARGETS kzo_match_history LIBRARY DESTINATION ${KZO_INSTALL_PLUGINDIR} C
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/host/sample_data
   DESTINATION ${KZO_INSTALL_DATADIR}
   COMPONENT host)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/hello
+  DESTINATION ${KZO_INSTALL_DATADIR}/examples
+  COMPONENT development)
 
 # One Debian package with everything: the host, the plug-in and the files to
 # build plug-ins. The shared libraries' dependencies are found by
@@ -62,6 +66,9 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The host and the plug-in lose their debugging information in the package;
+# the static library keeps it, for the plug-ins built with it.
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libyaml-dev, pkg-config")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "cmake (>= 3.25), g++ (>= 4:12), libjs-dygraphs")
 set(CPACK_GENERATOR DEB)

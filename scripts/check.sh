@@ -24,6 +24,9 @@ run_suite() {
 echo "== optimised build and tests"
 run_suite build/release
 
+echo "== the installed kit: the example plug-in built and served, the Debian package"
+bash scripts/check-kit.sh build/release
+
 echo "== sanitizer build and tests (address, undefined)"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite build/sanitize -DKZO_SANITIZE=ON

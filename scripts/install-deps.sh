@@ -18,6 +18,7 @@ packages=(
   chromium chromium-driver python3-selenium  # the page's test in headless Chromium
   fonts-dejavu-core                     # a font for the page's screenshots
   python3                               # the layering test (scripts/check-layering.py)
+  curl                                  # scripts/check-kit.sh asks the installed host
 )
 
 missing=()
