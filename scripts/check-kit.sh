@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The framework as plug-in authors get it: installs an optimised build folder
 # (default build/release, already built) into a scratch prefix, builds
-# examples/hello against that installation only, serves it with the installed
+# examples/hello against that installation only (after compiling each
+# installed header alone), serves it with the installed
 # plugin-host and its canned peers and compares both endpoints' JSON; checks
 # that the installed host finds its own plug-in and sample data; then makes
 # the Debian package and checks its file list.
@@ -20,6 +21,18 @@ prefix=$scratch/prefix
 
 echo "== install into a scratch prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
+
+echo "== every installed header compiles alone"
+include=$prefix/include/kzo-plugin-framework
+failed=$(cd "$include" && find . -name '*.h' | sed 's|^\./||' | sort |
+  xargs -P "$(nproc)" -I{} sh -c 'echo "#include \"{}\"" |
+    g++ -std=c++20 -fsyntax-only -Wall -Wextra -Werror -I"$1" -x c++ - >/dev/null 2>&1 ||
+    echo "{}"' sh "$include")
+if [ -n "$failed" ]; then
+  echo "installed headers that do not compile alone:" >&2
+  echo "$failed" >&2
+  exit 1
+fi
 
 echo "== build examples/hello against the installation"
 cmake -S examples/hello -B "$scratch/hello" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
