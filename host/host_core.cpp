@@ -155,7 +155,8 @@ void HostCore::Answer(CoreResponse& response, const CoreRequest& request) {
 
     const PeerHandler* peer = FindPeer(peerRequest.path);
     if (peer == nullptr) {
-        SetError(response, 404, "No plug-in serves " + peerRequest.path);
+        const PeerAnswer none = PeerAnswer::NoPeerServes(peerRequest.path);
+        SetError(response, none.status, *none.errorText);
         return;
     }
     const PeerAnswer answer = (*peer)(peerRequest);

@@ -104,7 +104,8 @@ public:
     Engine(PluginSession& session, HttpServerLimits limits, RequestLog log)
         : session_(session), limits_(limits), log_(std::move(log)), acceptor_(io_) {
         openApi_ = Nimbel::ValueToJson(
-            OpenApiDocument(session.Listing(), "jvp-be-kzo-match-history", "1.0.0"), nullptr, "\n");
+            OpenApiDocument(session.Listing(), "jvp-be-" + session.ShortName(), "1.0.0"), nullptr,
+            "\n");
     }
 
     bool Bind(const std::string& address, int port, std::string& error);

@@ -4,6 +4,7 @@
 // request at a time (call), or by reading its API (describe, info).
 #include <pthread.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -20,6 +21,7 @@
 #include "diagnostics/log_level.h"
 #include "host/api_documents.h"
 #include "host/api_listing.h"
+#include "host/default_locations.h"
 #include "host/host_core.h"
 #include "host/http_server.h"
 #include "host/plugin_library.h"
@@ -44,8 +46,13 @@ constexpr const char* kUsage =
     "Run 'plugin-host COMMAND --help' for a command's options.\n";
 
 constexpr const char* kCommonOptions =
-    "  --plugin PATH      the plug-in library (default: the built match-history plug-in)\n"
-    "  --data DIR         the peers' sample data (default: the host's built-in sample data)\n"
+    "  --plugin PATH      the plug-in library, named jvp-be-NAME.so; its export is\n"
+    "                     load_NAME with '-' as '_' (default: the match-history plug-in)\n"
+    "  --data DIR         the match-history peers' sample data (default: the host's own)\n"
+    "  --peers DIR        canned peer answers: DIR/METHOD/PATH.json, such as\n"
+    "                     DIR/GET/greeting-peer/v1/greeting.json, holding\n"
+    "                     {\"status\": 200, \"body\": ...}, answers METHOD PATH for the\n"
+    "                     paths the match-history peers do not serve\n"
     "  --log-level LEVEL  show log lines from LEVEL up: okay, warn, error or always\n"
     "                     (default: %s)\n"
     "  --help             this text\n";
@@ -94,8 +101,9 @@ constexpr const char* kInfoUsage =
 
 struct Options {
     std::string command;
-    std::string pluginPath = KZO_DEFAULT_PLUGIN_PATH;
-    std::string dataFolder = KZO_DEFAULT_DATA_DIR;
+    std::string pluginPath;
+    std::string dataFolder;
+    std::string peersFolder;
     int logLevel = 0;
     int port = 8080;
     std::string address = KzoHost::HttpServer::kDefaultAddress;
@@ -206,6 +214,8 @@ void PrintCommandUsage(const Options& options, std::FILE* out) {
             options.pluginPath = argv[++i];
         } else if (arg == "--data" && hasValue) {
             options.dataFolder = argv[++i];
+        } else if (arg == "--peers" && hasValue) {
+            options.peersFolder = argv[++i];
         } else if (arg == "--log-level" && hasValue) {
             if (!ParseLevel(argv[++i], options.logLevel))
                 return fail(std::string("unknown log level '") + argv[i] + "'");
@@ -249,6 +259,7 @@ void PrintCommandUsage(const Options& options, std::FILE* out) {
     KzoHost::SessionOptions session;
     session.pluginPath = options.pluginPath;
     session.dataFolder = options.dataFolder;
+    session.peersFolder = options.peersFolder;
     session.logSink = StandardErrorSink(options.logLevel);
     std::string error;
     auto opened = KzoHost::PluginSession::Open(session, error);
@@ -295,9 +306,14 @@ int Serve(const Options& options) {
     const std::string origin = server.Origin();
     std::fprintf(stderr, "plugin-host: serving %s on %s/ (Ctrl-C stops)\n",
                  options.pluginPath.c_str(), origin.c_str());
-    std::fprintf(stderr,
-                 "  open %s/ in a browser, or try: curl %s/kzo-match-history/v1/matchlist\n",
-                 origin.c_str(), origin.c_str());
+    // The hint names the plug-in's first GET endpoint that takes no path argument.
+    const std::vector<KzoHost::ListedEndpoint>& endpoints = session->Listing().endpoints;
+    const auto get = std::find_if(endpoints.begin(), endpoints.end(), [](const auto& endpoint) {
+        return endpoint.method == 2 && endpoint.pathTemplate.find('{') == std::string::npos;
+    });
+    std::fprintf(stderr, "  open %s/ in a browser, or try: curl %s%s\n", origin.c_str(),
+                 origin.c_str(),
+                 get != endpoints.end() ? get->pathTemplate.c_str() : "/openapi.json");
 
     std::atomic<bool> finished{false};
     std::thread stopper([&server, &stopSignals, &finished] {
@@ -389,6 +405,9 @@ int Info(const Options& options) {
 
 int main(int argc, char** argv) {
     Options options;
+    KzoHost::DefaultLocations defaults = KzoHost::DefaultLocationsOfThisHost();
+    options.pluginPath = std::move(defaults.pluginPath);
+    options.dataFolder = std::move(defaults.dataFolder);
     if (const int exitCode = ParseOptions(argc, argv, options); exitCode >= 0) return exitCode;
     if (options.command == "serve") return Serve(options);
     if (options.command == "call") return Call(options);

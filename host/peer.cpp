@@ -22,4 +22,8 @@ PeerAnswer PeerAnswer::WithStream(std::string json, std::vector<uint32_t> chunkS
     return answer;
 }
 
+PeerAnswer PeerAnswer::NoPeerServes(const std::string& path) {
+    return WithError(404, "No plug-in serves " + path);
+}
+
 }  // namespace KzoHost

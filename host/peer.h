@@ -45,6 +45,9 @@ struct PeerAnswer {
     [[nodiscard]] static PeerAnswer WithError(uint32_t status, std::string text);
     [[nodiscard]] static PeerAnswer WithStream(std::string json,
                                                std::vector<uint32_t> chunkSizes = {});
+    /// 404 "No plug-in serves <path>": what the core answers a request no
+    /// peer takes.
+    [[nodiscard]] static PeerAnswer NoPeerServes(const std::string& path);
 };
 
 using PeerHandler = std::function<PeerAnswer(const PeerRequest&)>;

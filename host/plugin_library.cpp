@@ -3,16 +3,32 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <string_view>
 
 namespace KzoHost {
 
-std::string ExportNameForPath(const std::string& path) {
-    std::string name = path.substr(path.find_last_of('/') + 1);
-    if (name.size() > 3 && name.compare(name.size() - 3, 3, ".so") == 0)
-        name.resize(name.size() - 3);
-    if (name.size() > 7 && name.compare(0, 4, "jvp-") == 0 && name[6] == '-') name.erase(0, 7);
-    std::replace(name.begin(), name.end(), '-', '_');
-    return "load_" + name;
+std::optional<std::string> ExportNameForPath(const std::string& path, std::string& error) {
+    static constexpr std::string_view kPrefix = "jvp-be-";
+    static constexpr std::string_view kSuffix = ".so";
+    const std::string_view name = std::string_view(path).substr(path.find_last_of('/') + 1);
+    const bool framed = name.size() > kPrefix.size() + kSuffix.size() &&
+                        name.starts_with(kPrefix) && name.ends_with(kSuffix);
+    const std::string_view shortName =
+        framed ? name.substr(kPrefix.size(), name.size() - kPrefix.size() - kSuffix.size())
+               : std::string_view();
+    const bool plain = std::all_of(shortName.begin(), shortName.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '-' || c == '_';
+    });
+    if (!framed || !plain) {
+        error = "'" + std::string(name) +
+                "' is not a plug-in file name: the platform loads jvp-be-<name>.so, whose "
+                "<name> (letters, digits, '-' and '_') gives the export load_<name>";
+        return std::nullopt;
+    }
+    std::string exportName = "load_" + std::string(shortName);
+    std::replace(exportName.begin(), exportName.end(), '-', '_');
+    return exportName;
 }
 
 namespace {
@@ -30,21 +46,22 @@ constexpr int kOpenFlags = RTLD_NOW | RTLD_LOCAL;
 }  // namespace
 
 std::unique_ptr<PluginLibrary> PluginLibrary::Open(const std::string& path, std::string& error) {
+    const std::optional<std::string> exportName = ExportNameForPath(path, error);
+    if (!exportName.has_value()) return nullptr;
     void* handle = dlopen(path.c_str(), kOpenFlags);
     if (handle == nullptr) {
         const char* reason = dlerror();
         error = reason != nullptr ? reason : "cannot open " + path;
         return nullptr;
     }
-    const std::string exportName = ExportNameForPath(path);
-    void* symbol = dlsym(handle, exportName.c_str());
+    void* symbol = dlsym(handle, exportName->c_str());
     if (symbol == nullptr) {
-        error = path + " has no export " + exportName;
+        error = path + " has no export " + *exportName;
         dlclose(handle);
         return nullptr;
     }
     auto entry = reinterpret_cast<PluginLoadFn>(symbol);
-    return std::unique_ptr<PluginLibrary>(new PluginLibrary(handle, entry, exportName));
+    return std::unique_ptr<PluginLibrary>(new PluginLibrary(handle, entry, *exportName));
 }
 
 PluginLibrary::PluginLibrary(void* handle, PluginLoadFn entry, std::string exportName)

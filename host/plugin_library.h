@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "abi/core_abi.h"
@@ -20,9 +21,9 @@ struct CoreVersion {
 
 class PluginLibrary {
 public:
-    /// Opens the library at `path` and finds its export, named
-    /// "load_" + the short name with "-" as "_" (the file name without its
-    /// "jvp-xx-" prefix and ".so" suffix). Null with `error` set on failure.
+    /// Opens the library at `path` and finds its export, named as
+    /// ExportNameForPath says. Null with `error` set on failure, a file name
+    /// of another form included.
     [[nodiscard]] static std::unique_ptr<PluginLibrary> Open(const std::string& path,
                                                              std::string& error);
 
@@ -58,7 +59,12 @@ private:
     bool started_ = false;
 };
 
-/// "load_" + the plug-in's short name as an identifier, from its file path.
-[[nodiscard]] std::string ExportNameForPath(const std::string& path);
+/// The export the platform calls in the plug-in at `path`: "load_" + the short
+/// name with "-" as "_", where the file name (after the last "/") is
+/// "jvp-be-<short name>.so" ("jvp-be-hello.so" -> "load_hello"). The short
+/// name is letters, digits, "-" and "_". None, with `error` saying why, for
+/// any other file name.
+[[nodiscard]] std::optional<std::string> ExportNameForPath(const std::string& path,
+                                                           std::string& error);
 
 }  // namespace KzoHost

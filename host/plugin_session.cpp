@@ -13,6 +13,7 @@
 #include "binding/value_to_native.h"
 #include "codecs/json_reader.h"
 #include "codecs/json_writer.h"
+#include "host/canned_peers.h"
 #include "match_history/match_history_records.h"
 #include "plugin/outbound_request.h"
 
@@ -166,6 +167,9 @@ std::unique_ptr<PluginSession> PluginSession::Open(const SessionOptions& options
     session->core_.SetRecording(false);
     session->peers_ = SamplePeers::Open(session->core_, options.dataFolder, error);
     if (session->peers_ == nullptr) return nullptr;
+    if (!options.peersFolder.empty() &&
+        !CannedPeers::Register(session->core_, options.peersFolder, error))
+        return nullptr;
     session->library_ = PluginLibrary::Open(options.pluginPath, error);
     if (session->library_ == nullptr) return nullptr;
     if (!session->library_->Load(CoreVersion{}, error)) {

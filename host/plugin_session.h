@@ -55,6 +55,9 @@ struct SessionTimings {
 struct SessionOptions {
     std::string pluginPath;
     std::filesystem::path dataFolder;
+    /// A folder of canned peer answers (host/canned_peers.h) for the paths the
+    /// sample peers do not serve; none when empty.
+    std::filesystem::path peersFolder;
     /// Log lines of the plug-in (level, text); standard error when empty.
     HostCore::LogSink logSink;
 };
@@ -103,6 +106,8 @@ public:
     /// to a plug-in endpoint of any method.
     [[nodiscard]] bool Serves(std::string_view path);
 
+    /// The plug-in's short name, as its load record answered it.
+    [[nodiscard]] std::string ShortName() const { return library_->Record().shortName; }
     /// The plug-in's API as the core reads it.
     [[nodiscard]] const ApiListing& Listing() const noexcept { return listing_; }
     /// The plug-in's memory counters (the seven words of its callback).

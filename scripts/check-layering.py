@@ -16,6 +16,9 @@ its own layer and of the layers below it, never of one above:
 Besides the order:
   - a header under <layer>/internal/ belongs to that layer alone: no other
     layer includes it, whether from a public header or a source file;
+  - a public header of the framework (abi to plugin, outside internal/)
+    includes no internal header at all, not even of its own layer: the
+    installed headers leave internal/ out, and each must compile alone;
   - RapidJSON and libyaml are the codecs' own business: only the codecs'
     sources and internal headers include them, so that no public header of
     the framework hands them on.
@@ -30,6 +33,8 @@ import sys
 
 LAYERS = ["abi", "diagnostics", "binding", "codecs", "api", "plugin", "match_history", "host"]
 RANK = {name: rank for rank, name in enumerate(LAYERS)}
+# The layers installed as the framework's public headers.
+INSTALLED = {"abi", "diagnostics", "binding", "codecs", "api", "plugin"}
 
 # The layers whose own headers may include the third-party parsers, and where.
 THIRD_PARTY = re.compile(r"^(rapidjson/|yaml\.h$)")
@@ -84,6 +89,10 @@ def violations_of(path: pathlib.Path, text: str):
             continue
         if RANK[target] > RANK[own]:
             yield where, included, f"{own} includes the higher layer {target}"
+        elif own in INSTALLED and path.suffix == ".h" and not own_internal and (
+            "/internal/" in included
+        ):
+            yield where, included, "a public header includes an internal one"
         elif target != own and "/internal/" in included:
             yield where, included, f"{own} includes the internals of {target}"
 

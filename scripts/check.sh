@@ -33,6 +33,9 @@ tidy_start=$SECONDS
 bash scripts/check-tidy.sh build/release
 echo "clang-tidy pass: $((SECONDS - tidy_start)) s"
 
+echo "== the installed kit: the example plug-in built and served, the Debian package"
+bash scripts/check-kit.sh build/release
+
 echo "== sanitizer build and tests (address, undefined)"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite build/sanitize -DKZO_SANITIZE=ON

@@ -19,6 +19,7 @@ packages=(
   fonts-dejavu-core                     # a font for the page's screenshots
   python3                               # the layering test (scripts/check-layering.py)
   clang-format clang-tidy               # the format and lint checks
+  curl                                  # scripts/check-kit.sh asks the installed host
 )
 
 missing=()

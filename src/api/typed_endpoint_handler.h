@@ -24,7 +24,7 @@
 #include "api/endpoint_answer.h"
 #include "api/endpoint_handler.h"
 #include "api/endpoint_result.h"
-#include "api/internal/native_type_ref.h"
+#include "api/native_type_ref.h"
 #include "binding/binding_function_description.h"
 #include "binding/binding_type_registry.h"
 #include "binding/native_to_core_value.h"

@@ -8,8 +8,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "binding/conversion_messages.h"
 #include "binding/internal/builtin_type_switch.h"
-#include "binding/internal/conversion_messages.h"
 #include "binding/internal/native_enumerator.h"
 
 namespace Nimbel {

@@ -9,10 +9,10 @@
 #include <string_view>
 #include <utility>
 
-#include "binding/internal/block_store.h"
-#include "binding/internal/intern_table.h"
-#include "binding/internal/slot_pool.h"
+#include "binding/block_store.h"
+#include "binding/intern_table.h"
 #include "binding/interned_string.h"
+#include "binding/slot_pool.h"
 
 namespace Nimbel {
 

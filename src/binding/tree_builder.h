@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "binding/binding_property.h"
-#include "binding/internal/pending_node.h"
+#include "binding/pending_node.h"
 #include "diagnostics/allocator.h"
 
 namespace Nimbel {

@@ -13,7 +13,7 @@
 //
 // Budget: an empty element of a vector of records, or a record given as an
 // empty structure, still becomes a whole default record. What one conversion
-// makes so is bounded by what it read (internal/conversion_budget.h); past
+// makes so is bounded by what it read (conversion_budget.h); past
 // that it fails with "Couldn't assign value to '%1' because the conversion
 // would write more than %2 nodes from the %3 nodes of its input.", before the
 // vector or map that would pass it is filled.
@@ -40,8 +40,8 @@
 #include "binding/binding_status.h"
 #include "binding/binding_type_description.h"
 #include "binding/binding_type_registry.h"
-#include "binding/internal/conversion_budget.h"
-#include "binding/internal/conversion_messages.h"
+#include "binding/conversion_budget.h"
+#include "binding/conversion_messages.h"
 
 namespace Nimbel {
 

@@ -2,6 +2,7 @@
 // for or the failure that explains why there is none.
 #pragma once
 
+#include <cstddef>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -39,8 +40,8 @@ public:
     [[nodiscard]] E&& GetFailure() && { return std::get<kFailure>(std::move(storage_)); }
 
 private:
-    static constexpr size_t kValue = 0;
-    static constexpr size_t kFailure = 1;
+    static constexpr std::size_t kValue = 0;
+    static constexpr std::size_t kFailure = 1;
 
     std::variant<T, E> storage_;
 };

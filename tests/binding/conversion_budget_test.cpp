@@ -2,7 +2,7 @@
 // empty elements and empty structures count against what the input allows,
 // across every vector and map of one conversion, and are refused before any
 // is made.
-#include "binding/internal/conversion_budget.h"
+#include "binding/conversion_budget.h"
 
 #include <gtest/gtest.h>
 

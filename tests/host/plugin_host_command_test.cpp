@@ -54,6 +54,7 @@ TEST(PluginHostCommandTest, ExitCodesFollowTheAnswer) {
         {"frobnicate", 2, ""},
         {"", 2, ""},
         {"call /kzo-match-history/v1/matchlist --data /nonexistent-folder", 1, ""},
+        {"call /kzo-match-history/v1/matchlist --peers /nonexistent-folder", 1, ""},
     };
     for (const Case& c : cases) {
         const HostRun run = RunHost(c.arguments);

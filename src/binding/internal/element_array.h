@@ -6,7 +6,7 @@
 #include <span>
 
 #include "binding/binding_property.h"
-#include "binding/internal/pending_node.h"
+#include "binding/pending_node.h"
 
 namespace Nimbel::internal {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "binding/binding_property.h"
-#include "binding/internal/pending_node.h"
+#include "binding/pending_node.h"
 
 namespace Nimbel::internal {
 

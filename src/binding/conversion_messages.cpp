@@ -1,5 +1,5 @@
 // The conversion messages, letter for letter.
-#include "binding/internal/conversion_messages.h"
+#include "binding/conversion_messages.h"
 
 #include "diagnostics/text_format.h"
 

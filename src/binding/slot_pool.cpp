@@ -1,5 +1,5 @@
 // Slot allocation with per-chunk free lists threaded through the free slots.
-#include "binding/internal/slot_pool.h"
+#include "binding/slot_pool.h"
 
 #include <cassert>
 #include <cstring>

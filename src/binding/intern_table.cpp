@@ -1,5 +1,5 @@
 // Interning: entries live in arena blocks holding the entry and its text.
-#include "binding/internal/intern_table.h"
+#include "binding/intern_table.h"
 
 #include <algorithm>
 #include <cassert>

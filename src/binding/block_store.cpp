@@ -1,6 +1,6 @@
 // Page-carved blocks: a bump pointer within the current page and a count of
 // live blocks per page.
-#include "binding/internal/block_store.h"
+#include "binding/block_store.h"
 
 #include <cassert>
 #include <new>

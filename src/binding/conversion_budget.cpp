@@ -1,14 +1,14 @@
 // The budget of a conversion: one per thread at a time, found through a
 // thread-local pointer so that field converters, whose interface carries no
 // budget, share their conversion's.
-#include "binding/internal/conversion_budget.h"
+#include "binding/conversion_budget.h"
 
 #include <algorithm>
 #include <limits>
 #include <vector>
 
 #include "binding/binding_type_description.h"
-#include "binding/internal/conversion_messages.h"
+#include "binding/conversion_messages.h"
 
 namespace Nimbel::internal {
 namespace {
