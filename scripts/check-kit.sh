@@ -46,6 +46,8 @@ if [ "$exports" != "load_hello" ]; then
 fi
 
 echo "== serve it with the installed plugin-host and its canned peers"
+# The log exists before the host starts: the loop below may read it first.
+: >"$scratch/host.log"
 "$prefix/bin/plugin-host" serve --port 0 --plugin "$plugin" --peers examples/hello/peers \
   2>"$scratch/host.log" &
 host_pid=$!
