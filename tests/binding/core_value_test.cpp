@@ -63,7 +63,7 @@ TEST(CoreValueTest, SixtyFourBitNumbersReadBackFromTheLow32BitsOfWordsAAndB) {
     };
     const Case cases[] = {
         {"signed, clean words", {kCoreValueSigned, 5, 0}, int64_t{5}},
-        {"signed, garbage above A", {kCoreValueSigned, 0xFFFFFFFF00000005u, 0}, int64_t{5}},
+        {"signed, garbage above A", {kCoreValueSigned, kGarbage | 5u, 0}, int64_t{5}},
         {"signed, garbage above B", {kCoreValueSigned, 5, kGarbage}, int64_t{5}},
         {"signed -1, garbage above both",
          {kCoreValueSigned, kGarbage | 0xFFFFFFFFu, kGarbage | 0xFFFFFFFFu},
@@ -74,7 +74,7 @@ TEST(CoreValueTest, SixtyFourBitNumbersReadBackFromTheLow32BitsOfWordsAAndB) {
         {"signed lowest",
          {kCoreValueSigned, kGarbage, kGarbage | 0x80000000u},
          std::numeric_limits<int64_t>::lowest()},
-        {"unsigned, garbage above A", {kCoreValueUnsigned, 0xFFFFFFFF00000005u, 0}, uint64_t{5}},
+        {"unsigned, garbage above A", {kCoreValueUnsigned, kGarbage | 5u, 0}, uint64_t{5}},
         {"unsigned, garbage above B",
          {kCoreValueUnsigned, 0x9ABCDEF0u, kGarbage | 0x12345678u},
          uint64_t{0x123456789ABCDEF0u}},

@@ -221,7 +221,7 @@ void MemberMap::EnsureOrdered() const noexcept {
     for (uint32_t i = ordered_; i < count_; ++i) begin[i] = i;
     storedInOrder_ = 0;
     const auto before = [this](uint32_t left, uint32_t right) { return NameBefore(left, right); };
-    if (end - middle <= kPlacedOneByOne) {
+    if (count_ - ordered_ <= kPlacedOneByOne) {
         // Insertion into the ordered positions.
         for (uint32_t* next = middle; next != end; ++next) {
             const uint32_t position = *next;
