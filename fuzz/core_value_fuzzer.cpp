@@ -113,8 +113,9 @@ public:
             case 11:
                 return Chain(depth);
             case 12: {
-                const KzoWord count = BindingProperty::kMaxCount + 1 +
-                                      input_.Bytes(8) % (~KzoWord{0} - BindingProperty::kMaxCount);
+                const auto count = static_cast<KzoWord>(
+                    BindingProperty::kMaxCount + 1 +
+                    input_.Bytes(8) % (~KzoWord{0} - BindingProperty::kMaxCount));
                 CoreValue value =
                     input_.Byte() % 2 == 0 ? Collection(1, depth) : Structure(1, depth);
                 value.b = count;
@@ -124,7 +125,7 @@ public:
                 static constexpr KzoKind kKinds[] = {kCoreValueCollection, kCoreValueStructure,
                                                      kCoreValueBlobBorrowed, kCoreValueBlobOwned};
                 const KzoKind kind = kKinds[input_.Byte() % 4];
-                return CoreValue{kind, 0, 1 + input_.Bytes(8) % ~KzoWord{0}};
+                return CoreValue{kind, 0, static_cast<KzoWord>(1 + input_.Bytes(8) % ~KzoWord{0})};
             }
             default:
                 return CoreValue{KzoWord{11} + input_.Byte(), Wide(input_.Bytes(8)),

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test twice: once in an
-# optimised build, once under AddressSanitizer and UndefinedBehaviorSanitizer;
-# then the tests that run threads once more under ThreadSanitizer, and the
-# fuzz targets for a while. The layering test runs with the others; the
-# wording, format and lint checks run before and after the optimised build.
+# Installs what is missing, builds, and runs every test three times: once in an
+# optimised build, once under AddressSanitizer and UndefinedBehaviorSanitizer,
+# once in a 32-bit build (the platform's own word size); then the tests that
+# run threads once more under ThreadSanitizer, and the fuzz targets for a
+# while. The layering test runs with the others; the wording, format and
+# lint checks and the installed kit are checked around the optimised build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -39,6 +40,14 @@ bash scripts/check-kit.sh build/release
 echo "== sanitizer build and tests (address, undefined)"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite build/sanitize -DKZO_SANITIZE=ON
+
+# The whole project for i386 with g++ -m32: the plug-in and the reference host
+# are 32-bit, so the end-to-end tests and the page's browser test run through
+# both.
+echo "== 32-bit build and tests (i386)"
+i386_start=$SECONDS
+run_suite build/i386 -DCMAKE_TOOLCHAIN_FILE=cmake/i386.cmake
+echo "32-bit pass: $((SECONDS - i386_start)) s"
 
 # Only what the threaded tests need is built: the framework, the plug-in, the
 # host and the test files that start threads (tests/CMakeLists.txt lists

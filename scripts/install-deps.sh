@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config      # compilers and the build
-  g++-multilib                          # 32-bit check of the core boundary layout
+  g++-multilib                          # the 32-bit build: gcc -m32, its libstdc++ and C library
   rapidjson-dev libyaml-dev             # the codecs
   libgtest-dev libgmock-dev             # tests
   libbenchmark-dev                      # benchmarks in bench/
@@ -22,8 +22,12 @@ packages=(
   curl                                  # scripts/check-kit.sh asks the installed host
 )
 
+# The 32-bit build (cmake/i386.cmake) links the i386 builds of the libraries
+# that are not header-only: libyaml for the codecs, GoogleTest and GoogleMock.
+i386_packages=(libyaml-dev:i386 libgtest-dev:i386 libgmock-dev:i386)
+
 missing=()
-for package in "${packages[@]}"; do
+for package in "${packages[@]}" "${i386_packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
     missing+=("$package")
   fi
@@ -37,6 +41,9 @@ fi
 if [ ${#missing[@]} -ne 0 ]; then
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+  fi
   $sudo apt-get update -qq
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

@@ -17,7 +17,9 @@ namespace Nimbel {
 namespace {
 
 static_assert(sizeof(BindingPropertyKind) == 1);
-static_assert(sizeof(BindingProperty) == 24, "payload, arena, kind, owns-arena flag");
+// Payload, arena pointer, kind and owns-arena flag: 24 bytes with 8-byte
+// pointers, 16 with 4-byte ones.
+static_assert(sizeof(BindingProperty) == (sizeof(void*) == 8 ? 24 : 16));
 static_assert(BindingProperty::kMaxCount == internal::kMaxNodeCount);
 
 // Kept alive through process exit, so late readers still find a valid object.

@@ -10,7 +10,8 @@
 namespace Nimbel::internal {
 namespace {
 
-static_assert(sizeof(ChunkHeader) == 24, "header layout of a 64-bit build");
+// Two links and three 16-bit fields: 16 bytes with 4-byte pointers, 24 with 8-byte ones.
+static_assert(sizeof(ChunkHeader) == (sizeof(void*) == 8 ? 24 : 16));
 
 [[nodiscard]] uint16_t ReadLink(const std::byte* slot) noexcept {
     uint16_t link;

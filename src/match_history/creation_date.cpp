@@ -1,8 +1,8 @@
 #include "match_history/creation_date.h"
 
 #include <array>
+#include <chrono>
 #include <cstdio>
-#include <ctime>
 
 #include "diagnostics/assertion_report.h"
 
@@ -13,29 +13,28 @@ namespace {
 /// 3000-12-31T23:59:59Z. Later times are refused alike on every platform.
 constexpr uint64_t kLastConvertibleSecond = 32535215999;
 
-[[nodiscard]] bool ToUtcCalendar(uint64_t seconds, std::tm& calendar) {
-    if (seconds > kLastConvertibleSecond) return false;
-    const std::time_t time = static_cast<std::time_t>(seconds);
-    return gmtime_r(&time, &calendar) != nullptr;
-}
+constexpr uint64_t kSecondsPerDay = 86400;
 
 }  // namespace
 
+// The calendar comes from whole days since the epoch, never through time_t,
+// which holds only 32 bits on a 32-bit platform and would wrap after 2038.
 std::string CreationDateText(uint64_t millisecondsSinceEpoch) {
     const uint64_t seconds = millisecondsSinceEpoch / 1000;
-    const auto milliseconds = static_cast<unsigned>(millisecondsSinceEpoch % 1000);
-    std::tm calendar{};
-    if (!ToUtcCalendar(seconds, calendar)) {
+    if (seconds > kLastConvertibleSecond) {
         Report(kAssertTimeConversion, "", "", 0, "");
         return {};
     }
-    std::array<char, 32> date{};
-    const size_t length = std::strftime(date.data(), date.size(), "%Y-%m-%dT%H:%M:%S", &calendar);
-    std::array<char, 8> fraction{};
-    std::snprintf(fraction.data(), fraction.size(), ".%03u", milliseconds);
-    std::string text(date.data(), length);
-    text.append(fraction.data()).push_back('Z');
-    return text;
+    const auto milliseconds = static_cast<unsigned>(millisecondsSinceEpoch % 1000);
+    const auto days = static_cast<int>(seconds / kSecondsPerDay);
+    const auto secondOfDay = static_cast<unsigned>(seconds % kSecondsPerDay);
+    const std::chrono::year_month_day date{std::chrono::sys_days{std::chrono::days{days}}};
+    std::array<char, 32> text{};
+    const int length =
+        std::snprintf(text.data(), text.size(), "%04d-%02u-%02uT%02u:%02u:%02u.%03uZ",
+                      int{date.year()}, unsigned{date.month()}, unsigned{date.day()},
+                      secondOfDay / 3600, secondOfDay / 60 % 60, secondOfDay % 60, milliseconds);
+    return std::string(text.data(), static_cast<size_t>(length));
 }
 
 }  // namespace Nimbel::Client::MatchHistory

@@ -637,7 +637,7 @@ TEST(BindingPropertyTest, IndicesAtOrAboveTheLimitThrowTheLengthErrorWithoutWrap
     const Case cases[] = {
         {"the limit itself", BindingProperty::kMaxCount},
         {"one above", BindingProperty::kMaxCount + 1},
-        {"2 to the 32nd", size_t{1} << 32},
+        {"the top bit of a word", size_t{1} << (sizeof(size_t) * 8 - 1)},
         {"one below the largest index", SIZE_MAX - 1},
         {"the largest index, whose successor wraps to 0", SIZE_MAX},
     };

@@ -63,7 +63,7 @@ TEST(CoreValueTest, SixtyFourBitNumbersReadBackFromTheLow32BitsOfWordsAAndB) {
     };
     const Case cases[] = {
         {"signed, clean words", {kCoreValueSigned, 5, 0}, int64_t{5}},
-        {"signed, garbage above A", {kCoreValueSigned, 0xFFFFFFFF00000005u, 0}, int64_t{5}},
+        {"signed, garbage above A", {kCoreValueSigned, kGarbage | 5u, 0}, int64_t{5}},
         {"signed, garbage above B", {kCoreValueSigned, 5, kGarbage}, int64_t{5}},
         {"signed -1, garbage above both",
          {kCoreValueSigned, kGarbage | 0xFFFFFFFFu, kGarbage | 0xFFFFFFFFu},
@@ -74,7 +74,7 @@ TEST(CoreValueTest, SixtyFourBitNumbersReadBackFromTheLow32BitsOfWordsAAndB) {
         {"signed lowest",
          {kCoreValueSigned, kGarbage, kGarbage | 0x80000000u},
          std::numeric_limits<int64_t>::lowest()},
-        {"unsigned, garbage above A", {kCoreValueUnsigned, 0xFFFFFFFF00000005u, 0}, uint64_t{5}},
+        {"unsigned, garbage above A", {kCoreValueUnsigned, kGarbage | 5u, 0}, uint64_t{5}},
         {"unsigned, garbage above B",
          {kCoreValueUnsigned, 0x9ABCDEF0u, kGarbage | 0x12345678u},
          uint64_t{0x123456789ABCDEF0u}},
@@ -238,6 +238,82 @@ TEST(CoreValueTest, ValuesOfEveryKindSurviveARoundTrip) {
     tree["list"][2] = "third";
     tree["nested"]["deeper"]["x"] = 1;
     EXPECT_TRUE(RoundTrip(tree) == tree);
+}
+
+// A 64-bit number crosses as two 32-bit halves in words of either size: every
+// bit of the extremes arrives, none above bit 31 of a word is set, and the
+// same number comes back. Doubles are compared by their bits, so a NaN's
+// payload and sign, a zero's sign and a denormal are each seen.
+TEST(CoreValueTest, SixtyFourBitExtremesCrossInTwoHalvesAndComeBackBitForBit) {
+    const auto bitsOf = [](double value) {
+        uint64_t bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        return bits;
+    };
+    const auto doubleOf = [](uint64_t bits) {
+        double value;
+        std::memcpy(&value, &bits, sizeof value);
+        return value;
+    };
+    struct Case {
+        const char* description;
+        BindingProperty value;
+        KzoWord kind;
+        uint64_t bits;
+    };
+    const Case cases[] = {
+        {"int64 lowest", std::numeric_limits<int64_t>::lowest(), kCoreValueSigned,
+         0x8000000000000000u},
+        {"int64 highest", std::numeric_limits<int64_t>::max(), kCoreValueSigned,
+         0x7FFFFFFFFFFFFFFFu},
+        {"int64 -1", int64_t{-1}, kCoreValueSigned, 0xFFFFFFFFFFFFFFFFu},
+        {"int64 -2^32", int64_t{-0x100000000}, kCoreValueSigned, 0xFFFFFFFF00000000u},
+        {"int64 2^31, not a sign in word A", int64_t{0x80000000}, kCoreValueSigned, 0x80000000u},
+        {"uint64 highest", std::numeric_limits<uint64_t>::max(), kCoreValueUnsigned,
+         0xFFFFFFFFFFFFFFFFu},
+        {"uint64 2^32", uint64_t{0x100000000}, kCoreValueUnsigned, 0x100000000u},
+        {"uint64 2^32 - 1", uint64_t{0xFFFFFFFF}, kCoreValueUnsigned, 0xFFFFFFFFu},
+        {"uint64 2^63", uint64_t{0x8000000000000000}, kCoreValueUnsigned, 0x8000000000000000u},
+        {"double highest", std::numeric_limits<double>::max(), kCoreValueDouble,
+         0x7FEFFFFFFFFFFFFFu},
+        {"double lowest", std::numeric_limits<double>::lowest(), kCoreValueDouble,
+         0xFFEFFFFFFFFFFFFFu},
+        {"double smallest normal", std::numeric_limits<double>::min(), kCoreValueDouble,
+         0x0010000000000000u},
+        {"double largest denormal", doubleOf(0x000FFFFFFFFFFFFFu), kCoreValueDouble,
+         0x000FFFFFFFFFFFFFu},
+        {"double smallest denormal", std::numeric_limits<double>::denorm_min(), kCoreValueDouble,
+         0x1u},
+        {"double negative denormal", -std::numeric_limits<double>::denorm_min(), kCoreValueDouble,
+         0x8000000000000001u},
+        {"double negative zero", -0.0, kCoreValueDouble, 0x8000000000000000u},
+        {"double infinity", std::numeric_limits<double>::infinity(), kCoreValueDouble,
+         0x7FF0000000000000u},
+        {"double negative infinity", -std::numeric_limits<double>::infinity(), kCoreValueDouble,
+         0xFFF0000000000000u},
+        {"double quiet NaN with a payload", doubleOf(0x7FF8000000000001u), kCoreValueDouble,
+         0x7FF8000000000001u},
+        {"double negative quiet NaN with a high payload", doubleOf(0xFFFC0000DEADBEEFu),
+         kCoreValueDouble, 0xFFFC0000DEADBEEFu},
+    };
+    for (const Case& c : cases) {
+        OwnedCoreValue core;
+        PropertyToCoreValue(core.Get(), c.value, nullptr);
+        EXPECT_EQ(core.Get().kind, c.kind) << c.description;
+        EXPECT_EQ(uint64_t{core.Get().a}, c.bits & 0xFFFFFFFFu) << c.description << ": word A";
+        EXPECT_EQ(uint64_t{core.Get().b}, c.bits >> 32) << c.description << ": word B";
+
+        BindingProperty back;
+        ASSERT_TRUE(CoreValueToProperty(nullptr, back, core.Get(), "<result>")) << c.description;
+        EXPECT_EQ(back.Kind(), c.value.Kind()) << c.description;
+        if (c.kind == kCoreValueSigned) {
+            EXPECT_EQ(static_cast<uint64_t>(back.GetSigned()), c.bits) << c.description;
+        } else if (c.kind == kCoreValueUnsigned) {
+            EXPECT_EQ(back.GetUnsigned(), c.bits) << c.description;
+        } else {
+            EXPECT_EQ(bitsOf(back.GetDouble()), c.bits) << c.description;
+        }
+    }
 }
 
 TEST(CoreValueTest, BorrowedAndOwnedTextsReadAlikeAndOnlyOwnedOnesAreFreed) {
@@ -418,6 +494,9 @@ TEST(CoreValueTest, CountsBeyondTheLimitAndNullArraysWithCountsAreRefusedBeforeA
         {"structure with a count and no array",
          {kCoreValueStructure, 0, 1},
          NullArray("structure", "1")},
+        {"structure of the limit and no array",
+         {kCoreValueStructure, 0, kLimit},
+         NullArray("structure", limit)},
         {"borrowed blob with a count and no bytes",
          {kCoreValueBlobBorrowed, 0, 9},
          NullArray("blob", "9")},

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <new>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -154,6 +156,37 @@ TEST(MemberMapTest, EachMemberHoldsOneReferenceToItsInternedName) {
 }
 
 // ---- Cost of building large structures --------------------------------------
+
+// The storage of 2^27 members or more (members, order and index) passes 4 GiB
+// where a member takes 20 bytes: a 32-bit build must refuse it, not allocate
+// a block of the wrapped size and write past it. Where it fits in a size_t the
+// row is not run: it would take gigabytes.
+TEST(MemberMapTest, ReservingMoreThanTheAddressSpaceHoldsIsRefusedAndLeavesTheMap) {
+    struct Case {
+        const char* description;
+        size_t count;
+    };
+    const Case cases[] = {
+        {"the limit", BindingProperty::kMaxCount},
+        {"2^27, the growth after 2^26", size_t{1} << 27},
+        {"2^27 - 1", (size_t{1} << 27) - 1},
+    };
+    PropertyArena* arena = PropertyArena::Create();
+    for (const Case& c : cases) {
+        const uint64_t slots = std::bit_ceil(uint64_t{c.count} * 2);
+        const uint64_t bytes = uint64_t{c.count} * sizeof(BindingMember) +
+                               (uint64_t{c.count} + slots) * sizeof(uint32_t);
+        if (bytes <= SIZE_MAX) continue;
+        internal::MemberMap map(*arena);
+        static_cast<void>(map.FindOrInsert("kept"));
+        EXPECT_THROW(map.Reserve(c.count), std::bad_alloc) << c.description;
+        EXPECT_EQ(map.Size(), 1u) << c.description;
+        EXPECT_NE(map.Find("kept"), nullptr) << c.description;
+        static_cast<void>(map.FindOrInsert("added"));
+        EXPECT_EQ(map.Size(), 2u) << c.description << ": the map still grows";
+    }
+    PropertyArena::Destroy(arena);
+}
 
 TEST(MemberMapTest, InsertingByNameCostsTheSameWhateverTheNameOrder) {
     ExpectCostIndependentOfNameOrder("insertion", [](const std::vector<std::string>& names) {

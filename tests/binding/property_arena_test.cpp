@@ -11,6 +11,7 @@
 
 #include "binding/binding_property.h"
 #include "binding/internal/page_source.h"
+#include "binding/slot_pool.h"
 #include "diagnostics/allocator.h"
 #include "diagnostics/fnv1a.h"
 
@@ -64,22 +65,39 @@ TEST(PropertyArenaTest, SlotsAreAlignedToEightWhenTheirSizeIsAMultipleOfEight) {
     }
 }
 
+// Every chunk starts with its header, 16 bytes where a pointer takes 4 and 24
+// where it takes 8, in the first ceil(header / size) slots of the 144-byte
+// inline chunk and of each 4096-byte page; so the slots left differ by word
+// size for the small classes.
 TEST(PropertyArenaTest, InlineChunkServesFirstThenPagesThatGoBackWhenEmpty) {
+    constexpr bool kWide = sizeof(void*) == 8;
+    EXPECT_EQ(sizeof(internal::ChunkHeader), kWide ? 24u : 16u);
     struct Case {
         size_t slotSize;
-        size_t inlineSlots;  // (144 / size) slots, less those under the 24-byte header
+        size_t inlineSlots32, inlineSlots64;
+        size_t pageSlots32, pageSlots64;
     };
-    const Case cases[] = {{4, 30}, {8, 15}, {24, 5}, {48, 2}, {72, 1}};
+    const Case cases[] = {
+        {4, 32, 30, 1020, 1018}, {8, 16, 15, 510, 509}, {12, 10, 10, 339, 339},
+        {16, 8, 7, 255, 254},    {20, 6, 5, 203, 202},  {24, 5, 5, 169, 169},
+        {48, 2, 2, 84, 84},      {72, 1, 1, 55, 55},
+    };
     for (const Case& c : cases) {
+        const size_t inlineSlots = kWide ? c.inlineSlots64 : c.inlineSlots32;
+        const size_t pageSlots = kWide ? c.pageSlots64 : c.pageSlots32;
         ArenaPointer arena = MakeArena();
         std::vector<void*> slots;
-        for (size_t i = 0; i < c.inlineSlots; ++i)
-            slots.push_back(arena->AllocateBlock(c.slotSize));
-        EXPECT_EQ(arena->PagesHeld(), 0u) << "slot size " << c.slotSize;
-
-        const size_t perPage = 4096 / c.slotSize - (24 + c.slotSize - 1) / c.slotSize;
-        for (size_t i = 0; i < perPage + 1; ++i) slots.push_back(arena->AllocateBlock(c.slotSize));
-        EXPECT_EQ(arena->PagesHeld(), 2u) << "slot size " << c.slotSize;
+        const auto take = [&](size_t count) {
+            for (size_t i = 0; i < count; ++i) slots.push_back(arena->AllocateBlock(c.slotSize));
+        };
+        take(inlineSlots);
+        EXPECT_EQ(arena->PagesHeld(), 0u) << "slot size " << c.slotSize << ": inline chunk full";
+        take(1);
+        EXPECT_EQ(arena->PagesHeld(), 1u) << "slot size " << c.slotSize << ": first page";
+        take(pageSlots - 1);
+        EXPECT_EQ(arena->PagesHeld(), 1u) << "slot size " << c.slotSize << ": first page full";
+        take(1);
+        EXPECT_EQ(arena->PagesHeld(), 2u) << "slot size " << c.slotSize << ": second page";
 
         std::set<void*> distinct(slots.begin(), slots.end());
         EXPECT_EQ(distinct.size(), slots.size()) << "slot size " << c.slotSize;

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "diagnostics/allocator.h"
 #include "diagnostics/log_group_table.h"
 #include "diagnostics/log_level.h"
 #include "diagnostics/logger.h"
@@ -170,6 +173,46 @@ TEST(AppModuleTest, CallbacksGivenNullArgumentsDoNothing) {
     EXPECT_FALSE(callbacks.start(nullptr, &withoutFunctions)) << "no module";
     callbacks.getMemoryStats(loaded.record.module, nullptr);
     callbacks.stop(nullptr);
+}
+
+// The core reads seven 64-bit numbers whatever its word size. Blocks of 256
+// MiB obtained and freed (address space only, never touched) take the byte
+// totals past 2^32, so a number cut to a 32-bit word would show.
+TEST(AppModuleTest, MemoryStatsAreSevenWholeSixtyFourBitNumbers) {
+    constexpr size_t kBlockBytes = size_t{256} << 20;
+    for (int i = 0; i < 17; ++i) {
+        void* block = Allocate(kBlockBytes);
+        ASSERT_NE(block, nullptr) << "block " << i;
+        Free(block);
+    }
+    testing::LoadedModule loaded;
+    testing::Load(loaded);
+    constexpr uint64_t kUnwritten = 0xA5A5A5A5A5A5A5A5u;
+    uint64_t out[8];
+    std::fill(std::begin(out), std::end(out), kUnwritten);
+    loaded.record.callbacks->getMemoryStats(loaded.record.module, out);
+    const MemoryStats stats = ReadMemoryStats();
+
+    struct Case {
+        const char* description;
+        uint64_t expected;
+    };
+    const Case cases[] = {
+        {"peak live bytes", stats.peakLiveBytes},
+        {"live blocks at the peak", stats.liveBlocksAtPeak},
+        {"bytes allocated", stats.bytesAllocated},
+        {"allocations", stats.allocations},
+        {"bytes freed", stats.bytesFreed},
+        {"frees", stats.frees},
+        {"the closing zero", 0},
+        {"the word after the seven, not written", kUnwritten},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(out[i], cases[i].expected) << cases[i].description;
+    }
+    EXPECT_GT(out[2], uint64_t{1} << 32) << "bytes allocated past 32 bits";
+    EXPECT_GT(out[4], uint64_t{1} << 32) << "bytes freed past 32 bits";
+    EXPECT_GE(out[0], uint64_t{kBlockBytes}) << "the peak held a whole block";
 }
 
 TEST(AppModuleTest, YieldWrapsOneYieldInItsOwnWait) {

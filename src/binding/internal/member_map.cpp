@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <new>
 #include <ranges>
 #include <utility>
@@ -183,6 +184,7 @@ void MemberMap::AdoptRelocated(std::span<const PendingNode> nodes) {
 }
 
 void MemberMap::Grow(size_t capacity) {
+    if (WideStorageBytes(capacity) > SIZE_MAX) throw std::bad_alloc();
     auto* grown = static_cast<BindingMember*>(arena_->AllocateBlock(StorageBytes(capacity)));
     for (uint32_t i = 0; i < count_; ++i) {
         new (&grown[i]) BindingMember(BindingProperty::RelocateTag{}, members_[i]);
@@ -221,7 +223,7 @@ void MemberMap::EnsureOrdered() const noexcept {
     for (uint32_t i = ordered_; i < count_; ++i) begin[i] = i;
     storedInOrder_ = 0;
     const auto before = [this](uint32_t left, uint32_t right) { return NameBefore(left, right); };
-    if (end - middle <= kPlacedOneByOne) {
+    if (count_ - ordered_ <= kPlacedOneByOne) {
         // Insertion into the ordered positions.
         for (uint32_t* next = middle; next != end; ++next) {
             const uint32_t position = *next;
@@ -262,8 +264,13 @@ size_t MemberMap::IndexSlots(size_t capacity) noexcept {
 }
 
 size_t MemberMap::StorageBytes(size_t capacity) noexcept {
-    const size_t bytes =
-        capacity * sizeof(BindingMember) + (capacity + IndexSlots(capacity)) * sizeof(uint32_t);
+    return static_cast<size_t>(WideStorageBytes(capacity));
+}
+
+uint64_t MemberMap::WideStorageBytes(size_t capacity) noexcept {
+    const uint64_t slots = capacity > kLinearCapacity ? std::bit_ceil(uint64_t{capacity} * 2) : 0;
+    const uint64_t bytes = uint64_t{capacity} * sizeof(BindingMember) +
+                           (uint64_t{capacity} + slots) * sizeof(uint32_t);
     return (bytes + 7) / 8 * 8;
 }
 

@@ -47,7 +47,9 @@ public:
     [[nodiscard]] BindingProperty& FindOrInsert(std::string_view name);
     /// The same for a name interned in any arena (its hash is reused).
     [[nodiscard]] BindingProperty& FindOrInsert(const InternedString& name);
-    /// Room for `count` members; throws as FindOrInsert.
+    /// Room for `count` members; throws as FindOrInsert, and std::bad_alloc
+    /// when their storage would not fit in the address space (a 32-bit build
+    /// cannot hold the storage of BindingProperty::kMaxCount members).
     void Reserve(size_t count);
     /// Takes `nodes`, whose names are unique, bit for bit as the members of
     /// this empty map, in storage of their exact count; the member names keep
@@ -66,7 +68,11 @@ private:
     // then the hash index: a power of two of slots, at least twice the
     // capacity, each 0 or one more than a member's position.
     [[nodiscard]] static size_t IndexSlots(size_t capacity) noexcept;
+    /// The block's bytes, for a capacity whose storage fits in a size_t.
     [[nodiscard]] static size_t StorageBytes(size_t capacity) noexcept;
+    /// The same counted in 64 bits, so it is exact for every capacity within
+    /// the limit, also where size_t has 32 bits.
+    [[nodiscard]] static uint64_t WideStorageBytes(size_t capacity) noexcept;
     [[nodiscard]] uint32_t* NameOrder() const noexcept {
         return reinterpret_cast<uint32_t*>(members_ + capacity_);
     }
