@@ -88,6 +88,15 @@ enum class IndexReading : uint8_t { Read, BadFormat, OutOfRange };
     return text.find('\0') != std::string_view::npos;
 }
 
+/// A body whose NULs all stand at its end, as a terminator does, cut at the
+/// first of them; any other body unchanged.
+[[nodiscard]] std::string_view WithoutTerminatingNuls(std::string_view text) noexcept {
+    const size_t first = text.find('\0');
+    if (first == std::string_view::npos) return text;
+    const bool onlyNulsFollow = text.find_first_not_of('\0', first) == std::string_view::npos;
+    return onlyNulsFollow ? text.substr(0, first) : text;
+}
+
 void FailNulInArgument(BindingStatus& result, const BindingArgumentDescription& argument) {
     result.SetError(FormatMessage("Argument '%1' holds a NUL character.", argument.name));
 }
@@ -411,11 +420,12 @@ void BindBody(BindingStatus& result, std::vector<BindingProperty>& arguments,
                    internal::ContentTypeStartsWith(contentType, "application/json") ||
                    internal::ContentTypeStartsWith(contentType, "application/vnd.api+json");
                json || internal::ContentTypeStartsWith(contentType, "application/x-yaml")) {
-        if (HoldsNul(bytes)) {
-            FailNulInBody(result, bytes);
+        const std::string_view text = WithoutTerminatingNuls(bytes);
+        if (HoldsNul(text)) {
+            FailNulInBody(result, text);
             return;
         }
-        reading = json ? ReadJson(bytes) : ReadYaml(bytes);
+        reading = json ? ReadJson(text) : ReadYaml(text);
     } else {
         result.SetError("Unsupported body content type");
         return;

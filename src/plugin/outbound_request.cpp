@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 
 #include "api/owned_response.h"
 #include "binding/core_value.h"
@@ -38,6 +39,8 @@ constexpr size_t kMaxStreamReserve = size_t{1} << 20;
     return request;
 }
 
+std::atomic<internal::StreamClock> streamClock{&std::chrono::steady_clock::now};
+
 [[nodiscard]] BindingStatus StreamReadError() {
     BindingStatus failed;
     failed.SetError("Stream read error");
@@ -46,24 +49,28 @@ constexpr size_t kMaxStreamReserve = size_t{1} << 20;
 
 /// Reads a streamed body 4096 bytes at a time, yielding to the core when a
 /// read brings less while more is to come, and parses the text as JSON. A
-/// failed read, or internal::kMaxEmptyStreamReads empty reads in a row, is a "Stream
-/// read error".
+/// failed read, or no byte for internal::kMaxStreamStall, is a "Stream read
+/// error".
 [[nodiscard]] BindingStatus ReadStreamedBody(AppModule& module, const CoreResponse& response) {
     const CoreStreamReadFn read = response.streamRead;
     const KzoWord stream = response.stream;
+    const internal::StreamClock now = streamClock.load(std::memory_order_relaxed);
     std::string text;
     text.reserve(internal::InitialStreamCapacity(response.expectedSize));
     std::array<uint8_t, kStreamChunk> buffer{};
     uint8_t more = 1;
-    uint32_t emptyReads = 0;
+    std::chrono::steady_clock::time_point lastByte = now();
     while (more != 0) {
         uint32_t size = kStreamChunk;
         if (!read(stream, buffer.data(), &size, &more)) return StreamReadError();
         size = std::min(size, kStreamChunk);  // a reader never delivers more than asked
         text.append(reinterpret_cast<const char*>(buffer.data()), size);
         if (more == 0) break;
-        emptyReads = size == 0 ? emptyReads + 1 : 0;
-        if (emptyReads >= internal::kMaxEmptyStreamReads) return StreamReadError();
+        if (size != 0) {
+            lastByte = now();
+        } else if (now() - lastByte >= internal::kMaxStreamStall) {
+            return StreamReadError();
+        }
         if (size < kStreamChunk) module.Yield();
     }
     return JsonToValue(text.data(), text.size());
@@ -99,6 +106,11 @@ void OutboundArguments::Append(const BindingProperty& value, const EnumNameLooku
 // ---- The exchange ----
 
 namespace internal {
+
+void SetStreamClockForTesting(StreamClock clock) noexcept {
+    streamClock.store(clock != nullptr ? clock : &std::chrono::steady_clock::now,
+                      std::memory_order_relaxed);
+}
 
 size_t InitialStreamCapacity(KzoWord announcedSize) noexcept {
     return std::min<size_t>(announcedSize, kMaxStreamReserve);

@@ -16,6 +16,7 @@
 // "error" (and "errorCode_int" when the code is not 0).
 #pragma once
 
+#include <chrono>
 #include <deque>
 #include <span>
 #include <string>
@@ -67,12 +68,17 @@ namespace internal {
     AppModule& module, RequestMethod method, std::string_view path,
     const OutboundArguments& arguments);
 
-/// Consecutive reads that bring no byte while the stream still promises more,
-/// after which the stream counts as broken ("Stream read error"). The core
-/// runs its pending work in the yield before each of them, so a stream that is
-/// still being produced delivers long before; one that never ends would
-/// otherwise be read for ever.
-inline constexpr uint32_t kMaxEmptyStreamReads = 100'000;
+/// How long a streamed body may go without a byte while it still promises
+/// more, after which the stream counts as broken ("Stream read error"). It is
+/// measured on a steady clock, not in reads: a core's Yield may return at once,
+/// so a stream that pauses for a second may be read empty many thousand times
+/// and still go on.
+inline constexpr std::chrono::seconds kMaxStreamStall{30};
+
+/// The clock that times a stall: std::chrono::steady_clock::now unless a test
+/// replaced it. Tests set it only while no request is being read.
+using StreamClock = std::chrono::steady_clock::time_point (*)();
+void SetStreamClockForTesting(StreamClock clock) noexcept;
 
 /// The room reserved for a streamed body before its first read: the size the
 /// answer announces, but never more than 1 MiB, so an absurd announcement

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -230,29 +231,40 @@ TEST_F(ClientFixture, StreamsAreReadInChunksOf4096AndYieldOnlyAfterShortReads) {
     }
 }
 
-TEST_F(ClientFixture, AStreamThatStopsDeliveringFailsAfterTheEmptyReadBoundAndIsClosedOnce) {
-    constexpr uint32_t kBound = internal::kMaxEmptyStreamReads;
-    const std::vector<uint32_t> emptyBelowTheBound(kBound - 1, 0);
+/// A steady clock that moves one second each time it is read: the stream
+/// reader reads it once before the first read and once after each read.
+struct SecondPerReadingClock {
+    static inline int64_t seconds = 0;
+    static std::chrono::steady_clock::time_point Now() {
+        return std::chrono::steady_clock::time_point(std::chrono::seconds(++seconds));
+    }
+    SecondPerReadingClock() { internal::SetStreamClockForTesting(&Now); }
+    ~SecondPerReadingClock() { internal::SetStreamClockForTesting(nullptr); }
+    SecondPerReadingClock(const SecondPerReadingClock&) = delete;
+    SecondPerReadingClock& operator=(const SecondPerReadingClock&) = delete;
+};
+
+TEST_F(ClientFixture, AStreamThatStallsFor30SecondsFailsAndIsClosedOnce) {
+    const std::vector<uint32_t> stall29(29, 0);
+    const auto join = [](std::initializer_list<std::vector<uint32_t>> parts) {
+        std::vector<uint32_t> chunks;
+        for (const auto& part : parts) chunks.insert(chunks.end(), part.begin(), part.end());
+        return chunks;
+    };
     struct Case {
         const char* description;
-        std::vector<uint32_t> chunks;
+        std::vector<uint32_t> chunks;  // the last one repeats
         size_t reads;
         bool delivered;
     };
-    std::vector<Case> cases = {
-        {"nothing ever arrives", {0}, kBound, false},
-        {"some bytes, then nothing for ever", {10, 0}, 1 + kBound, false},
-        {"one empty read fewer than the bound, then the body", emptyBelowTheBound, kBound, true},
+    const Case cases[] = {
+        {"nothing ever arrives", {0}, 30, false},
+        {"some bytes, then nothing for ever", {10, 0}, 1 + 30, false},
+        {"a 29 s stall, then the body", join({stall29, {4096}}), 30, true},
+        {"a byte starts the stall again", join({{10}, stall29, {10}, stall29, {4096}}), 61, true},
     };
-    cases.back().chunks.push_back(4096);
-    Case resets{"a delivered byte starts the count again", emptyBelowTheBound, size_t{2} * kBound,
-                true};
-    resets.chunks.push_back(1);
-    resets.chunks.insert(resets.chunks.end(), emptyBelowTheBound.begin(), emptyBelowTheBound.end());
-    resets.chunks.push_back(4096);
-    cases.push_back(std::move(resets));
-
-    started.core.SetRecording(false);  // a hundred thousand yields need not be kept
+    const SecondPerReadingClock clock;
+    started.core.SetRecording(false);
     for (const Case& c : cases) {
         Serve("/kzo-acs/v1/games/7", PeerAnswer::WithStream(GameJsonOfSize(200), c.chunks));
         const size_t readsBefore = started.core.StreamReads();
