@@ -83,7 +83,7 @@ constexpr std::array<std::string_view, 4> kPeerPrefixes = {
 [[nodiscard]] std::string PeerMethods(std::string_view path) {
     if (path == SamplePeers::kSessionPath || path == SamplePeers::kConfigurationPath)
         return "GET, HEAD, PUT, DELETE";
-    if (path == "/kzo-login/v1/session/invoke") return "POST";
+    if (path == SamplePeers::kInvokePath) return "POST";
     return "GET, HEAD";
 }
 
@@ -256,12 +256,20 @@ HostAnswer PluginSession::ChangeResource(const HostRequest& request) {
 
 HostAnswer PluginSession::AskPeer(const HostRequest& request) {
     Nimbel::OutboundArguments arguments;  // positional, released after the call
-    if (!request.body.empty()) {
+    // Only a path that takes arguments reads the body, and it never makes more
+    // of them than the peer takes: each argument costs a value of its own.
+    const size_t taken = SamplePeers::ArgumentsTaken(request.path);
+    if (taken != 0 && !request.body.empty()) {
         Nimbel::BindingProperty list;
         std::string error;
         if (!ReadJson(request.body, list, error)) return HostAnswer{400, ErrorJson(400, error)};
         if (list.Kind() != Nimbel::BindingPropertyKind::Collection)
             return HostAnswer{400, ErrorJson(400, "A peer's arguments are a JSON array")};
+        if (list.Size() > taken) {
+            return HostAnswer{
+                400, ErrorJson(400, request.path + " takes at most " + std::to_string(taken) +
+                                        " arguments, not " + std::to_string(list.Size()))};
+        }
         for (const Nimbel::BindingProperty& argument : list.Elements())
             arguments.Append(argument, nullptr);
     } else if (request.query.find("ids=") != std::string::npos) {

@@ -275,8 +275,6 @@ void DeleteAndPublish(HostCore& core, const char* uri, ChangeableResource& resou
 
 // ---- Login plug-in's invoke ----
 
-constexpr const char* kInvokePath = "/kzo-login/v1/session/invoke";
-
 /// A platform service call the login plug-in relays, answered from a file as
 /// {"typeName": ..., "body": <file>}.
 struct ServiceCall {
@@ -347,8 +345,6 @@ PeerAnswer AnswerInvoke(const DataFiles& folder, const PeerRequest& request) {
 }
 
 // ---- Summoner plug-in ----
-
-constexpr const char* kSummonerNamesPath = "/kzo-summoner/v2/summoner-names";
 
 std::optional<uint64_t> ReadSummonerId(const BindingProperty& id) {
     if (id.Kind() == BindingPropertyKind::Unsigned) return id.GetUnsigned();
@@ -444,6 +440,12 @@ std::unique_ptr<SamplePeers> SamplePeers::Open(HostCore& core, const fs::path& d
 
 SamplePeers::SamplePeers(OpenKey, HostCore& core, std::shared_ptr<State> state)
     : core_(core), state_(std::move(state)) {}
+
+size_t SamplePeers::ArgumentsTaken(std::string_view path) noexcept {
+    if (path == kInvokePath) return 3;
+    if (path == kSummonerNamesPath) return 1;
+    return 0;
+}
 
 void SamplePeers::RegisterPeers() {
     const std::shared_ptr<const State> state = state_;

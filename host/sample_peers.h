@@ -21,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "binding/binding_property.h"
 #include "host/host_core.h"
@@ -69,6 +70,15 @@ public:
     static constexpr const char* kSessionPath = "/kzo-login/v1/session";
     static constexpr const char* kConfigurationPath =
         "/kzo-platform-config/v1/namespaces/NewMatchHistory";
+
+    /// The peer paths that take positional arguments.
+    static constexpr const char* kInvokePath = "/kzo-login/v1/session/invoke";
+    static constexpr const char* kSummonerNamesPath = "/kzo-summoner/v2/summoner-names";
+
+    /// How many positional arguments a request to `path` may carry: three for
+    /// the login plug-in's invoke (destination, method, argument list), one for
+    /// the summoner names (the ids), none for every other peer path.
+    [[nodiscard]] static size_t ArgumentsTaken(std::string_view path) noexcept;
 
 private:
     void RegisterPeers();
