@@ -1,20 +1,34 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages this project builds, tests and runs with,
-# skipping those already present. Needs root (or sudo) only when something is
-# missing.
+# Installs the Debian 12 packages this project needs, skipping those already
+# present. Needs root (or sudo) only when something is missing.
+# Usage: scripts/install-deps.sh [serve|full]
+#   serve  what building the plug-in and plugin-host and serving need
+#   full   (the default) everything scripts/check.sh builds and tests with
 set -euo pipefail
 
-packages=(
+profile=${1:-full}
+case "$profile" in
+  serve | full) ;;
+  *)
+    echo "usage: $0 [serve|full]" >&2
+    exit 2
+    ;;
+esac
+
+serve_packages=(
   build-essential cmake pkg-config      # compilers and the build
-  g++-multilib                          # the 32-bit build: gcc -m32, its libstdc++ and C library
   rapidjson-dev libyaml-dev             # the codecs
+  libboost-dev                          # Boost.Beast and Asio: the reference host's HTTP server
+  libjs-dygraphs                        # the chart library plugin-host serves to its page
+)
+
+check_packages=(
+  g++-multilib                          # the 32-bit build: gcc -m32, its libstdc++ and C library
   libgtest-dev libgmock-dev             # tests
   libbenchmark-dev                      # benchmarks in bench/
   libmsgpack-cxx-dev libyaml-cpp-dev    # what the codec benchmarks compare against
   clang libclang-rt-14-dev              # fuzz targets in fuzz/
-  libboost-dev                          # Boost.Beast and Asio: the reference host's HTTP server
   locales                               # a comma-decimal locale for the number tests
-  libjs-dygraphs                        # the chart library plugin-host serves to its page
   chromium chromium-driver python3-selenium  # the page's test in headless Chromium
   fonts-dejavu-core                     # a font for the page's screenshots
   python3                               # the layering test (scripts/check-layering.py)
@@ -26,8 +40,13 @@ packages=(
 # that are not header-only: libyaml for the codecs, GoogleTest and GoogleMock.
 i386_packages=(libyaml-dev:i386 libgtest-dev:i386 libgmock-dev:i386)
 
+packages=("${serve_packages[@]}")
+if [ "$profile" = full ]; then
+  packages+=("${check_packages[@]}" "${i386_packages[@]}")
+fi
+
 missing=()
-for package in "${packages[@]}" "${i386_packages[@]}"; do
+for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
     missing+=("$package")
   fi
@@ -41,11 +60,15 @@ fi
 if [ ${#missing[@]} -ne 0 ]; then
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [ "$profile" = full ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
   fi
   $sudo apt-get update -qq
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+if [ "$profile" = serve ]; then
+  exit 0
 fi
 
 # Numbers must read the same under a locale whose decimal point is a comma;
