@@ -65,7 +65,10 @@ EndpointReply ReadResponse(const CoreResponse& response) {
     EndpointReply reply;
     reply.delivered = true;
     reply.status = response.status;
-    if (response.errorText != nullptr) reply.error = std::string(response.errorText);
+    // The error flag says whether the record holds an error text.
+    if (response.ownsErrorText == 1 && response.errorText != nullptr) {
+        reply.error = std::string(response.errorText);
+    }
     if (response.text != nullptr) reply.text = response.text;
     const CoreHeaderPair* pairs = response.headers;
     for (KzoWord i = 0; pairs != nullptr && i < response.headerCount; ++i) {

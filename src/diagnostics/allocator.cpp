@@ -95,8 +95,10 @@ size_t CountingBlockSize(const void* block, void*) {
 // (constant initialisation), so no first use can race with installing them
 // and no allocation, however early, escapes the counters.
 constinit Counters g_counters;
-constinit AllocatorHooks g_hooks{CountingAllocate,      CountingFree,      CountingReallocate,
-                                 CountingDuplicateText, CountingBlockSize, &g_counters};
+constinit const AllocatorHooks kCountingHooks{CountingAllocate,   CountingFree,
+                                              CountingReallocate, CountingDuplicateText,
+                                              CountingBlockSize,  &g_counters};
+constinit AllocatorHooks g_hooks = kCountingHooks;
 
 const AllocatorHooks& Hooks() noexcept {
     return g_hooks;
@@ -131,6 +133,10 @@ char* DuplicateText(const char* text) noexcept {
 size_t BlockSize(const void* block) noexcept {
     const AllocatorHooks& h = Hooks();
     return h.blockSize ? h.blockSize(block, h.context) : RuntimeBlockSize(block);
+}
+
+const AllocatorHooks& CountingAllocatorHooks() noexcept {
+    return kCountingHooks;
 }
 
 void SetAllocatorHooks(const AllocatorHooks& hooks) noexcept {

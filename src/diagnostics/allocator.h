@@ -45,6 +45,9 @@ void Free(void* block) noexcept;
 
 /// Replaces the hooks. Hooks left null fall back to the C runtime's function.
 void SetAllocatorHooks(const AllocatorHooks& hooks) noexcept;
+/// The hooks in place from the start, which keep the counters: for hooks that
+/// wrap them (a test that fails chosen allocations) and for putting them back.
+[[nodiscard]] const AllocatorHooks& CountingAllocatorHooks() noexcept;
 
 /// The six counters, each read atomically (the set is not one snapshot).
 [[nodiscard]] MemoryStats ReadMemoryStats() noexcept;

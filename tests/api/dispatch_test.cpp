@@ -416,6 +416,47 @@ TEST_F(DispatchTest, AFullAnswerCarriesStatusTextHeadersAndFlags) {
     EXPECT_EQ(std::memcmp(&response, &zero, sizeof response), 0) << "release zeroes the record";
 }
 
+// A core may take the release function out of the record and clear the field
+// before calling it; the function must still free exactly what the record
+// holds (the sanitizer build sees a wrong free or a leak).
+TEST_F(DispatchTest, EveryKindOfAnswerIsReleasedWithItsReleaseFieldCleared) {
+    struct Case {
+        const char* description;
+        size_t endpoint;  // in the order the fixture adds them
+        const char* path;
+        uint32_t status;
+        const char* errorText;  // null for a success
+    };
+    const Case cases[] = {
+        {"a record written as one block", 0, "/t/v1/games/123", 0, nullptr},
+        {"a list of records", 1, "/t/v1/games", 0, nullptr},
+        {"an empty answer", 3, "/t/v1/echo", 0, nullptr},
+        {"text and headers beside the value", 10, "/t/v1/raw", 201, nullptr},
+        {"an error the handler chose", 0, "/t/v1/games/404", 404, "Not found"},
+        {"a handler that threw", 0, "/t/v1/games/999", 500, "Internal server error"},
+    };
+    const CoreResponse zero{};
+    for (const Case& c : cases) {
+        KzoHost::EndpointCall call;
+        call.path = c.path;
+        const KzoHost::RequestRecord request(call, nullptr);
+        alignas(KzoWord) CoreResponse response{};
+        HandleEndpointRequest(*api_.Endpoints()[c.endpoint], request.Record(), response);
+        EXPECT_EQ(+response.status, c.status) << c.description;
+        if (c.errorText == nullptr) {
+            EXPECT_EQ(response.errorText, nullptr) << c.description;
+        } else {
+            EXPECT_STREQ(response.errorText, c.errorText) << c.description;
+            EXPECT_EQ(+response.ownsErrorText, 1) << c.description << ": the error flag is set";
+        }
+        const CoreResponseReleaseFn release = response.release;
+        ASSERT_NE(release, nullptr) << c.description;
+        response.release = nullptr;
+        release(&response);
+        EXPECT_EQ(std::memcmp(&response, &zero, sizeof response), 0) << c.description;
+    }
+}
+
 TEST_F(DispatchTest, APathOutsideTheEndpointsTemplateIsAnInvalidFunction) {
     const Endpoint& games = *api_.Endpoints().front();
     struct RouteCase {

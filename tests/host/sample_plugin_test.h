@@ -24,7 +24,7 @@ protected:
         std::string error;
         peers_ = KzoHost::SamplePeers::Open(core_, KZO_DEFAULT_DATA_DIR, error);
         ASSERT_NE(peers_, nullptr) << error;
-        library_ = KzoHost::PluginLibrary::Open(KZO_PLUGIN_PATH, error);
+        library_ = KzoHost::PluginLibrary::Open(PluginPath(), error);
         ASSERT_NE(library_, nullptr) << error;
         ASSERT_TRUE(library_->Load(KzoHost::CoreVersion{}, error)) << error;
         ASSERT_TRUE(library_->Start(*core_.Context()));
@@ -32,6 +32,10 @@ protected:
     void TearDown() override {
         if (library_ != nullptr) library_->Stop();
     }
+
+    /// The library under test: the plug-in as built, unless a test needs a copy
+    /// of it with a seam of its own.
+    [[nodiscard]] virtual const char* PluginPath() const { return KZO_PLUGIN_PATH; }
 
     /// A GET of `path` through the plug-in's endpoint callback, as the core sends it.
     [[nodiscard]] KzoHost::EndpointReply Send(const std::string& path) const {

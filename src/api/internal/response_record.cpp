@@ -78,23 +78,45 @@ void HandOverStream(CoreResponse& response, std::unique_ptr<ResponseStream> stre
 
 }  // namespace
 
-void ReleaseResponse(CoreResponse* response) noexcept {
+namespace {
+
+/// How a record's value was written, which only its release function knows:
+/// the core may clear the record's release field before calling it.
+enum class ValueLayout { PerNode, OneBlock };
+
+// The shared internal-error text stands in the record with its flag set, and
+// is the one error text that is never freed.
+void ReleaseErrorText(CoreResponse& response) noexcept {
+    if (response.errorText == kInternalErrorText) {
+        response.errorText = nullptr;
+        response.ownsErrorText = 0;
+        return;
+    }
+    CoreResultReleaseError(response);
+}
+
+void Release(CoreResponse* response, ValueLayout layout) noexcept {
     if (response == nullptr) return;
-    const CoreResponseReleaseFn release = response->release;
-    if (release == &ReleaseResponseWithValueBlock) {
+    if (layout == ValueLayout::OneBlock) {
         CoreValueReleaseBlock(response->value);
     } else {
         CoreValueRelease(response->value);
     }
-    CoreResultReleaseError(*response);
+    ReleaseErrorText(*response);
     const char* text = response->text;
     if (text != kSharedEmptyText) Free(const_cast<char*>(text));
     FreeHeaders(*response);
     *response = CoreResponse{};
 }
 
+}  // namespace
+
+void ReleaseResponse(CoreResponse* response) noexcept {
+    Release(response, ValueLayout::PerNode);
+}
+
 void ReleaseResponseWithValueBlock(CoreResponse* response) noexcept {
-    ReleaseResponse(response);
+    Release(response, ValueLayout::OneBlock);
 }
 
 void ResetResponse(CoreResponse& response) noexcept {
@@ -111,10 +133,13 @@ void AnswerError(CoreResponse& response, uint32_t status, std::string_view messa
 void AnswerInternalError(CoreResponse& response) noexcept {
     const KzoWord stream = response.stream;
     if (stream != 0) CloseStream(stream);
-    ReleaseResponse(&response);
+    // The record is still the library's own here, so its release field is
+    // the one FillResponse chose.
+    Release(&response, response.release == &ReleaseResponseWithValueBlock ? ValueLayout::OneBlock
+                                                                          : ValueLayout::PerNode);
     ResetResponse(response);
     response.errorText = kInternalErrorText;
-    response.ownsErrorText = 0;
+    response.ownsErrorText = 1;
     response.status = 500;
 }
 

@@ -17,16 +17,14 @@
 
 namespace Nimbel::internal {
 
-/// The record's release function: frees the value, the owned error text, the
-/// text unless it is the shared empty one, and the header pairs, then zeroes
-/// all of the record.
-/// Records whose value FillResponse wrote as one block
-/// (PropertyToCoreValueBlock) carry ReleaseResponseWithValueBlock instead,
-/// and either function frees the value the way the record's own release
-/// function names.
+/// The release function of a record whose value is per node: frees the value
+/// node by node, the owned error text (never the shared internal-error text),
+/// the text unless it is the shared empty one, and the header pairs, then
+/// zeroes all of the record. It never reads the record's release field, which
+/// the core may have cleared before the call.
 void ReleaseResponse(CoreResponse* response) noexcept;
-/// The release function of a record whose value is one block; otherwise as
-/// ReleaseResponse.
+/// The release function of a record whose value FillResponse wrote as one
+/// block (PropertyToCoreValueBlock); otherwise as ReleaseResponse.
 void ReleaseResponseWithValueBlock(CoreResponse* response) noexcept;
 
 /// Zeroes the record (dropping whatever it held without freeing it), makes its
@@ -38,7 +36,8 @@ void ResetResponse(CoreResponse& response) noexcept;
 void AnswerError(CoreResponse& response, uint32_t status, std::string_view message);
 
 /// Frees what the record holds (closing a stream it was given) and answers
-/// status 500 "Internal server error" without allocating. For failures
+/// status 500 with the error flag set and "Internal server error" as a shared
+/// text, without allocating, so that it holds while memory is short. For failures
 /// nothing else may be done about: a handler that threw, exhausted memory.
 void AnswerInternalError(CoreResponse& response) noexcept;
 
