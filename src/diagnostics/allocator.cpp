@@ -95,9 +95,9 @@ size_t CountingBlockSize(const void* block, void*) {
 // (constant initialisation), so no first use can race with installing them
 // and no allocation, however early, escapes the counters.
 constinit Counters g_counters;
-constinit const AllocatorHooks kCountingHooks{CountingAllocate,   CountingFree,
-                                              CountingReallocate, CountingDuplicateText,
-                                              CountingBlockSize,  &g_counters};
+constexpr AllocatorHooks kCountingHooks{CountingAllocate,   CountingFree,
+                                        CountingReallocate, CountingDuplicateText,
+                                        CountingBlockSize,  &g_counters};
 constinit AllocatorHooks g_hooks = kCountingHooks;
 
 const AllocatorHooks& Hooks() noexcept {
