@@ -18,7 +18,9 @@
 #include <boost/beast/http/read.hpp>
 #include <boost/beast/http/string_body.hpp>
 #include <boost/beast/http/write.hpp>
+#include <cstdio>
 #include <exception>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <optional>
@@ -158,7 +160,14 @@ private:
 class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
 public:
     HttpConnection(HttpServer::Engine& engine, tcp::socket socket)
-        : engine_(engine), stream_(std::move(socket)) {}
+        : engine_(engine), stream_(std::move(socket)), buffer_(ReadBufferLimit(engine.Limits())) {
+        onChunkHeader_ = [this](uint64_t, std::string_view extensions, error_code& error) {
+            if (extensions.size() > Limits().maxChunkExtensionBytes) {
+                chunkLineTooLong_ = true;
+                error = http::error::bad_chunk_extension;
+            }
+        };
+    }
 
     void Start() { ReadNext(); }
 
@@ -172,6 +181,15 @@ public:
     }
 
 private:
+    /// The read buffer holds a whole header, a whole chunk line or a chunked
+    /// body's whole trailer, which the parser takes only once it is complete;
+    /// a chunk line or trailer that outgrows it is refused instead of
+    /// buffered. Never more than the header limit, so that no trailer field
+    /// can outgrow what a field of the parsed message may hold (64 KiB).
+    [[nodiscard]] static size_t ReadBufferLimit(const HttpServerLimits& limits) noexcept {
+        return std::max(limits.maxHeaderBytes, limits.maxChunkExtensionBytes + size_t{64});
+    }
+
     const HttpServerLimits& Limits() const noexcept { return engine_.Limits(); }
 
     // Waits up to the idle time for a request's first byte, then up to the
@@ -195,6 +213,8 @@ private:
         parser_->header_limit(static_cast<uint32_t>(
             std::min<size_t>(Limits().maxHeaderBytes, std::numeric_limits<uint32_t>::max())));
         parser_->body_limit(Limits().maxBodyBytes);
+        parser_->on_chunk_header(onChunkHeader_);
+        chunkLineTooLong_ = false;
         stream_.expires_after(Limits().headerTimeout);
         http::async_read_header(
             stream_, buffer_, *parser_,
@@ -215,6 +235,12 @@ private:
         if (const auto length = parser_->content_length();
             length && *length > Limits().maxBodyBytes)
             return Refuse({413, BodyTooLarge()});
+        // A body is framed by chunked alone or by its length: any other coding
+        // would leave its end unknown, and what follows would be read as the
+        // next request.
+        if (!TransferCodingIsChunkedOrNone(header))
+            return Refuse(
+                {501, "The request's Transfer-Encoding is not supported: only chunked is"});
         if (engine_.ChecksHost()) {
             const auto host = header.find(http::field::host);
             if (host == header.end()) {
@@ -245,8 +271,50 @@ private:
         http::async_read(stream_, buffer_, *parser_,
                          [self = shared_from_this()](error_code error, size_t) {
                              if (error) return self->RefuseUnread(error);
+                             if (!self->TrailerFitsTheHeaderLimits()) return;
                              self->Dispatch();
                          });
+    }
+
+    [[nodiscard]] static bool TransferCodingIsChunkedOrNone(
+        const http::request_parser<http::string_body>::value_type& header) {
+        const auto codings = header.equal_range(http::field::transfer_encoding);
+        if (codings.first == codings.second) return true;
+        if (std::next(codings.first) != codings.second) return false;
+        std::string_view coding = codings.first->value();
+        while (!coding.empty() && (coding.front() == ' ' || coding.front() == '\t'))
+            coding.remove_prefix(1);
+        while (!coding.empty() && (coding.back() == ' ' || coding.back() == '\t'))
+            coding.remove_suffix(1);
+        return beast::iequals(coding, "chunked");
+    }
+
+    // Trailer fields join the header's fields, and together they keep the
+    // header's limits; false when the request was refused for them.
+    [[nodiscard]] bool TrailerFitsTheHeaderLimits() {
+        if (!parser_->chunked()) return true;
+        const auto& fields = parser_->get();
+        size_t count = 0;
+        size_t bytes = 0;
+        for (const auto& field : fields) {
+            ++count;
+            bytes += field.name_string().size() + field.value().size() + 4;  // ": " and CRLF
+        }
+        if (count > Limits().maxHeaderCount) {
+            Refuse({431, "The request has more than " + std::to_string(Limits().maxHeaderCount) +
+                             " header and trailer fields"});
+            return false;
+        }
+        if (bytes > Limits().maxHeaderBytes) {
+            Refuse({431, HeaderTooLarge()});
+            return false;
+        }
+        return true;
+    }
+
+    [[nodiscard]] std::string HeaderTooLarge() const {
+        return "The request header is larger than " + std::to_string(Limits().maxHeaderBytes) +
+               " bytes";
     }
 
     [[nodiscard]] std::string BodyTooLarge() const {
@@ -260,21 +328,42 @@ private:
     // socket).
     void RefuseUnread(error_code error) {
         keepAlive_ = false;
-        if (error == http::error::header_limit) {
+        const bool headerUnread = !parser_->is_header_done();
+        if (error == http::error::header_limit ||
+            (error == http::error::buffer_overflow && headerUnread)) {
             // The parser takes the request line as soon as it is whole, so no
             // target yet means the request line alone broke the limit.
             if (parser_->get().target().empty())
                 return Refuse({414, "The request line is longer than " +
                                         std::to_string(Limits().maxHeaderBytes) + " bytes"});
-            return Refuse({431, "The request header is larger than " +
-                                    std::to_string(Limits().maxHeaderBytes) + " bytes"});
+            return Refuse({431, HeaderTooLarge()});
         }
         if (error == http::error::body_limit) return Refuse({413, BodyTooLarge()});
+        if (chunkLineTooLong_ || (error == http::error::buffer_overflow && !TrailerBegun()))
+            return Refuse({400, ChunkLineTooLong()});
+        if (error == http::error::buffer_overflow) return Refuse({431, HeaderTooLarge()});
         if (error == beast::error::timeout || error == http::error::end_of_stream ||
             error == net::error::eof || error == net::error::operation_aborted ||
             error == net::error::connection_reset || error == http::error::partial_message)
             return Close();
         return Refuse({400, "The request is not valid HTTP/1.1: " + error.message()});
+    }
+
+    [[nodiscard]] std::string ChunkLineTooLong() const {
+        return "A chunk's extensions are longer than " +
+               std::to_string(Limits().maxChunkExtensionBytes) + " bytes";
+    }
+
+    // Whether the unparsed input is the last chunk, whose trailer follows: a
+    // size of only zeros, then extensions or the end of its line.
+    [[nodiscard]] bool TrailerBegun() const {
+        const auto* data = static_cast<const char*>(buffer_.cdata().data());
+        std::string_view pending(data, buffer_.size());
+        if (pending.starts_with("\r\n")) pending.remove_prefix(2);
+        const size_t zeros = pending.find_first_not_of('0');
+        if (zeros == 0 || zeros == std::string_view::npos) return false;
+        return pending[zeros] == ';' || pending[zeros] == '\r' || pending[zeros] == ' ' ||
+               pending[zeros] == '\t';
     }
 
     // Answers with an error and closes: what follows in the stream cannot be
@@ -358,12 +447,14 @@ private:
         if (!refused_ && buffer_.size() == 0) return Close();
         buffer_.clear();
         drained_ = 0;
+        // One deadline for the whole drain: a client that trickles bytes
+        // cannot keep the connection.
+        stream_.expires_after(Limits().drainTime);
         Drain();
     }
 
     void Drain() {
         constexpr size_t kMaxDrainedBytes = size_t{1024} * 1024;
-        stream_.expires_after(std::chrono::milliseconds(500));
         stream_.async_read_some(buffer_.prepare(16384),
                                 [self = shared_from_this()](error_code error, size_t bytes) {
                                     self->buffer_.clear();
@@ -387,6 +478,9 @@ private:
     beast::tcp_stream stream_;
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::string_body>> parser_;
+    /// Refuses a chunk line beyond the limit; the parser holds a reference.
+    std::function<void(uint64_t, std::string_view, error_code&)> onChunkHeader_;
+    bool chunkLineTooLong_ = false;
     http::response<http::string_body> response_;
     std::string logMethod_;
     std::string logTarget_;
@@ -438,15 +532,20 @@ std::string HttpServer::Engine::Origin() const {
 bool HttpServer::Engine::Run() {
     if (!acceptor_.is_open()) return false;
     Accept();
-    bool served = true;
-    try {
-        io_.run();
-    } catch (const std::exception&) {
-        served = false;
+    // A handler that throws ends its own connection, whose last owner it
+    // was, and serving goes on with the others.
+    for (bool served = false; !served;) {
+        try {
+            io_.run();
+            served = true;
+        } catch (const std::exception& error) {
+            std::erase_if(connections_, [](const auto& entry) { return entry.second.expired(); });
+            if (log_) log_(std::string("a connection ended on an error: ") + error.what());
+        }
     }
     // Answers already under way finish before the session can go.
     worker_.join();
-    return served;
+    return true;
 }
 
 void HttpServer::Engine::Stop() {

@@ -29,6 +29,12 @@ struct HttpServerLimits {
     size_t maxHeaderCount = 100;                ///< header fields (431 above)
     size_t maxTargetBytes = size_t{8} * 1024;   ///< the request target (414 above)
     size_t maxBodyBytes = size_t{1024} * 1024;  ///< 413 above
+    /// A chunk's extensions after its size (400 above). A chunked body's
+    /// trailer fields count against the header's two limits above.
+    size_t maxChunkExtensionBytes = size_t{4} * 1024;
+    /// After a refusal, what the client still sends is read and dropped for
+    /// at most this long, so that it can read the answer before the close.
+    std::chrono::milliseconds drainTime{2'000};
 };
 
 /// Every request goes to the session, except GET (or HEAD) /openapi.json,

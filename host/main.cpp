@@ -291,6 +291,9 @@ int Serve(const Options& options) {
     sigaddset(&stopSignals, SIGTERM);
     sigaddset(&stopSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // A log line written to a pipe whose reader has gone fails with EPIPE
+    // instead of ending the process: serving goes on without its log.
+    std::signal(SIGPIPE, SIG_IGN);
 
     auto session = OpenSession(options);
     if (session == nullptr) return 1;

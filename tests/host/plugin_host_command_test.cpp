@@ -86,13 +86,23 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
         posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+        // The host starts with every signal at its default, whatever this
+        // process ignores, as it would from a shell.
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGPIPE);
+        posix_spawnattr_setsigdefault(&attributes, &defaults);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
         std::vector<std::string> arguments = {KZO_HOST_PATH, "serve", "--port", "0"};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         std::vector<char*> argv;
         for (std::string& argument : arguments) argv.push_back(argument.data());
         argv.push_back(nullptr);
-        if (posix_spawn(&child_, KZO_HOST_PATH, &actions, nullptr, argv.data(), environ) != 0)
+        if (posix_spawn(&child_, KZO_HOST_PATH, &actions, &attributes, argv.data(), environ) != 0)
             child_ = 0;
+        posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
         close(pipeEnds[1]);
         err_ = pipeEnds[0];
@@ -132,6 +142,13 @@ public:
     }
 
     void Signal(int signal) const { kill(child_, signal); }
+
+    /// Closes the reading end of its standard error, as a reader that has
+    /// gone away does.
+    void CloseStandardError() {
+        if (err_ >= 0) close(err_);
+        err_ = -1;
+    }
 
     /// The exit code once it has exited within `timeout`; -1 when it has not
     /// (or ended by a signal).
@@ -181,6 +198,21 @@ TEST(PluginHostCommandTest, StopSignalsEndServeWithinTwoSecondsWhateverClientsAr
             << c.description << ": " << host.Said();
         EXPECT_TRUE(slow.EndsWithin(std::chrono::seconds(1))) << c.description;
     }
+}
+
+TEST(PluginHostCommandTest, ServingGoesOnWhenTheLogsReaderHasGone) {
+    ServingHost host;
+    ASSERT_TRUE(host.WaitFor("Ctrl-C stops", std::chrono::seconds(20))) << host.Said();
+    const int port = host.Port();
+    host.CloseStandardError();
+    for (int i = 0; i < 3; ++i) {  // each request logs a line into the broken pipe
+        KzoHost::Testing::LoopbackClient client(port);
+        const auto reply = client.Request("GET", "/kzo-match-history/v1/web-url");
+        ASSERT_TRUE(reply.has_value()) << "request " << i;
+        EXPECT_EQ(reply->status, 200) << "request " << i;
+    }
+    host.Signal(SIGTERM);
+    EXPECT_EQ(host.ExitWithin(std::chrono::seconds(2)), 0);
 }
 
 TEST(PluginHostCommandTest, ServeTakesItsLimitsFromTheCommandLine) {
