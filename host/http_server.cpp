@@ -630,7 +630,10 @@ void HttpServer::Engine::Answer(HostRequest request, std::function<void(Reply)> 
                         guard = net::make_work_guard(io_)]() mutable {
         Reply answer;
         try {
-            if (request.path == kOpenApiPath) {
+            if (stopRequested_) {
+                // Only the request already inside the plug-in finishes a stop.
+                answer = Reply(HostAnswer{503, ErrorJson(503, "The server is stopping"), {}});
+            } else if (request.path == kOpenApiPath) {
                 answer =
                     Reply(request.method == "GET"
                               ? HostAnswer{200, openApi_, {}}

@@ -226,6 +226,27 @@ HostAnswer PluginSession::Handle(const HostRequest& request) {
     return answer;
 }
 
+namespace {
+
+/// Collections and structures nested in one another, the value itself the
+/// first (a scalar has none). Recursive: values read from JSON nest at most a
+/// thousand levels.
+[[nodiscard]] size_t ContainerLevels(const Nimbel::BindingProperty& value) {
+    size_t inner = 0;
+    if (value.Kind() == Nimbel::BindingPropertyKind::Collection) {
+        for (const Nimbel::BindingProperty& element : value.Elements())
+            inner = std::max(inner, ContainerLevels(element));
+    } else if (value.Kind() == Nimbel::BindingPropertyKind::Structure) {
+        for (const auto& member : value.Members())
+            inner = std::max(inner, ContainerLevels(member.Value()));
+    } else {
+        return 0;
+    }
+    return inner + 1;
+}
+
+}  // namespace
+
 HostAnswer PluginSession::ChangeResource(const HostRequest& request) {
     const bool session = request.path == SamplePeers::kSessionPath;
     if (request.method == "DELETE") {
@@ -245,6 +266,12 @@ HostAnswer PluginSession::ChangeResource(const HostRequest& request) {
     if (!ReadJson(request.body, value, error)) return refuse(error);
     if (value.Kind() != Nimbel::BindingPropertyKind::Structure)
         return refuse("the body must be a JSON object, not " + std::string(value.KindName()));
+    // The change event carries the value one level down: a value the plug-in
+    // could not read there would be stored without the plug-in seeing it.
+    if (ContainerLevels(value) + 1 > Nimbel::kMaxCoreValueDepth)
+        return refuse("the body nests deeper than " +
+                      std::to_string(Nimbel::kMaxCoreValueDepth - 1) +
+                      " levels, which its change event could not carry");
     if (session && !ConvertsToLoginSession(value, error)) return refuse(error);
     if (session) {
         peers_->SetSession(value);

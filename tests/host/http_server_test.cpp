@@ -246,6 +246,30 @@ TEST_F(HttpServerTest, ThePluginsOwnStatusesPassThroughUnchanged) {
     EXPECT_EQ(Ask("GET", kGame).status, 200);
 }
 
+// What the host stores, the plug-in sees: its change event carries the value
+// one level down, so a value nested to the plug-in's limit is refused.
+TEST_F(HttpServerTest, AConfigurationTooDeepForItsChangeEventIsRefused) {
+    const auto nested = [](int levels) {
+        std::string text;
+        for (int i = 1; i < levels; ++i) text += R"({"Deeper":)";
+        text += R"({"Enabled":false})";
+        return text + std::string(static_cast<size_t>(levels - 1), '}');
+    };
+    struct Case {
+        int levels;
+        int status;
+        int gameStatus;  // 500 once the plug-in took the configuration that disables it
+    };
+    const Case cases[] = {{999, 200, 500}, {1000, 400, 200}};
+    for (const Case& c : cases) {
+        ASSERT_EQ(Ask("DELETE", kConfiguration).status, 204);
+        ASSERT_EQ(Ask("GET", kGame).status, 200);
+        const HttpReply stored = Ask("PUT", kConfiguration, nested(c.levels));
+        EXPECT_EQ(stored.status, c.status) << c.levels << ": " << stored.body.substr(0, 200);
+        EXPECT_EQ(Ask("GET", kGame).status, c.gameStatus) << c.levels;
+    }
+}
+
 TEST_F(HttpServerTest, TheTargetReachesThePluginDecodedOnceAsTheHostCallSendsIt) {
     // The HTTP server hands the target on as sent; the plug-in decodes it,
     // once. Whatever the plug-in answers over HTTP, the session answers the
@@ -786,6 +810,29 @@ TEST_F(HttpServerTest, StopEndsRunPromptlyWhateverClientsAreAttached) {
     serving_.join();
     EXPECT_LT(Clock::now() - start, 2s);
     for (const auto& client : held) EXPECT_TRUE(client->EndsWithin(1s));
+}
+
+TEST_F(HttpServerTest, AStopAnswersQueuedRequests503WithoutRunningThem) {
+    constexpr int kQueued = 20;
+    std::vector<std::unique_ptr<LoopbackClient>> clients;
+    for (int i = 0; i < kQueued; ++i) {
+        clients.push_back(std::make_unique<LoopbackClient>(Port()));
+        clients.back()->Send(LoopbackClient::Format("GET", "/kzo-match-history/v1/matchlist"));
+    }
+    const auto first = clients.front()->Read(10s);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->status, 200);
+    server_->Stop();
+    int answered = 0;
+    int refused = 0;
+    for (size_t i = 1; i < clients.size(); ++i) {
+        const auto reply = clients[i]->Read(10s);
+        if (!reply.has_value()) continue;  // dropped with its connection
+        if (reply->status == 200) ++answered;
+        if (reply->status == 503) ++refused;
+    }
+    EXPECT_LE(answered, 3) << "only what was inside the plug-in finishes";
+    EXPECT_GE(refused, kQueued - 1 - 3);
 }
 
 TEST_F(HttpServerTest, StopBeforeRunReturnsAtOnce) {
