@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "diagnostics/fnv1a.h"
@@ -84,7 +85,7 @@ struct CollidingPair {
 /// 2^kCollidingStages distinct keys of one FNV-1a hash; empty if a stage finds
 /// no pair. A pair found at one stage often collides from the next state too,
 /// so it is tried before a new search.
-[[nodiscard]] inline std::vector<std::string> FnvCollidingKeys() {
+[[nodiscard]] inline std::vector<std::string> BuildFnvCollidingKeys() {
     std::vector<CollidingPair> stages;
     uint32_t state = kFnv1aOffsetBasis;
     while (stages.size() < kCollidingStages) {
@@ -110,6 +111,13 @@ struct CollidingPair {
         }
         keys.push_back(std::move(key));
     }
+    return keys;
+}
+
+/// The keys of BuildFnvCollidingKeys, built once per test program: the search
+/// takes a good part of a second.
+[[nodiscard]] inline const std::vector<std::string>& FnvCollidingKeys() {
+    static const std::vector<std::string> keys = BuildFnvCollidingKeys();
     return keys;
 }
 

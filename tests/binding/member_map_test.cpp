@@ -241,7 +241,7 @@ TEST(MemberMapTest, NativeMapsCostTheSameWhateverTheKeyOrder) {
 // random names cost here. The index is built at the first search, so the
 // names are added first and then searched for as text and as interned names.
 TEST(MemberMapTest, NamesOfOneFnvHashCostWhatRandomNamesCostToFind) {
-    const std::vector<std::string> colliding = testing::FnvCollidingKeys();
+    const std::vector<std::string>& colliding = testing::FnvCollidingKeys();
     ASSERT_EQ(colliding.size(), size_t{1} << testing::kCollidingStages);
     struct Case {
         const char* description;

@@ -291,7 +291,7 @@ TEST(PropertyArenaTest, InterningAnotherArenasEntryReusesItsTextAndHash) {
 // those before it, n * n / 2 steps for n texts, and releasing them as many
 // again: thousands of times what random texts cost here.
 TEST(PropertyArenaTest, TextsOfOneFnvHashCostWhatRandomTextsCost) {
-    const std::vector<std::string> colliding = testing::FnvCollidingKeys();
+    const std::vector<std::string>& colliding = testing::FnvCollidingKeys();
     ASSERT_EQ(colliding.size(), size_t{1} << testing::kCollidingStages);
     ASSERT_EQ(std::set<std::string>(colliding.begin(), colliding.end()).size(), colliding.size());
     const uint32_t sharedHash = Fnv1a(std::string_view(colliding.front()));
