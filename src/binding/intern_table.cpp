@@ -9,6 +9,7 @@
 #include "binding/property_arena.h"
 #include "diagnostics/allocator.h"
 #include "diagnostics/fnv1a.h"
+#include "diagnostics/keyed_hash.h"
 
 namespace Nimbel::internal {
 namespace {
@@ -46,7 +47,9 @@ const InternedString& InternTable::Intern(PropertyArena& arena, const InternedSt
 
 const InternedString& InternTable::InternHashed(PropertyArena& arena, std::string_view text,
                                                 uint32_t hash) {
-    for (InternedString* entry = BucketOf(hash); entry != nullptr; entry = entry->next_) {
+    const uint64_t place = KeyedHash(text);
+    for (InternedString* entry = BucketOf(place); entry != nullptr; entry = entry->next_) {
+        ++steps_;
         if (entry->hash_ == hash && entry->View() == text) {
             ++entry->references_;
             return *entry;
@@ -54,7 +57,7 @@ const InternedString& InternTable::InternHashed(PropertyArena& arena, std::strin
     }
     GrowIfFull();
     InternedString* entry = Create(arena, text, hash);
-    InternedString*& bucket = BucketOf(hash);
+    InternedString*& bucket = BucketOf(place);
     entry->next_ = bucket;
     bucket = entry;
     ++count_;
@@ -63,8 +66,12 @@ const InternedString& InternTable::InternHashed(PropertyArena& arena, std::strin
 
 void InternTable::Release(PropertyArena& arena, const InternedString& entry) noexcept {
     if (&entry == &InternedString::Empty()) return;
-    for (InternedString** link = &BucketOf(entry.hash_); *link != nullptr; link = &(*link)->next_) {
+    // Entries keep no keyed hash, so that each stays 24 bytes besides its text:
+    // the bucket is found by hashing the text again.
+    for (InternedString** link = &BucketOf(KeyedHash(entry.View())); *link != nullptr;
+         link = &(*link)->next_) {
         InternedString* candidate = *link;
+        ++steps_;
         if (candidate != &entry) continue;
         if (--candidate->references_ == 0) {
             *link = candidate->next_;
@@ -131,11 +138,14 @@ void InternTable::GrowIfFull() {
     auto** grown = static_cast<InternedString**>(Allocate(grownBytes));
     if (grown == nullptr) ThrowBadAlloc();
     std::memset(grown, 0, grownBytes);
+    // Every text is hashed again (see Release): its bytes once per doubling,
+    // so a constant amount per byte interned.
     for (uint32_t i = 0; i < bucketCount_; ++i) {
         InternedString* entry = buckets_[i];
         while (entry != nullptr) {
             InternedString* next = entry->next_;
-            InternedString*& bucket = grown[entry->hash_ & (grownCount - 1)];
+            InternedString*& bucket =
+                grown[static_cast<uint32_t>(KeyedHash(entry->View())) & (grownCount - 1)];
             entry->next_ = bucket;
             bucket = entry;
             entry = next;
@@ -146,8 +156,8 @@ void InternTable::GrowIfFull() {
     bucketCount_ = grownCount;
 }
 
-InternedString*& InternTable::BucketOf(uint32_t hash) noexcept {
-    return buckets_[hash & (bucketCount_ - 1)];
+InternedString*& InternTable::BucketOf(uint64_t place) noexcept {
+    return buckets_[static_cast<uint32_t>(place) & (bucketCount_ - 1)];
 }
 
 }  // namespace Nimbel::internal

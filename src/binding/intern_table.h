@@ -13,10 +13,14 @@ class PropertyArena;
 
 namespace Nimbel::internal {
 
-/// A chained hash set of reference-counted entries keyed by FNV-1a hash and
-/// text. Keys are NUL-terminated texts: a key is cut at its first NUL before it
-/// is hashed, compared or stored. Starts with 8 buckets and doubles whenever
-/// the load factor would pass 1.0. Entry blocks come from the owning arena.
+/// A chained hash set of reference-counted entries keyed by text. Keys are
+/// NUL-terminated texts: a key is cut at its first NUL before it is hashed,
+/// compared or stored. Each entry carries the FNV-1a hash of its text, but its
+/// bucket is chosen by the text's KeyedHash, which no input can predict: texts
+/// built to share one FNV-1a hash spread like random texts, so n entries cost
+/// O(n) expected steps to intern and release whatever their texts. Starts
+/// with 8 buckets and doubles whenever the load factor would pass 1.0. Entry
+/// blocks come from the owning arena.
 class InternTable {
 public:
     InternTable() noexcept;
@@ -60,6 +64,9 @@ public:
 
     [[nodiscard]] size_t Count() const noexcept { return count_; }
     [[nodiscard]] size_t BucketCount() const noexcept { return bucketCount_; }
+    /// Entries met in chains so far by Intern and Release: the work of the
+    /// table, counted independently of the machine.
+    [[nodiscard]] uint64_t Steps() const noexcept { return steps_; }
 
 private:
     static constexpr uint32_t kInitialBuckets = 8;
@@ -69,13 +76,15 @@ private:
     [[nodiscard]] InternedString* Create(PropertyArena& arena, std::string_view text,
                                          uint32_t hash);
     void GrowIfFull();
-    [[nodiscard]] InternedString*& BucketOf(uint32_t hash) noexcept;
+    /// The bucket of the text whose KeyedHash is `place`.
+    [[nodiscard]] InternedString*& BucketOf(uint64_t place) noexcept;
 
     InternedString* inlineBuckets_[kInitialBuckets] = {};
     InternedString** buckets_ = inlineBuckets_;
     uint32_t bucketCount_ = kInitialBuckets;
     uint32_t count_ = 0;
     uint32_t lastMark_ = 0;
+    uint64_t steps_ = 0;
 };
 
 }  // namespace Nimbel::internal

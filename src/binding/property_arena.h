@@ -100,6 +100,8 @@ public:
     /// structures of this arena: the work of building and ordering them,
     /// counted independently of the machine.
     [[nodiscard]] uint64_t MemberSteps() const noexcept { return memberSteps_; }
+    /// See internal::InternTable::Steps.
+    [[nodiscard]] uint64_t InternSteps() const noexcept { return strings_.Steps(); }
 
 private:
     friend class internal::MemberMap;

@@ -22,6 +22,7 @@
 #include "binding/core_value.h"
 #include "binding/native_to_value.h"
 #include "binding/property_arena.h"
+#include "tests/binding/fnv_colliding_keys.h"
 #include "tests/binding/member_order_cost.h"
 
 namespace Nimbel {
@@ -232,6 +233,43 @@ TEST(MemberMapTest, NativeMapsCostTheSameWhateverTheKeyOrder) {
         EXPECT_TRUE(status.Ok());
         return BindingProperty(std::move(status.Value()));
     });
+}
+
+// Names of one FNV-1a hash are cheap to build (see fnv_colliding_keys.h).
+// Were home slots taken from that hash, every name would probe past all those
+// indexed before it, n * n / 2 steps for n names: thousands of times what
+// random names cost here. The index is built at the first search, so the
+// names are added first and then searched for as text and as interned names.
+TEST(MemberMapTest, NamesOfOneFnvHashCostWhatRandomNamesCostToFind) {
+    const std::vector<std::string>& colliding = testing::FnvCollidingKeys();
+    ASSERT_EQ(colliding.size(), size_t{1} << testing::kCollidingStages);
+    struct Case {
+        const char* description;
+        std::vector<std::string> names;
+    };
+    const Case cases[] = {
+        {"random names", testing::RandomKeys(colliding.size(), testing::kCollidingKeyBytes)},
+        {"names of one FNV-1a hash", colliding},
+    };
+    uint64_t steps[std::size(cases)] = {};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        BindingProperty structure;
+        for (const std::string& name : c.names) structure[name] = int64_t{1};
+        const uint64_t added = structure.Arena()->MemberSteps();
+        for (const std::string& name : c.names) {
+            const BindingProperty* member = std::as_const(structure).FindMember(name);
+            ASSERT_NE(member, nullptr) << c.description << ": " << name;
+            EXPECT_EQ(member->GetSigned(), 1) << c.description << ": " << name;
+        }
+        for (const std::string& name : c.names) structure[name] = int64_t{2};
+        EXPECT_EQ(structure.Size(), c.names.size()) << c.description;
+        steps[i] = structure.Arena()->MemberSteps() - added;
+    }
+    RecordProperty("collidingSteps", std::to_string(steps[1]));
+    RecordProperty("randomSteps", std::to_string(steps[0]));
+    EXPECT_LE(steps[1], 3 * steps[0])
+        << "colliding names " << steps[1] << " steps against random names " << steps[0];
 }
 
 }  // namespace

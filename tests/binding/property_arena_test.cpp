@@ -14,6 +14,7 @@
 #include "binding/slot_pool.h"
 #include "diagnostics/allocator.h"
 #include "diagnostics/fnv1a.h"
+#include "tests/binding/fnv_colliding_keys.h"
 
 namespace Nimbel {
 namespace {
@@ -283,6 +284,50 @@ TEST(PropertyArenaTest, InterningAnotherArenasEntryReusesItsTextAndHash) {
     source->Release(original);
     EXPECT_EQ(destination->InternedCount(), 0u);
     EXPECT_EQ(source->InternedCount(), 0u);
+}
+
+// Texts of one FNV-1a hash are cheap to build (see fnv_colliding_keys.h).
+// Were entries bucketed by that hash, each new one would walk a chain of all
+// those before it, n * n / 2 steps for n texts, and releasing them as many
+// again: thousands of times what random texts cost here.
+TEST(PropertyArenaTest, TextsOfOneFnvHashCostWhatRandomTextsCost) {
+    const std::vector<std::string>& colliding = testing::FnvCollidingKeys();
+    ASSERT_EQ(colliding.size(), size_t{1} << testing::kCollidingStages);
+    ASSERT_EQ(std::set<std::string>(colliding.begin(), colliding.end()).size(), colliding.size());
+    const uint32_t sharedHash = Fnv1a(std::string_view(colliding.front()));
+    for (const std::string& text : colliding) {
+        ASSERT_EQ(text.size(), testing::kCollidingKeyBytes);
+        ASSERT_EQ(Fnv1a(std::string_view(text)), sharedHash) << text;
+    }
+    struct Case {
+        const char* description;
+        std::vector<std::string> texts;
+    };
+    const Case cases[] = {
+        {"random texts", testing::RandomKeys(colliding.size(), testing::kCollidingKeyBytes)},
+        {"texts of one FNV-1a hash", colliding},
+    };
+    uint64_t steps[std::size(cases)] = {};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        ArenaPointer arena = MakeArena();
+        std::vector<const InternedString*> entries;
+        for (const std::string& text : c.texts) entries.push_back(&arena->Intern(text));
+        EXPECT_EQ(arena->InternedCount(), c.texts.size()) << c.description;
+        for (size_t k = 0; k < c.texts.size(); ++k) {
+            const InternedString& again = arena->Intern(c.texts[k]);
+            EXPECT_EQ(&again, entries[k]) << c.description << ": " << c.texts[k];
+            EXPECT_EQ(again.Hash(), Fnv1a(std::string_view(c.texts[k]))) << c.description;
+            arena->Release(again);
+        }
+        for (const InternedString* entry : entries) arena->Release(*entry);
+        EXPECT_EQ(arena->InternedCount(), 0u) << c.description;
+        steps[i] = arena->InternSteps();
+    }
+    RecordProperty("collidingSteps", std::to_string(steps[1]));
+    RecordProperty("randomSteps", std::to_string(steps[0]));
+    EXPECT_LE(steps[1], 3 * steps[0])
+        << "colliding texts " << steps[1] << " steps against random texts " << steps[0];
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 
 #include "binding/internal/length_limit.h"
 #include "binding/property_arena.h"
-#include "diagnostics/fnv1a.h"
+#include "diagnostics/keyed_hash.h"
 
 namespace Nimbel::internal {
 namespace {
@@ -66,13 +66,12 @@ const BindingProperty* MemberMap::Find(std::string_view name) const noexcept {
         }
     } else {
         EnsureIndexed();
-        const uint32_t hash = Fnv1a(key);
         const uint32_t* const index = Index();
         const size_t mask = IndexSlots(capacity_) - 1;
-        for (size_t slot = HomeSlot(hash); index[slot] != 0; slot = (slot + 1) & mask) {
+        for (size_t slot = HomeSlot(KeyedHash(key)); index[slot] != 0; slot = (slot + 1) & mask) {
             ++steps;
             const BindingMember& member = members_[index[slot] - 1];
-            if (member.name_->Hash() == hash && member.Name() == key) {
+            if (member.Name() == key) {
                 found = &member.value_;
                 break;
             }
@@ -94,7 +93,8 @@ BindingMember* MemberMap::FindInterned(const InternedString& name) const noexcep
         EnsureIndexed();
         const uint32_t* const index = Index();
         const size_t mask = IndexSlots(capacity_) - 1;
-        for (size_t slot = HomeSlot(name.Hash()); index[slot] != 0; slot = (slot + 1) & mask) {
+        for (size_t slot = HomeSlot(KeyedHash(name.View())); index[slot] != 0;
+             slot = (slot + 1) & mask) {
             ++steps;
             BindingMember& member = members_[index[slot] - 1];
             if (member.name_ == &name) {
@@ -163,7 +163,7 @@ void MemberMap::AddToIndex(uint32_t position) const noexcept {
     uint32_t* const index = Index();
     const size_t mask = IndexSlots(capacity_) - 1;
     uint64_t steps = 1;
-    size_t slot = HomeSlot(members_[position].name_->Hash());
+    size_t slot = HomeSlot(KeyedHash(members_[position].Name()));
     for (; index[slot] != 0; slot = (slot + 1) & mask) ++steps;
     index[slot] = position + 1;
     arena_->CountMemberSteps(steps);
@@ -274,11 +274,11 @@ uint64_t MemberMap::WideStorageBytes(size_t capacity) noexcept {
     return (bytes + 7) / 8 * 8;
 }
 
-uint32_t MemberMap::HomeSlot(uint32_t hash) const noexcept {
-    // Fibonacci hashing: the top bits of the product depend on every bit of
-    // the hash.
-    const int shift = 32 - std::countr_zero(IndexSlots(capacity_));
-    return (hash * 0x9E3779B1u) >> shift;
+uint32_t MemberMap::HomeSlot(uint64_t place) const noexcept {
+    // Every bit of a keyed hash is as unpredictable as any other: its top
+    // bits are the slot.
+    const int shift = 64 - std::countr_zero(IndexSlots(capacity_));
+    return static_cast<uint32_t>(place >> shift);
 }
 
 }  // namespace Nimbel::internal

@@ -23,10 +23,11 @@ namespace Nimbel::internal {
 /// a hash index of the names. A member whose name sorts after every other
 /// extends the order at once; the others are ordered together at the next
 /// ordered read (a sort of the new positions and one merge), so building n
-/// members costs O(n log n) whatever order their names arrive in, and looking
-/// a name up costs O(1) on average. Because an ordered read of a const map may
-/// still update those positions, reading a tree needs it to belong to one
-/// thread, as writing does.
+/// members costs O(n log n) whatever order their names arrive in. The index
+/// places each name by its KeyedHash, which no input can predict, so looking
+/// a name up costs O(1) on average whatever the names are. Because an ordered
+/// read of a const map may still update those positions, reading a tree needs
+/// it to belong to one thread, as writing does.
 class MemberMap {
 public:
     explicit MemberMap(PropertyArena& arena) noexcept : arena_(&arena) {}
@@ -77,7 +78,8 @@ private:
         return reinterpret_cast<uint32_t*>(members_ + capacity_);
     }
     [[nodiscard]] uint32_t* Index() const noexcept { return NameOrder() + capacity_; }
-    [[nodiscard]] uint32_t HomeSlot(uint32_t hash) const noexcept;
+    /// Where the index starts looking for the name whose KeyedHash is `place`.
+    [[nodiscard]] uint32_t HomeSlot(uint64_t place) const noexcept;
 
     /// `name`, interned here with one reference that the member keeps or that
     /// is released when the name is found.

@@ -3,12 +3,13 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 
 #include "codecs/internal/value_path.h"
-#include "diagnostics/text_hash.h"
+#include "diagnostics/keyed_hash.h"
 
 namespace Nimbel::internal {
 
@@ -26,7 +27,8 @@ struct YamlAnchor {
     bool open = false;
 };
 
-/// Anchor names to anchors, hashed with FNV-1a, starting with 8 buckets and a
+/// Anchor names to anchors, placed by their KeyedHash so that no choice of
+/// names in a document can crowd one bucket, starting with 8 buckets and a
 /// maximum load factor of 1. A name is defined at most once. Anchors are owned
 /// by the table and never move: the anchor returned by Define stays valid for
 /// the table's lifetime.
@@ -42,7 +44,7 @@ public:
     [[nodiscard]] const YamlAnchor* Find(std::string_view name) const;
 
 private:
-    std::unordered_map<std::string, YamlAnchor, TextHash, std::equal_to<>> anchors_;
+    std::unordered_map<std::string, YamlAnchor, KeyedTextHash, std::equal_to<>> anchors_;
 };
 
 }  // namespace Nimbel::internal
