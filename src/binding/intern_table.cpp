@@ -66,20 +66,21 @@ const InternedString& InternTable::InternHashed(PropertyArena& arena, std::strin
 
 void InternTable::Release(PropertyArena& arena, const InternedString& entry) noexcept {
     if (&entry == &InternedString::Empty()) return;
-    // Entries keep no keyed hash, so that each stays 24 bytes besides its text:
-    // the bucket is found by hashing the text again.
-    for (InternedString** link = &BucketOf(KeyedHash(entry.View())); *link != nullptr;
+    // Entries are created mutable; the table hands them out as const.
+    auto& held = const_cast<InternedString&>(entry);
+    if (--held.references_ != 0) return;
+    // Only the last reference looks for the entry's bucket. Entries keep no
+    // keyed hash, so that each stays 24 bytes besides its text: the bucket is
+    // found by hashing the text again, once per entry.
+    for (InternedString** link = &BucketOf(KeyedHash(held.View())); *link != nullptr;
          link = &(*link)->next_) {
-        InternedString* candidate = *link;
         ++steps_;
-        if (candidate != &entry) continue;
-        if (--candidate->references_ == 0) {
-            *link = candidate->next_;
-            --count_;
-            const size_t bytes = EntryBlockBytes(candidate->length_);
-            candidate->~InternedString();
-            arena.FreeBlock(candidate, bytes);
-        }
+        if (*link != &held) continue;
+        *link = held.next_;
+        --count_;
+        const size_t bytes = EntryBlockBytes(held.length_);
+        held.~InternedString();
+        arena.FreeBlock(&held, bytes);
         return;
     }
     assert(false && "released a string that this arena does not hold");
