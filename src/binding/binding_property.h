@@ -274,7 +274,8 @@ private:
         : payload_(source.payload_),
           arena_(source.arena_),
           kind_(source.kind_),
-          ownsArena_(source.ownsArena_) {}
+          ownsArena_(source.ownsArena_),
+          replacesEarlier_(source.replacesEarlier_) {}
 
     [[nodiscard]] PropertyArena& EnsureArena();
     [[nodiscard]] bool SharesArenaWith(const BindingProperty& other) const noexcept;
@@ -300,6 +301,11 @@ private:
     PropertyArena* arena_ = nullptr;
     BindingPropertyKind kind_ = BindingPropertyKind::Empty;
     bool ownsArena_ = true;
+    /// Kept by a tree builder while it combines repeated member names: the
+    /// values that made this one included a replacement, so assigning it onto
+    /// an earlier value replaces that value whatever its kind. Read nowhere
+    /// else.
+    bool replacesEarlier_ = false;
 };
 
 /// A member of a structure: an interned name and its value. Members are made

@@ -206,32 +206,43 @@ bool TreeBuilder::CombineRepeated(const Frame& frame) {
     return combined;
 }
 
+// Assigns `later` onto `earlier` as if each value that made `later` were
+// assigned in arrival order. `later` may itself stand for several values (a
+// structure whose repeated names were combined when it closed): where one of
+// them replaced what came before it, `later` carries replacesEarlier_ and
+// replaces `earlier` too, whatever `earlier` holds. The combined node keeps
+// the mark for the assignments still to come at the levels above.
 bool TreeBuilder::Combine(BindingProperty& earlier, BindingProperty& later) {
-    switch (later.kind_) {
-        case BindingPropertyKind::Empty:
-            return true;
-        case BindingPropertyKind::Structure: {
-            if (earlier.kind_ != BindingPropertyKind::Structure) break;
-            internal::MemberMap& into = *earlier.payload_.structure;
-            for (BindingMember& member : later.payload_.structure->StoredMembers()) {
-                if (into.Size() >= BindingProperty::kMaxCount &&
-                    into.Find(member.Name()) == nullptr) {
-                    return false;
-                }
-                if (!Combine(into.FindOrInsert(member.InternedName()), member.Value())) {
-                    return false;
-                }
-            }
-            later.Clear();
-            return true;
+    if (later.kind_ == BindingPropertyKind::Empty) return true;
+    if (earlier.kind_ == BindingPropertyKind::Empty) {
+        // An empty value changes nothing: `later` stands as it came.
+        Take(earlier, later);
+        return true;
+    }
+    if (!later.replacesEarlier_) {
+        if (later.kind_ == BindingPropertyKind::Structure &&
+            earlier.kind_ == BindingPropertyKind::Structure) {
+            return CombineStructures(earlier, later);
         }
-        case BindingPropertyKind::Collection:
-            if (earlier.kind_ != BindingPropertyKind::Collection) break;
+        if (later.kind_ == BindingPropertyKind::Collection &&
+            earlier.kind_ == BindingPropertyKind::Collection) {
             return CombineCollections(earlier, later);
-        default:
-            break;
+        }
     }
     Take(earlier, later);
+    earlier.replacesEarlier_ = true;
+    return true;
+}
+
+bool TreeBuilder::CombineStructures(BindingProperty& earlier, BindingProperty& later) {
+    internal::MemberMap& into = *earlier.payload_.structure;
+    for (BindingMember& member : later.payload_.structure->StoredMembers()) {
+        if (into.Size() >= BindingProperty::kMaxCount && into.Find(member.Name()) == nullptr) {
+            return false;
+        }
+        if (!Combine(into.FindOrInsert(member.InternedName()), member.Value())) return false;
+    }
+    later.Clear();
     return true;
 }
 
@@ -259,8 +270,10 @@ void TreeBuilder::Take(BindingProperty& into, BindingProperty& from) noexcept {
     into.Clear();
     into.payload_ = from.payload_;
     into.kind_ = from.kind_;
+    into.replacesEarlier_ = from.replacesEarlier_;
     from.payload_.raw = 0;
     from.kind_ = BindingPropertyKind::Empty;
+    from.replacesEarlier_ = false;
 }
 
 // ---- Texts ------------------------------------------------------------------

@@ -142,6 +142,7 @@ private:
     [[nodiscard]] bool HasRepeatedNames(std::span<const internal::PendingNode> nodes);
     [[nodiscard]] bool CombineRepeated(const Frame& frame);
     [[nodiscard]] bool Combine(BindingProperty& earlier, BindingProperty& later);
+    [[nodiscard]] bool CombineStructures(BindingProperty& earlier, BindingProperty& later);
     [[nodiscard]] bool CombineCollections(BindingProperty& earlier, BindingProperty& later);
     static void Take(BindingProperty& into, BindingProperty& from) noexcept;
 

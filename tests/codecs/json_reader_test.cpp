@@ -12,6 +12,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "binding/internal/page_source.h"
@@ -224,6 +225,19 @@ TEST(JsonReaderTest, RepeatedKeysReuseTheirMember) {
          "{a=[unsigned:1,unsigned:2,unsigned:3,unsigned:4]}"},
         {"repeats inside a repeated structure", R"({"a":{"b":[1]},"a":{"b":[2],"b":[3]}})",
          "{a={b=[unsigned:1,unsigned:2,unsigned:3]}}"},
+        {"a replacement inside a repeated structure lands on what came before it",
+         R"({"a":{"x":[1]},"a":{"x":0,"x":[2]}})", "{a={x=[unsigned:2]}}"},
+        {"a structure replaced, then given again", R"({"a":{"x":{"p":1}},"a":{"x":5,"x":{"q":2}}})",
+         "{a={x={q=unsigned:2}}}"},
+        {"a replacement three levels down", R"({"a":{"b":{"x":[1]}},"a":{"b":{"x":0,"x":[2]}}})",
+         "{a={b={x=[unsigned:2]}}}"},
+        {"a null before the array changes nothing", R"({"a":{"x":[1]},"a":{"x":null,"x":[2]}})",
+         "{a={x=[unsigned:1,unsigned:2]}}"},
+        {"a structure first met inside the repeat still extends",
+         R"({"o":{"s":{"x":[1]}},"o":{"s":{},"s":{"x":[2]}}})",
+         "{o={s={x=[unsigned:1,unsigned:2]}}}"},
+        {"an array replaced by a structure, then by an array",
+         R"({"a":{"x":[1]},"a":{"x":{"y":1},"x":[2]}})", "{a={x=[unsigned:2]}}"},
         {"an empty name repeated", R"({"":1,"":2})", "{=unsigned:2}"},
         {"an empty name repeated among many",
          R"({"":1,"b":1,"c":1,"d":1,"e":1,"f":1,"g":1,"h":1,"i":1,"":2})",
@@ -234,6 +248,104 @@ TEST(JsonReaderTest, RepeatedKeysReuseTheirMember) {
          "{b=unsigned:2,c=unsigned:1,d=unsigned:1,e=unsigned:1,f=unsigned:1,g=unsigned:1,h="
          "unsigned:1,i=unsigned:1,j=unsigned:1}"},
     });
+}
+
+// A document as written: objects keep every member, repeated names included.
+struct WrittenValue {
+    enum class Kind { Empty, Number, Array, Object } kind = Kind::Empty;
+    unsigned number = 0;
+    std::vector<WrittenValue> elements;
+    std::vector<std::pair<std::string, WrittenValue>> members;
+
+    [[nodiscard]] std::string Json() const {
+        std::string text;
+        switch (kind) {
+            case Kind::Empty:
+                return "null";
+            case Kind::Number:
+                return std::to_string(number);
+            case Kind::Array:
+                for (const WrittenValue& element : elements) text += "," + element.Json();
+                return "[" + text.substr(text.empty() ? 0 : 1) + "]";
+            case Kind::Object:
+                for (const auto& [name, value] : members)
+                    text += ",\"" + name + "\":" + value.Json();
+                return "{" + text.substr(text.empty() ? 0 : 1) + "}";
+        }
+        return text;
+    }
+};
+
+// The reference for repeated names: each value assigned onto the earlier one
+// in arrival order, member by member of a later object, by the rules the
+// reader documents (an empty value keeps the earlier one, an object merges
+// into an object, an array extends an array, anything else replaces).
+void AssignInArrivalOrder(WrittenValue& earlier, const WrittenValue& later);
+
+[[nodiscard]] WrittenValue& MemberOf(WrittenValue& object, const std::string& name) {
+    for (auto& [existing, value] : object.members) {
+        if (existing == name) return value;
+    }
+    return object.members.emplace_back(name, WrittenValue{}).second;
+}
+
+[[nodiscard]] WrittenValue Assigned(const WrittenValue& written) {
+    WrittenValue value;
+    value.kind = written.kind;
+    value.number = written.number;
+    for (const WrittenValue& element : written.elements)
+        value.elements.push_back(Assigned(element));
+    for (const auto& [name, member] : written.members)
+        AssignInArrivalOrder(MemberOf(value, name), member);
+    return value;
+}
+
+void AssignInArrivalOrder(WrittenValue& earlier, const WrittenValue& later) {
+    using Kind = WrittenValue::Kind;
+    if (later.kind == Kind::Empty) return;
+    if (later.kind == Kind::Object && earlier.kind == Kind::Object) {
+        for (const auto& [name, member] : later.members)
+            AssignInArrivalOrder(MemberOf(earlier, name), member);
+    } else if (later.kind == Kind::Array && earlier.kind == Kind::Array) {
+        for (const WrittenValue& element : later.elements)
+            earlier.elements.push_back(Assigned(element));
+    } else {
+        earlier = Assigned(later);
+    }
+}
+
+// A random document over three names, so that names repeat at every depth.
+[[nodiscard]] WrittenValue RandomDocument(std::mt19937& random, int depth) {
+    WrittenValue value;
+    const auto choice = static_cast<unsigned>(random() % (depth < 4 ? 6u : 2u));
+    if (choice == 1) {
+        value.kind = WrittenValue::Kind::Number;
+        value.number = static_cast<unsigned>(random() % 10);
+    } else if (choice >= 2) {
+        value.kind = choice <= 3 ? WrittenValue::Kind::Object : WrittenValue::Kind::Array;
+        for (size_t count = random() % 6; count > 0; --count) {
+            if (value.kind == WrittenValue::Kind::Array) {
+                value.elements.push_back(RandomDocument(random, depth + 1));
+            } else {
+                const std::string name(1, "abx"[random() % 3]);
+                value.members.emplace_back(name, RandomDocument(random, depth + 1));
+            }
+        }
+    }
+    return value;
+}
+
+TEST(JsonReaderTest, RepeatedNamesReadAsAssigningEachValueInArrivalOrder) {
+    std::mt19937 random(20261207);
+    for (int document = 0; document < 5000; ++document) {
+        const WrittenValue written = RandomDocument(random, 0);
+        const std::string text = written.Json();
+        const std::string assigned = Assigned(written).Json();
+        BindingStatus read = JsonToValue(text.c_str());
+        BindingStatus expected = JsonToValue(assigned.c_str());
+        ASSERT_TRUE(read.Ok() && expected.Ok()) << text;
+        ASSERT_EQ(read.Value(), expected.Value()) << text << " should read as " << assigned;
+    }
 }
 
 struct ErrorCase {
