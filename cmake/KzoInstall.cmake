@@ -41,6 +41,7 @@ install(FILES
   ${PROJECT_BINARY_DIR}/KzoPluginFrameworkConfigVersion.cmake
   ${PROJECT_SOURCE_DIR}/cmake/KzoAddPlugin.cmake
   ${PROJECT_SOURCE_DIR}/cmake/kzo_plugin_exports.map.in
+  ${PROJECT_SOURCE_DIR}/cmake/kzo_plugin_exports.def.in
   DESTINATION ${KZO_INSTALL_CMAKEDIR}
   COMPONENT development)
 

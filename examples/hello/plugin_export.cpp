@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "abi/core_abi.h"
+#include "abi/plugin_entry_abi.h"
 #include "hello_module.h"
 #include "plugin/library_lifetime.h"
 #include "plugin/plugin_entry.h"
@@ -20,6 +21,6 @@ std::unique_ptr<Nimbel::AppModule> MakeModule() {
 
 /// Called once by the core: answers the load record with the plug-in's name
 /// ("hello"), version, callbacks, module and API description.
-extern "C" __attribute__((visibility("default"))) void load_hello(PluginLoadRecord* record) {
+extern "C" KZO_PLUGIN_ENTRY void load_hello(PluginLoadRecord* record) {
     Nimbel::LoadPlugin(record, "hello", &MakeModule);
 }

@@ -2,9 +2,11 @@
  * The binary boundary between the framework's trace providers and a trace
  * consumer living in the same process (a tracing agent, the host, a test).
  *
- * Plain C. The consumer exports three functions under the names below; the
- * framework looks them up at run time in the process's global symbol scope
- * and, when any of them is missing, registers and writes nothing. Records use
+ * Plain C. On Linux the consumer exports three functions under the names
+ * below; the framework looks them up at run time in the process's global
+ * symbol scope and, when any of them is missing, registers and writes
+ * nothing. On Windows the consumer is the system's Event Tracing, whose
+ * records have these layouts, and the names below are not looked up. Records use
  * natural alignment and fixed-size fields, so their layout is the same in
  * 32-bit and 64-bit builds.
  *

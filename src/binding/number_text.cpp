@@ -1,7 +1,5 @@
 #include "binding/number_text.h"
 
-#include <locale.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <string>
@@ -33,18 +31,6 @@ std::string Terminated(std::string_view text) {
 }
 
 }  // namespace
-
-double CLocaleStrtod(const char* text, char** end) noexcept {
-    return strtod_l(text, end, CLocale());
-}
-
-long long CLocaleStrtoll(const char* text, char** end, int base) noexcept {
-    return strtoll_l(text, end, base, CLocale());
-}
-
-unsigned long long CLocaleStrtoull(const char* text, char** end, int base) noexcept {
-    return strtoull_l(text, end, base, CLocale());
-}
 
 int64_t TextToSigned(BindingStatus& status, std::string_view text, const NumberTarget& target,
                      int64_t minimum, int64_t maximum) {

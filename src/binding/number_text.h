@@ -8,17 +8,10 @@
 #include <string_view>
 
 #include "binding/binding_status.h"
+// CLocaleStrtod, CLocaleStrtoll and CLocaleStrtoull, the readers below.
+#include "diagnostics/c_locale.h"
 
 namespace Nimbel {
-
-/// strtod, strtoll and strtoull exactly as the "C" locale reads them, whatever
-/// locale the host process or the calling thread has set: '.' is the only
-/// decimal point, the blanks skipped before the number are " \t\n\v\f\r", and
-/// no grouping is accepted. Otherwise as the C library's functions: hexadecimal
-/// forms, "inf", "infinity" and "nan" in any case, `end` and errno alike.
-[[nodiscard]] double CLocaleStrtod(const char* text, char** end) noexcept;
-[[nodiscard]] long long CLocaleStrtoll(const char* text, char** end, int base) noexcept;
-[[nodiscard]] unsigned long long CLocaleStrtoull(const char* text, char** end, int base) noexcept;
 
 /// Where a conversion's messages name what failed.
 struct NumberTarget {

@@ -1,11 +1,10 @@
 #include "diagnostics/allocator.h"
 
-#include <malloc.h>
-
 #include <atomic>
 #include <cstdlib>
-#include <cstring>
 #include <new>
+
+#include "diagnostics/internal/runtime_heap.h"
 
 namespace Nimbel {
 namespace {
@@ -20,14 +19,13 @@ struct Counters {
 };
 
 size_t RuntimeBlockSize(const void* block) {
-    return block == nullptr ? 0 : malloc_usable_size(const_cast<void*>(block));
+    return internal::RuntimeBlockSize(const_cast<void*>(block));
 }
 
-// The size of a block just allocated. Taken through a non-const pointer: a
-// const pointer to fresh, unwritten memory reads to the compiler as a use of
-// uninitialised bytes.
+// The size of a block just allocated, taken through its non-const pointer
+// (see internal::RuntimeBlockSize).
 size_t FreshBlockSize(void* block) {
-    return block == nullptr ? 0 : malloc_usable_size(block);
+    return internal::RuntimeBlockSize(block);
 }
 
 // The peak and its block count are two separate stores: under contention they
@@ -80,7 +78,7 @@ void* CountingReallocate(void* block, size_t size, void* context) {
 
 char* CountingDuplicateText(const char* text, void* context) {
     auto& c = *static_cast<Counters*>(context);
-    char* copy = strdup(text);
+    char* copy = internal::RuntimeDuplicateText(text);
     c.bytesAllocated += FreshBlockSize(copy);
     c.allocations += 1;
     UpdatePeak(c);
@@ -127,7 +125,8 @@ void* Reallocate(void* block, size_t size) noexcept {
 
 char* DuplicateText(const char* text) noexcept {
     const AllocatorHooks& h = Hooks();
-    return h.duplicateText ? h.duplicateText(text, h.context) : strdup(text);
+    return h.duplicateText ? h.duplicateText(text, h.context)
+                           : internal::RuntimeDuplicateText(text);
 }
 
 size_t BlockSize(const void* block) noexcept {

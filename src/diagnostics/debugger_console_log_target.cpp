@@ -1,12 +1,12 @@
 #include "diagnostics/debugger_console_log_target.h"
 
-#include "diagnostics/internal/debugger_presence.h"
+#include "diagnostics/internal/debugger_channel.h"
 
 namespace Nimbel {
 namespace {
 
 DebuggerProbe ProbeOrSystem(DebuggerProbe probe) {
-    return probe == nullptr ? internal::IsDebuggerAttached : probe;
+    return probe == nullptr ? internal::DebuggerChannelOpen : probe;
 }
 
 }  // namespace
@@ -26,7 +26,7 @@ void DebuggerConsoleLogTarget::SetDebuggerProbe(DebuggerProbe probe) noexcept {
 }
 
 void DebuggerConsoleLogTarget::EmitLocked(std::FILE* stream, const char* line) {
-    if (probe_.load()()) std::fputs(line, stream);
+    if (probe_.load()()) internal::WriteToDebugger(stream, line);
 }
 
 }  // namespace Nimbel

@@ -8,16 +8,20 @@
 
 namespace Nimbel {
 
-/// Tells whether a debugger is attached to the process right now.
+/// Tells whether a debugger listens to the process right now.
 using DebuggerProbe = bool (*)() noexcept;
 
-/// Writes each line to its stream (standard error unless redirected) while a
-/// debugger is attached to the process, and discards it otherwise, so a run
-/// without a debugger does not see the debugger's lines twice on standard
-/// error.
+/// Hands each line to the debugger while the probe says one listens, and
+/// discards it otherwise. On Linux the line is written to the target's stream
+/// (standard error unless redirected), and the system's probe asks for an
+/// attached tracer, so a run without a debugger does not see the debugger's
+/// lines twice on standard error. On Windows the line goes to
+/// OutputDebugStringA unless the target was redirected to another stream, and
+/// the system's probe always says yes.
 class DebuggerConsoleLogTarget final : public BaseConsoleLogTarget {
 public:
-    /// A null probe asks the system (a non-zero TracerPid in /proc/self/status).
+    /// A null probe asks the system (on Linux a non-zero TracerPid in
+    /// /proc/self/status).
     explicit DebuggerConsoleLogTarget(const LogTargetSettings& settings = {},
                                       std::FILE* stream = stderr, DebuggerProbe probe = nullptr);
     ~DebuggerConsoleLogTarget() override;

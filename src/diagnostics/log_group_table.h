@@ -7,7 +7,8 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
+
+#include "diagnostics/constant_init_mutex.h"
 
 namespace Nimbel {
 
@@ -57,7 +58,7 @@ private:
     [[nodiscard]] static Code CodeFrom(const char* text) noexcept;
     [[nodiscard]] uint64_t FindLocked(const Code& code) const noexcept;
 
-    std::mutex registration_;
+    ConstantInitMutex registration_;
     std::array<Code, kLogGroupCapacity> names_;
     std::atomic<uint32_t> count_;
 };

@@ -1,6 +1,6 @@
+// The providers' state and the enable logic. Finding the consumer is the
+// platform's part (trace_provider_posix.cpp, trace_provider_windows.cpp).
 #include "diagnostics/trace_provider.h"
-
-#include <dlfcn.h>
 
 #include <array>
 #include <atomic>
@@ -64,11 +64,6 @@ KzoTraceDataItem DataItem(const void* data, size_t size) {
     return KzoTraceDataItem{reinterpret_cast<uintptr_t>(data), static_cast<uint32_t>(size), 0};
 }
 
-template <class Function>
-Function LookUp(const char* name) {
-    return reinterpret_cast<Function>(dlsym(RTLD_DEFAULT, name));
-}
-
 }  // namespace
 
 bool TraceEventWanted(const KzoTraceEventDescriptor& event, uint8_t level, uint64_t matchAnyKeyword,
@@ -78,13 +73,6 @@ bool TraceEventWanted(const KzoTraceEventDescriptor& event, uint8_t level, uint6
         event.keyword == 0 || ((event.keyword & matchAnyKeyword) != 0 &&
                                (event.keyword & matchAllKeyword) == matchAllKeyword);
     return levelWanted && keywordWanted;
-}
-
-TraceConsumer FindTraceConsumer() noexcept {
-    TraceConsumer consumer{LookUp<KzoTraceRegisterFn>(KZO_TRACE_REGISTER_SYMBOL),
-                           LookUp<KzoTraceWriteFn>(KZO_TRACE_WRITE_SYMBOL),
-                           LookUp<KzoTraceUnregisterFn>(KZO_TRACE_UNREGISTER_SYMBOL)};
-    return consumer.IsPresent() ? consumer : TraceConsumer{};
 }
 
 void RegisterTraceProviders() noexcept {

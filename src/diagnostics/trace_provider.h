@@ -2,7 +2,8 @@
 // trace consumer, each keeping which of its events a consumer wants, and the
 // one event the library writes at start-up, announcing its main thread.
 //
-// The consumer is found at run time (see abi/trace_abi.h). Without one,
+// The consumer is found at run time: on Linux one exported by the process
+// (see abi/trace_abi.h), on Windows the system's Event Tracing. Without one,
 // nothing is registered and nothing is written; tracing never fails a caller.
 // Registration state is process-wide; register, write and unregister are meant
 // for the library's start-up and unload, not for concurrent use. The enable
@@ -54,8 +55,11 @@ inline constexpr KzoTraceEventDescriptor kMainThreadEvent = {103, 0, 0, 0, 14, 2
 [[nodiscard]] bool TraceEventWanted(const KzoTraceEventDescriptor& event, uint8_t level,
                                     uint64_t matchAnyKeyword, uint64_t matchAllKeyword) noexcept;
 
-/// The consumer exported in the process's global symbol scope, or an absent
-/// one when any of its three functions is missing.
+/// The process's consumer, or an absent one when any of its three functions
+/// is missing. On Linux, the functions exported in the process's global
+/// symbol scope. On Windows, Advapi32's EventRegister, EventWrite and
+/// EventUnregister behind adapters of the same contract; Advapi32 is loaded
+/// by name on the first call and stays loaded.
 [[nodiscard]] TraceConsumer FindTraceConsumer() noexcept;
 
 /// Registers the four providers with the process's consumer, if there is one.

@@ -1,8 +1,7 @@
-// Regions come from mmap and go back with munmap; the region table is a map
+// Regions come from the operating system (page_source_posix.cpp,
+// page_source_windows.cpp) and go back to it whole; the region table is a map
 // keyed by base address, so the region of a released page is one lookup.
 #include "binding/internal/page_source.h"
-
-#include <sys/mman.h>
 
 #include <bit>
 #include <cassert>
@@ -52,25 +51,22 @@ PageSourceCounters PageSource::Counters() const {
 }
 
 PageSource::RegionMap::iterator PageSource::MapRegion() {
-    // Every page of a region is written soon after it is mapped: populating
-    // the region at once spares a fault per page.
-    void* memory = mmap(nullptr, kRegionBytes, PROT_READ | PROT_WRITE,
-                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-    if (memory == MAP_FAILED) ThrowBadAlloc();
+    void* memory = MapRegionMemory();
+    if (memory == nullptr) ThrowBadAlloc();
     try {
         const auto region = regions_.emplace(reinterpret_cast<uintptr_t>(memory), Region{}).first;
         region->second.base = region->first;
         LinkWithFree(region->second);
         return region;
     } catch (...) {
-        munmap(memory, kRegionBytes);
+        UnmapRegionMemory(memory);
         throw;
     }
 }
 
 void PageSource::UnmapRegion(RegionMap::iterator region) noexcept {
     UnlinkWithFree(region->second);
-    munmap(reinterpret_cast<void*>(region->first), kRegionBytes);
+    UnmapRegionMemory(reinterpret_cast<void*>(region->first));
     regions_.erase(region);
 }
 

@@ -61,6 +61,12 @@ private:
 
     PageSource() = default;
 
+    // The operating system's part, one file per platform: kRegionBytes of
+    // fresh read-write memory aligned to at least kPageBytes, or null when
+    // the system refuses; and giving back a whole region from it.
+    [[nodiscard]] static void* MapRegionMemory() noexcept;
+    static void UnmapRegionMemory(void* region) noexcept;
+
     [[nodiscard]] RegionMap::iterator MapRegion();
     void UnmapRegion(RegionMap::iterator region) noexcept;
     [[nodiscard]] RegionMap::iterator RegionOf(uintptr_t page) noexcept;

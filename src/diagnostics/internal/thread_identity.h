@@ -6,8 +6,9 @@
 
 namespace Nimbel::internal {
 
-/// The kernel's id of the calling thread (the one tools such as ps and gdb
-/// show), which fits 32 bits on Linux.
+/// The kernel's id of the calling thread, the one the system's tools show
+/// (ps and gdb on Linux, the debugger and Process Explorer on Windows); 32
+/// bits on both.
 [[nodiscard]] uint32_t CurrentThreadId() noexcept;
 
 }  // namespace Nimbel::internal

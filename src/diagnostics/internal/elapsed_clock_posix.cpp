@@ -1,6 +1,6 @@
-#include "diagnostics/internal/elapsed_clock.h"
-
 #include <chrono>
+
+#include "diagnostics/internal/elapsed_clock.h"
 
 namespace Nimbel::internal {
 

@@ -1,6 +1,6 @@
-#include "diagnostics/internal/local_clock.h"
-
 #include <time.h>
+
+#include "diagnostics/internal/local_clock.h"
 
 namespace Nimbel::internal {
 

@@ -1,6 +1,6 @@
-#include "diagnostics/internal/thread_identity.h"
-
 #include <unistd.h>
+
+#include "diagnostics/internal/thread_identity.h"
 
 namespace Nimbel::internal {
 
