@@ -34,11 +34,12 @@ check_packages=(
   python3                               # the layering test (scripts/check-layering.py)
   clang-format clang-tidy               # the format and lint checks
   curl                                  # scripts/check-kit.sh asks the installed host
+  g++-mingw-w64-i686-posix wine         # the Windows DLL, cross-built and run under Wine
 )
 
 # The 32-bit build (cmake/i386.cmake) links the i386 builds of the libraries
 # that are not header-only: libyaml for the codecs, GoogleTest and GoogleMock.
-i386_packages=(libyaml-dev:i386 libgtest-dev:i386 libgmock-dev:i386)
+i386_packages=(libyaml-dev:i386 libgtest-dev:i386 libgmock-dev:i386 wine32:i386)
 
 packages=("${serve_packages[@]}")
 if [ "$profile" = full ]; then
