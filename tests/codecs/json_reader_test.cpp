@@ -255,7 +255,8 @@ struct WrittenValue {
     enum class Kind { Empty, Number, Array, Object } kind = Kind::Empty;
     unsigned number = 0;
     std::vector<WrittenValue> elements;
-    std::vector<std::pair<std::string, WrittenValue>> members;
+    std::vector<std::string> names;     // of the members, in the order written
+    std::vector<WrittenValue> members;  // one for each name
 
     [[nodiscard]] std::string Json() const {
         std::string text;
@@ -268,8 +269,8 @@ struct WrittenValue {
                 for (const WrittenValue& element : elements) text += "," + element.Json();
                 return "[" + text.substr(text.empty() ? 0 : 1) + "]";
             case Kind::Object:
-                for (const auto& [name, value] : members)
-                    text += ",\"" + name + "\":" + value.Json();
+                for (size_t i = 0; i < names.size(); ++i)
+                    text += ",\"" + names[i] + "\":" + members[i].Json();
                 return "{" + text.substr(text.empty() ? 0 : 1) + "}";
         }
         return text;
@@ -283,10 +284,11 @@ struct WrittenValue {
 void AssignInArrivalOrder(WrittenValue& earlier, const WrittenValue& later);
 
 [[nodiscard]] WrittenValue& MemberOf(WrittenValue& object, const std::string& name) {
-    for (auto& [existing, value] : object.members) {
-        if (existing == name) return value;
+    for (size_t i = 0; i < object.names.size(); ++i) {
+        if (object.names[i] == name) return object.members[i];
     }
-    return object.members.emplace_back(name, WrittenValue{}).second;
+    object.names.push_back(name);
+    return object.members.emplace_back();
 }
 
 [[nodiscard]] WrittenValue Assigned(const WrittenValue& written) {
@@ -295,8 +297,8 @@ void AssignInArrivalOrder(WrittenValue& earlier, const WrittenValue& later);
     value.number = written.number;
     for (const WrittenValue& element : written.elements)
         value.elements.push_back(Assigned(element));
-    for (const auto& [name, member] : written.members)
-        AssignInArrivalOrder(MemberOf(value, name), member);
+    for (size_t i = 0; i < written.names.size(); ++i)
+        AssignInArrivalOrder(MemberOf(value, written.names[i]), written.members[i]);
     return value;
 }
 
@@ -304,8 +306,8 @@ void AssignInArrivalOrder(WrittenValue& earlier, const WrittenValue& later) {
     using Kind = WrittenValue::Kind;
     if (later.kind == Kind::Empty) return;
     if (later.kind == Kind::Object && earlier.kind == Kind::Object) {
-        for (const auto& [name, member] : later.members)
-            AssignInArrivalOrder(MemberOf(earlier, name), member);
+        for (size_t i = 0; i < later.names.size(); ++i)
+            AssignInArrivalOrder(MemberOf(earlier, later.names[i]), later.members[i]);
     } else if (later.kind == Kind::Array && earlier.kind == Kind::Array) {
         for (const WrittenValue& element : later.elements)
             earlier.elements.push_back(Assigned(element));
@@ -327,8 +329,8 @@ void AssignInArrivalOrder(WrittenValue& earlier, const WrittenValue& later) {
             if (value.kind == WrittenValue::Kind::Array) {
                 value.elements.push_back(RandomDocument(random, depth + 1));
             } else {
-                const std::string name(1, "abx"[random() % 3]);
-                value.members.emplace_back(name, RandomDocument(random, depth + 1));
+                value.names.emplace_back(1, "abx"[random() % 3]);
+                value.members.push_back(RandomDocument(random, depth + 1));
             }
         }
     }
