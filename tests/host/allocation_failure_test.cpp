@@ -10,7 +10,6 @@
 #include <functional>
 #include <string>
 
-#include "codecs/json_reader.h"
 #include "tests/host/sample_plugin_test.h"
 
 namespace {
@@ -25,12 +24,6 @@ constexpr const char* kRecentlyPlayed = "/kzo-match-history/v1/recently-played-s
 [[nodiscard]] std::string Shown(const KzoHost::EndpointReply& reply) {
     return std::to_string(reply.status) + " " +
            (reply.error.has_value() ? "error: " + *reply.error : reply.json);
-}
-
-[[nodiscard]] Nimbel::BindingProperty Json(const char* text) {
-    Nimbel::BindingStatus parsed = Nimbel::JsonToValue(text);
-    EXPECT_TRUE(parsed.Ok()) << parsed.ErrorMessage();
-    return std::move(parsed.Value());
 }
 
 class AllocationFailureTest : public Nimbel::testing::SamplePluginTest {
@@ -140,9 +133,17 @@ INSTANTIATE_TEST_SUITE_P(EveryGameDataPath, RequestUnderFailingAllocations,
 // or dropped whole: afterwards the answers that depend on it show one state,
 // the old one or the new one, never a mix.
 TEST_F(AllocationFailureTest, EventsUnderFailingAllocationsLeaveTheStateWhole) {
-    const auto configuration = [this](const char* json) { peers_->SetConfiguration(Json(json)); };
-    const char* enabled = R"({"Enabled":true,"MatchHistoryWebURL":"https://example.test/on"})";
-    const char* disabled = R"({"Enabled":false,"MatchHistoryWebURL":"https://example.test/off"})";
+    const auto configurationOf = [](bool on, const char* url) {
+        Nimbel::BindingProperty configuration;
+        configuration["Enabled"] = on;
+        configuration["MatchHistoryWebURL"] = url;
+        return configuration;
+    };
+    const Nimbel::BindingProperty enabled = configurationOf(true, "https://example.test/on");
+    const Nimbel::BindingProperty disabled = configurationOf(false, "https://example.test/off");
+    const auto configuration = [this](const Nimbel::BindingProperty& value) {
+        peers_->SetConfiguration(value);
+    };
     configuration(enabled);
     const std::string onState = Shown(Send(kWebUrl)) + " | " + Shown(Send(kGame));
     configuration(disabled);
