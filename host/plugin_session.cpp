@@ -228,6 +228,24 @@ HostAnswer PluginSession::Handle(const HostRequest& request) {
 
 namespace {
 
+/// Whether a JSON text holds a NUL: a raw one anywhere, or a \u0000 escape
+/// in a string. The reader would cut a text there, so a stored value could
+/// not hold what was sent.
+[[nodiscard]] bool HoldsNul(std::string_view text) {
+    bool inString = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\0') return true;
+        if (!inString || c == '"') {
+            inString = inString ? false : c == '"';
+        } else if (c == '\\' && i + 1 < text.size()) {
+            ++i;
+            if (text[i] == 'u' && text.substr(i + 1, 4) == "0000") return true;
+        }
+    }
+    return false;
+}
+
 /// Collections and structures nested in one another, the value itself the
 /// first (a scalar has none). Recursive: values read from JSON nest at most a
 /// thousand levels.
@@ -261,6 +279,7 @@ HostAnswer PluginSession::ChangeResource(const HostRequest& request) {
         return HostAnswer{400, ErrorJson(400, "PUT " + request.path + ": " + why), {}};
     };
     if (IsBlank(request.body)) return refuse("the body must be a JSON object, and it is empty");
+    if (HoldsNul(request.body)) return refuse("the body holds a NUL, which no stored text can");
     Nimbel::BindingProperty value;
     std::string error;
     if (!ReadJson(request.body, value, error)) return refuse(error);

@@ -270,6 +270,29 @@ TEST_F(HttpServerTest, AConfigurationTooDeepForItsChangeEventIsRefused) {
     }
 }
 
+// Stored texts hold no NUL, so a body with one is refused and changes nothing.
+TEST_F(HttpServerTest, AStoredDocumentWithANulIsRefused) {
+    struct Case {
+        const char* description;
+        std::string body;
+        int status;
+    };
+    const Case cases[] = {
+        {"an escaped NUL in a key", R"({"Enabled\u0000junk":false})", 400},
+        {"keys that differ after an escaped NUL", R"({"a\u0000x":1,"a\u0000y":2})", 400},
+        {"an escaped NUL in a string", R"({"Enabled":false,"MatchHistoryWebURL":"a\u0000"})", 400},
+        {"a raw NUL after the document", std::string(R"({"Enabled":false})") + '\0', 400},
+        {"an escaped backslash before u0000 is no NUL", R"({"Enabled":false,"x":"\\u0000"})", 200},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(Ask("DELETE", kConfiguration).status, 204);
+        const HttpReply stored = Ask("PUT", kConfiguration, c.body);
+        EXPECT_EQ(stored.status, c.status) << c.description << ": " << stored.body;
+        EXPECT_EQ(Ask("GET", kGame).status, c.status == 200 ? 500 : 200)
+            << c.description << ": the plug-in's configuration";
+    }
+}
+
 TEST_F(HttpServerTest, TheTargetReachesThePluginDecodedOnceAsTheHostCallSendsIt) {
     // The HTTP server hands the target on as sent; the plug-in decodes it,
     // once. Whatever the plug-in answers over HTTP, the session answers the
