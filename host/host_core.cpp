@@ -240,8 +240,7 @@ KzoWord HostCore::OnEndWait(const CoreFunctions* table) {
 }
 
 KzoWord HostCore::OnLog(const CoreFunctions* table, KzoWord level, const char* text) {
-    HostCore& host = From(table);
-    if (host.logSink_) host.logSink_(level, text != nullptr ? text : "");
+    From(table).Log(level, text != nullptr ? text : "");
     return 0;
 }
 

@@ -40,6 +40,10 @@ public:
     [[nodiscard]] const CoreContext* Context() const noexcept { return &context_; }
 
     void SetLogSink(LogSink sink) { logSink_ = std::move(sink); }
+    /// Writes a line of the host's own to the log sink, as the plug-in's go.
+    void Log(KzoWord level, const char* text) const {
+        if (logSink_) logSink_(level, text);
+    }
     /// Runs `work` at the next Yield (in posting order).
     void Post(std::function<void()> work) { pending_.push_back(std::move(work)); }
 

@@ -214,6 +214,9 @@ HostAnswer PluginSession::Handle(const HostRequest& request) {
                                  (request.path == SamplePeers::kSessionPath ||
                                   request.path == SamplePeers::kConfigurationPath);
     const bool toPlugin = !changesResource && !IsPeerPath(request.path);
+    // Edits of the data folder's session and configuration reach the plug-in
+    // before the request they may bear on.
+    peers_->PublishFileEdits();
     HostAnswer answer = changesResource ? ChangeResource(request)
                         : toPlugin      ? CallPlugin(request)
                                         : AskPeer(request);
@@ -246,23 +249,6 @@ namespace {
     return false;
 }
 
-/// Collections and structures nested in one another, the value itself the
-/// first (a scalar has none). Recursive: values read from JSON nest at most a
-/// thousand levels.
-[[nodiscard]] size_t ContainerLevels(const Nimbel::BindingProperty& value) {
-    size_t inner = 0;
-    if (value.Kind() == Nimbel::BindingPropertyKind::Collection) {
-        for (const Nimbel::BindingProperty& element : value.Elements())
-            inner = std::max(inner, ContainerLevels(element));
-    } else if (value.Kind() == Nimbel::BindingPropertyKind::Structure) {
-        for (const auto& member : value.Members())
-            inner = std::max(inner, ContainerLevels(member.Value()));
-    } else {
-        return 0;
-    }
-    return inner + 1;
-}
-
 }  // namespace
 
 HostAnswer PluginSession::ChangeResource(const HostRequest& request) {
@@ -287,9 +273,9 @@ HostAnswer PluginSession::ChangeResource(const HostRequest& request) {
         return refuse("the body must be a JSON object, not " + std::string(value.KindName()));
     // The change event carries the value one level down: a value the plug-in
     // could not read there would be stored without the plug-in seeing it.
-    if (ContainerLevels(value) + 1 > Nimbel::kMaxCoreValueDepth)
+    if (!SamplePeers::FitsChangeEvent(value))
         return refuse("the body nests deeper than " +
-                      std::to_string(Nimbel::kMaxCoreValueDepth - 1) +
+                      std::to_string(SamplePeers::kMaxDocumentLevels) +
                       " levels, which its change event could not carry");
     if (session && !ConvertsToLoginSession(value, error)) return refuse(error);
     if (session) {

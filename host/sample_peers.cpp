@@ -1,12 +1,15 @@
 #include "host/sample_peers.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
+#include <cstring>
 #include <string_view>
 #include <system_error>
 #include <unordered_map>
@@ -16,6 +19,7 @@
 #include "api/request_method.h"
 #include "binding/binding_status.h"
 #include "codecs/json_reader.h"
+#include "diagnostics/log_level.h"
 
 namespace KzoHost {
 namespace {
@@ -31,18 +35,40 @@ constexpr KzoWord kPost = static_cast<KzoWord>(Nimbel::RequestMethod::Post);
 
 /// A JSON file as read for one request: its text and value, or why there is none.
 struct JsonFile {
-    enum class Outcome { Loaded, Missing, Malformed };
+    /// Missing: no such file. Unreadable: the file may be there, but the
+    /// system refused to resolve, open or read it (no descriptors left, no
+    /// permission, an I/O error), which says nothing about the data.
+    enum class Outcome { Loaded, Missing, Malformed, Unreadable };
     Outcome outcome = Outcome::Missing;
     std::string text;
     BindingProperty value;
-    std::string error;  ///< Malformed: the reader's message
+    std::string error;  ///< Malformed: the reader's message; Unreadable: the system's
 };
 
-bool ReadWholeFile(const fs::path& file, std::string& text) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return false;
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+/// Whether a failed lookup means that the file is not there.
+bool MeansMissing(int error) noexcept {
+    return error == ENOENT || error == ENOTDIR || error == ELOOP || error == ENAMETOOLONG;
+}
+
+/// The whole content of `file`; 0, or the failure's errno value.
+int ReadWholeFile(const fs::path& file, std::string& text) {
+    const int descriptor = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return errno;
+    int failure = 0;
+    std::array<char, 64 * 1024> buffer{};
+    for (;;) {
+        const ssize_t got = ::read(descriptor, buffer.data(), buffer.size());
+        if (got > 0) {
+            text.append(buffer.data(), static_cast<size_t>(got));
+        } else if (got == 0) {
+            break;
+        } else if (errno != EINTR) {
+            failure = errno;
+            break;
+        }
+    }
+    ::close(descriptor);
+    return failure;
 }
 
 JsonFile ParseJsonText(std::string text) {
@@ -73,29 +99,37 @@ JsonFile ParseJsonText(std::string text) {
 /// calls its peers one at a time).
 class DataFiles {
 public:
-    explicit DataFiles(fs::path canonical) : path_(std::move(canonical)) {}
+    /// Files that cannot be read are logged to `core`'s sink.
+    DataFiles(const HostCore& core, fs::path canonical)
+        : core_(core), path_(std::move(canonical)) {}
 
     [[nodiscard]] const fs::path& Path() const noexcept { return path_; }
 
     /// `name` under the folder: missing unless it is a regular file whose
     /// resolved path lies inside the folder, so a symbolic link that leads
-    /// out of it is never followed there.
+    /// out of it is never followed there. Unreadable, with the system's
+    /// message, when the system fails for another reason than absence.
     [[nodiscard]] std::shared_ptr<const JsonFile> Read(const fs::path& name) const {
         static const auto missing = std::make_shared<const JsonFile>();
         std::error_code error;
         const fs::path resolved = fs::canonical(path_ / name, error);
-        if (error) return missing;
+        if (error) return MeansMissing(error.value()) ? missing : Unreadable(name, error.message());
         const fs::path inside = resolved.lexically_relative(path_);
         if (inside.empty() || *inside.begin() == "..") return missing;
         struct stat status {};
-        if (::stat(resolved.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return missing;
+        if (::stat(resolved.c_str(), &status) != 0) {
+            return MeansMissing(errno) ? missing : Unreadable(name, std::strerror(errno));
+        }
+        if (!S_ISREG(status.st_mode)) return missing;
         const std::string key = resolved.string();
         if (const auto kept = kept_.find(key); kept != kept_.end()) {
             if (kept->second.SameFile(status)) return kept->second.file;
             kept_.erase(kept);
         }
         std::string text;
-        if (!ReadWholeFile(resolved, text)) return missing;
+        if (const int failure = ReadWholeFile(resolved, text); failure != 0) {
+            return MeansMissing(failure) ? missing : Unreadable(name, std::strerror(failure));
+        }
         auto file = std::make_shared<const JsonFile>(ParseJsonText(std::move(text)));
         timespec now{};
         ::clock_gettime(CLOCK_REALTIME, &now);
@@ -122,6 +156,17 @@ private:
         }
     };
 
+    [[nodiscard]] std::shared_ptr<const JsonFile> Unreadable(const fs::path& name,
+                                                             const std::string& error) const {
+        const std::string line = "plugin-host: " + name.string() + " cannot be read: " + error;
+        core_.Log(Nimbel::kLogError, line.c_str());
+        auto file = std::make_shared<JsonFile>();
+        file->outcome = JsonFile::Outcome::Unreadable;
+        file->error = error;
+        return file;
+    }
+
+    const HostCore& core_;
     fs::path path_;
     mutable std::unordered_map<std::string, Kept> kept_;
 };
@@ -131,7 +176,9 @@ private:
 enum class Delivery { Value, Stream };
 
 /// 404 with `missingText` for a missing file, 500 naming the file and the
-/// reader's message for one that is not JSON, else the content as delivered.
+/// reader's message for one that is not JSON, 503 naming the file and the
+/// system's message for one that could not be read, else the content as
+/// delivered.
 PeerAnswer AnswerFile(const JsonFile& file, Delivery delivery, const std::string& missingText,
                       const std::string& fileName) {
     switch (file.outcome) {
@@ -139,6 +186,8 @@ PeerAnswer AnswerFile(const JsonFile& file, Delivery delivery, const std::string
             return PeerAnswer::WithError(404, missingText);
         case JsonFile::Outcome::Malformed:
             return PeerAnswer::WithError(500, fileName + ": " + file.error);
+        case JsonFile::Outcome::Unreadable:
+            return PeerAnswer::WithError(503, fileName + " cannot be read: " + file.error);
         case JsonFile::Outcome::Loaded:
             break;
     }
@@ -210,21 +259,52 @@ PeerAnswer AnswerGameData(const DataFiles& folder, const GameDataDocument& docum
 
 // ---- Resources the host changes ----
 
+/// Collections and structures nested in one another, the value itself the
+/// first (a scalar has none). Recursive: values read from JSON nest at most a
+/// thousand levels.
+size_t ContainerLevels(const BindingProperty& value) {
+    size_t inner = 0;
+    if (value.Kind() == BindingPropertyKind::Collection) {
+        for (const BindingProperty& element : value.Elements())
+            inner = std::max(inner, ContainerLevels(element));
+    } else if (value.Kind() == BindingPropertyKind::Structure) {
+        for (const auto& member : value.Members())
+            inner = std::max(inner, ContainerLevels(member.Value()));
+    } else {
+        return 0;
+    }
+    return inner + 1;
+}
+
 /// A resource that is its file's content until the host sets or deletes it,
 /// and the host's value (or none) from then on.
+///
+/// It also remembers what the plug-in last learnt of it, from an event or
+/// from its own read, so that an edit of the file can be sent on as an event:
+/// the host and the plug-in then agree on the resource whichever way it
+/// changed. A file nested too deep for its event counts as malformed, so that
+/// the plug-in's read fails as well instead of seeing what no event carries.
 class ChangeableResource {
 public:
     ChangeableResource(const DataFiles& folder, std::string fileName)
-        : folder_(folder), fileName_(std::move(fileName)) {}
+        : folder_(folder), fileName_(std::move(fileName)), known_(Current()) {}
 
     [[nodiscard]] std::shared_ptr<const JsonFile> Read() const {
-        if (!setByHost_) return folder_.Read(fileName_);
+        if (!setByHost_) return Checked(folder_.Read(fileName_));
         auto result = std::make_shared<JsonFile>();
         if (hostValue_.has_value()) {
             result->outcome = JsonFile::Outcome::Loaded;
             result->value = *hostValue_;
         }
         return result;
+    }
+
+    /// Read, on the plug-in's behalf: what it reads is what it knows.
+    [[nodiscard]] std::shared_ptr<const JsonFile> ReadForPlugin() {
+        auto file = Read();
+        if (file->outcome == JsonFile::Outcome::Loaded) known_ = file->value;
+        if (file->outcome == JsonFile::Outcome::Missing) known_.reset();
+        return file;
     }
 
     [[nodiscard]] std::optional<BindingProperty> Current() const {
@@ -238,29 +318,64 @@ public:
     void Set(BindingProperty value) {
         setByHost_ = true;
         hostValue_ = std::move(value);
+        known_ = hostValue_;
     }
 
     void Delete() {
         setByHost_ = true;
         hostValue_.reset();
+        known_.reset();
     }
 
+    /// The event that tells the plug-in of an edit of the file it has not
+    /// learnt yet, and takes it as learnt; none when there is no such edit,
+    /// or while the file cannot be read or is not valid JSON.
+    [[nodiscard]] std::optional<HostCore::ResourceEventType> TakeFileEdit() {
+        if (setByHost_) return std::nullopt;
+        const auto file = Read();
+        if (file->outcome == JsonFile::Outcome::Loaded) {
+            if (known_.has_value() && *known_ == file->value) return std::nullopt;
+            const bool existed = known_.has_value();
+            known_ = file->value;
+            return existed ? HostCore::ResourceEventType::Update
+                           : HostCore::ResourceEventType::Create;
+        }
+        if (file->outcome != JsonFile::Outcome::Missing || !known_.has_value()) return std::nullopt;
+        known_.reset();
+        return HostCore::ResourceEventType::Delete;
+    }
+
+    /// What the plug-in last learnt.
+    [[nodiscard]] const std::optional<BindingProperty>& Known() const { return known_; }
+
 private:
+    [[nodiscard]] std::shared_ptr<const JsonFile> Checked(
+        std::shared_ptr<const JsonFile> file) const {
+        if (file->outcome != JsonFile::Outcome::Loaded || SamplePeers::FitsChangeEvent(file->value))
+            return file;
+        auto tooDeep = std::make_shared<JsonFile>();
+        tooDeep->outcome = JsonFile::Outcome::Malformed;
+        tooDeep->error = "nests deeper than " + std::to_string(SamplePeers::kMaxDocumentLevels) +
+                         " levels, which its change event could not carry";
+        return tooDeep;
+    }
+
     const DataFiles& folder_;
     std::string fileName_;
     bool setByHost_ = false;
     std::optional<BindingProperty> hostValue_;
+    std::optional<BindingProperty> known_;
 };
 
-PeerAnswer AnswerResource(const ChangeableResource& resource, const std::string& missingText,
+PeerAnswer AnswerResource(ChangeableResource& resource, const std::string& missingText,
                           const PeerRequest& request) {
     if (request.method != kGet) return MethodNotAllowed(request, "GET");
-    return AnswerFile(*resource.Read(), Delivery::Value, missingText, resource.FileName());
+    return AnswerFile(*resource.ReadForPlugin(), Delivery::Value, missingText, resource.FileName());
 }
 
 void SetAndPublish(HostCore& core, const char* uri, ChangeableResource& resource,
                    const BindingProperty& value) {
-    const bool existed = resource.Current().has_value();
+    const bool existed = resource.Known().has_value();
     resource.Set(value);
     core.PublishResourceEvent(
         uri, existed ? HostCore::ResourceEventType::Update : HostCore::ResourceEventType::Create,
@@ -268,9 +383,15 @@ void SetAndPublish(HostCore& core, const char* uri, ChangeableResource& resource
 }
 
 void DeleteAndPublish(HostCore& core, const char* uri, ChangeableResource& resource) {
-    const bool existed = resource.Current().has_value();
+    const bool existed = resource.Known().has_value();
     resource.Delete();
     if (existed) core.PublishResourceEvent(uri, HostCore::ResourceEventType::Delete, {});
+}
+
+void PublishFileEdit(HostCore& core, const char* uri, ChangeableResource& resource) {
+    const std::optional<HostCore::ResourceEventType> edit = resource.TakeFileEdit();
+    if (!edit.has_value()) return;
+    core.PublishResourceEvent(uri, *edit, resource.Known().value_or(BindingProperty{}));
 }
 
 // ---- Login plug-in's invoke ----
@@ -394,9 +515,8 @@ PeerAnswer AnswerSummonerNames(const DataFiles& folder, const PeerRequest& reque
     if (!ReadSummonerIds(request, ids, error)) return BadRequest(std::move(error));
     // Without a names file every name is unknown.
     const auto names = folder.Read("summoner-names.json");
-    if (names->outcome == JsonFile::Outcome::Malformed) {
-        return PeerAnswer::WithError(500, "summoner-names.json: " + names->error);
-    }
+    if (names->outcome != JsonFile::Outcome::Loaded && names->outcome != JsonFile::Outcome::Missing)
+        return AnswerFile(*names, Delivery::Value, {}, "summoner-names.json");
     return PeerAnswer::WithValue(NamesInIdOrder(ids, names->value));
 }
 
@@ -405,8 +525,8 @@ PeerAnswer AnswerSummonerNames(const DataFiles& folder, const PeerRequest& reque
 // ---- SamplePeers ----
 
 struct SamplePeers::State {
-    explicit State(fs::path dataFolder)
-        : folder(std::move(dataFolder)),
+    State(const HostCore& core, fs::path dataFolder)
+        : folder(core, std::move(dataFolder)),
           session(folder, "session.json"),
           configuration(folder, "config.json") {}
 
@@ -433,7 +553,8 @@ std::unique_ptr<SamplePeers> SamplePeers::Open(HostCore& core, const fs::path& d
                 " cannot be used: " + statusError.message();
         return nullptr;
     }
-    auto peers = std::make_unique<SamplePeers>(OpenKey{}, core, std::make_shared<State>(canonical));
+    auto peers =
+        std::make_unique<SamplePeers>(OpenKey{}, core, std::make_shared<State>(core, canonical));
     peers->RegisterPeers();
     return peers;
 }
@@ -448,7 +569,7 @@ size_t SamplePeers::ArgumentsTaken(std::string_view path) noexcept {
 }
 
 void SamplePeers::RegisterPeers() {
-    const std::shared_ptr<const State> state = state_;
+    const std::shared_ptr<State> state = state_;
     for (const GameDataDocument& document : kGameDataDocuments) {
         std::string pattern = document.path;
         if (document.takesId) pattern += "*";
@@ -468,6 +589,15 @@ void SamplePeers::RegisterPeers() {
     core_.AddPeer(kConfigurationPath, [state](const PeerRequest& request) {
         return AnswerResource(state->configuration, "No configuration NewMatchHistory", request);
     });
+}
+
+bool SamplePeers::FitsChangeEvent(const BindingProperty& value) {
+    return ContainerLevels(value) <= kMaxDocumentLevels;
+}
+
+void SamplePeers::PublishFileEdits() {
+    PublishFileEdit(core_, kSessionPath, state_->session);
+    PublishFileEdit(core_, kConfigurationPath, state_->configuration);
 }
 
 void SamplePeers::SetSession(const BindingProperty& session) {

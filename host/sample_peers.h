@@ -10,7 +10,8 @@
 // message naming the file.
 // The login session and the configuration are their files' content until the
 // host sets or deletes them; each such change is published to the plug-in as
-// a resource event.
+// a resource event, and so is an edit of either file that the plug-in has not
+// yet seen (PublishFileEdits).
 //
 // The folder holds matchlists/<accountId>.json, games/<gameId>.json,
 // gametimelines/<gameId>.json, delta.json, session.json, config.json,
@@ -24,6 +25,7 @@
 #include <string_view>
 
 #include "binding/binding_property.h"
+#include "binding/core_value.h"
 #include "host/host_core.h"
 
 namespace KzoHost {
@@ -57,6 +59,18 @@ public:
     /// The same for the match-history configuration namespace.
     void SetConfiguration(const Nimbel::BindingProperty& configuration);
     void DeleteConfiguration();
+
+    /// Publishes, as the resource events a change through the host sends, the
+    /// edits of session.json and config.json that the plug-in has not learnt
+    /// of, by an event or by reading the resource. A file the host has set or
+    /// deleted is no longer read; one that is not valid JSON publishes nothing.
+    void PublishFileEdits();
+
+    /// The most levels of collections and structures a session or
+    /// configuration may nest: its change event carries it one level down.
+    static constexpr size_t kMaxDocumentLevels = Nimbel::kMaxCoreValueDepth - 1;
+    /// Whether `value` nests at most kMaxDocumentLevels levels.
+    [[nodiscard]] static bool FitsChangeEvent(const Nimbel::BindingProperty& value);
 
     /// The current values; none when deleted, or while the host has not set
     /// one and the file is missing or not valid JSON.

@@ -17,8 +17,12 @@ __sanitizer_get_current_allocated_bytes();  // NOLINT(bugprone-reserved-identifi
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -119,17 +123,31 @@ void ExpectErrorShape(const HttpReply& reply, int status, const std::string& des
 
 class HttpServerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override { Serve(KZO_DEFAULT_DATA_DIR); }
+    void TearDown() override { Stop(); }
+
+    /// A new session answering from `dataFolder`, served with the default limits.
+    void Serve(const std::filesystem::path& dataFolder) {
+        Stop();
+        session_.reset();
         SessionOptions options;
         options.pluginPath = KZO_PLUGIN_PATH;
-        options.dataFolder = KZO_DEFAULT_DATA_DIR;
-        options.logSink = [](KzoWord, const char*) {};
+        options.dataFolder = dataFolder;
+        options.logSink = [this](KzoWord, const char* text) {
+            const std::lock_guard lock(logLock_);
+            log_ += text;
+            log_ += '\n';
+        };
         std::string error;
         session_ = PluginSession::Open(options, error);
         ASSERT_NE(session_, nullptr) << error;
         Start({});
     }
-    void TearDown() override { Stop(); }
+
+    [[nodiscard]] std::string Log() {
+        const std::lock_guard lock(logLock_);
+        return log_;
+    }
 
     void Start(HttpServerLimits limits, const std::string& address = HttpServer::kDefaultAddress) {
         Stop();
@@ -164,6 +182,8 @@ protected:
         return reply.value_or(HttpReply{});
     }
 
+    std::mutex logLock_;
+    std::string log_;
     std::unique_ptr<PluginSession> session_;
     std::unique_ptr<HttpServer> server_;
     std::thread serving_;
@@ -291,6 +311,96 @@ TEST_F(HttpServerTest, AStoredDocumentWithANulIsRefused) {
         EXPECT_EQ(Ask("GET", kGame).status, c.status == 200 ? 500 : 200)
             << c.description << ": the plug-in's configuration";
     }
+}
+
+/// A copy of the sample data folder, removed at the end of the test.
+class DataFolderCopy {
+public:
+    DataFolderCopy()
+        : path_(std::filesystem::temp_directory_path() /
+                ("kzo-http-data-" + std::to_string(getpid()) + "-" +
+                 testing::UnitTest::GetInstance()->current_test_info()->name())) {
+        std::filesystem::remove_all(path_);
+        std::filesystem::copy(KZO_DEFAULT_DATA_DIR, path_,
+                              std::filesystem::copy_options::recursive);
+    }
+    ~DataFolderCopy() { std::filesystem::remove_all(path_); }
+    DataFolderCopy(const DataFolderCopy&) = delete;
+    DataFolderCopy& operator=(const DataFolderCopy&) = delete;
+
+    [[nodiscard]] const std::filesystem::path& Path() const { return path_; }
+    void Write(const char* name, const std::string& text) const {
+        std::ofstream(path_ / name, std::ios::binary | std::ios::trunc) << text;
+    }
+    void Remove(const char* name) const { std::filesystem::remove(path_ / name); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// An edit of the session or configuration file reaches the plug-in as the
+// change event a PUT or DELETE sends, by the next request.
+TEST_F(HttpServerTest, EditsOfTheSessionAndConfigurationFilesReachThePlugin) {
+    const DataFolderCopy folder;
+    Serve(folder.Path());
+    constexpr const char* kRecent = "/kzo-match-history/v1/recently-played-summoners";
+    struct Step {
+        const char* description;
+        std::function<void()> edit;
+        int gameStatus;
+        int recentStatus;
+    };
+    const Step steps[] = {
+        {"as shipped", [] {}, 200, 200},
+        {"disabled", [&] { folder.Write("config.json", R"({"Enabled":false})"); }, 500, 200},
+        {"a configuration that is not JSON changes nothing",
+         [&] { folder.Write("config.json", "{not json"); }, 500, 200},
+        {"configuration removed", [&] { folder.Remove("config.json"); }, 200, 200},
+        {"session removed", [&] { folder.Remove("session.json"); }, 200, 409},
+        {"session back",
+         [&] {
+             folder.Write("session.json",
+                          R"({"state":"SUCCEEDED","summonerId":28034063,"accountId":200000})");
+         },
+         200, 200},
+        {"enabled again", [&] { folder.Write("config.json", R"({"Enabled":true})"); }, 200, 200},
+    };
+    for (const Step& step : steps) {
+        step.edit();
+        EXPECT_EQ(Ask("GET", kGame).status, step.gameStatus) << step.description;
+        EXPECT_EQ(Ask("GET", kRecent).status, step.recentStatus) << step.description;
+    }
+}
+
+// A file that is there but cannot be opened is no missing file: with the
+// descriptors used up, a game that exists answers 503 and is logged.
+TEST_F(HttpServerTest, AFileThatCannotBeOpenedAnswers503NotNotFound) {
+    constexpr const char* kPeerGame = "/kzo-acs/v1/games/3037071829";
+    const DataFolderCopy folder;  // files just written, so none is kept from an earlier read
+    Serve(folder.Path());
+    LoopbackClient client(Port());
+    ASSERT_EQ(client.Request("GET", kWebUrl).value_or(HttpReply{}).status, 200);
+    // The connection is open; a lowered limit and the descriptors left under
+    // it held, no other can be.
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    const rlimit lowered{static_cast<rlim_t>(dup(0)) + 16, limit.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    std::vector<int> held{static_cast<int>(lowered.rlim_cur) - 16};
+    for (int descriptor; (descriptor = dup(0)) >= 0;) held.push_back(descriptor);
+    const std::optional<HttpReply> peer = client.Request("GET", kPeerGame);
+    const std::optional<HttpReply> game = client.Request("GET", kGame);
+    for (const int descriptor : held) close(descriptor);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+    ASSERT_TRUE(peer.has_value() && game.has_value());
+    EXPECT_EQ(peer->status, 503) << peer->body.substr(0, 200);
+    EXPECT_NE(peer->body.find("games/3037071829.json cannot be read"), std::string::npos)
+        << peer->body.substr(0, 200);
+    EXPECT_NE(game->status, 404) << game->body.substr(0, 200);
+    EXPECT_NE(Log().find("games/3037071829.json cannot be read: Too many open files"),
+              std::string::npos)
+        << Log();
+    EXPECT_EQ(Ask("GET", kPeerGame).status, 200);
 }
 
 TEST_F(HttpServerTest, TheTargetReachesThePluginDecodedOnceAsTheHostCallSendsIt) {
