@@ -117,6 +117,8 @@ PeerAnswer ReadCannedAnswer(std::string_view text, const std::string& fileName) 
         }
     }
     if (status >= 400) return PeerAnswer::WithError(status, ErrorTextOf(body));
+    // No content and not modified are answers without a body, whatever the file holds.
+    if (status == 204 || status == 304) body = BindingProperty();
     PeerAnswer reply = PeerAnswer::WithValue(std::move(body));
     reply.status = status;
     return reply;

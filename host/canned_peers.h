@@ -8,7 +8,8 @@
 // "status" (default 200) is an integer from 100 to 599; "body" (default null)
 // is any JSON value. A status of 400 or more is answered as an error whose
 // text is the body's "message" when the body is an object with a text
-// "message", else the body as compact JSON.
+// "message", else the body as compact JSON. A 204 or 304 has no body: one in
+// the file is not sent.
 //
 // A path that is not absolute, has an empty, "." or ".." segment, or holds a
 // NUL or a backslash is refused with 400; so is a file whose resolved path

@@ -50,6 +50,22 @@ constexpr const char* kPagePolicy =
     "default-src 'self'; style-src 'self' 'unsafe-inline'; img-src 'self' data:; "
     "object-src 'none'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
 
+/// Whether a Host header's port, if it has one of digits, is out of 1-65535:
+/// no such port exists, so the header is invalid.
+[[nodiscard]] bool HasImpossiblePort(std::string_view host) {
+    const size_t colon = host.rfind(':');
+    if (colon == std::string_view::npos || host.find(']', colon) != std::string_view::npos)
+        return false;
+    const std::string_view port = host.substr(colon + 1);
+    if (port.empty() ||
+        !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    const size_t significant = port.find_first_not_of('0');
+    if (significant == std::string_view::npos) return true;  // 0
+    const std::string_view digits = port.substr(significant);
+    return digits.size() > 5 || (digits.size() == 5 && digits > "65535");
+}
+
 /// Whether a Host header names this machine: localhost, 127.0.0.1 or [::1],
 /// with or without a port.
 [[nodiscard]] bool NamesThisMachine(std::string_view host) {
@@ -241,9 +257,16 @@ private:
         if (!TransferCodingIsChunkedOrNone(header))
             return Refuse(
                 {501, "The request's Transfer-Encoding is not supported: only chunked is"});
+        // One Host at most, with a port that can exist: a request that names
+        // its server ambiguously is refused, whoever checks the name.
+        const auto hosts = header.equal_range(http::field::host);
+        if (hosts.first != hosts.second && std::next(hosts.first) != hosts.second)
+            return Refuse({400, "The request has more than one Host header"});
+        if (hosts.first != hosts.second && HasImpossiblePort(hosts.first->value()))
+            return Refuse({400, "The request's Host names a port outside 1-65535"});
         if (engine_.ChecksHost()) {
-            const auto host = header.find(http::field::host);
-            if (host == header.end()) {
+            const auto host = hosts.first;
+            if (host == hosts.second) {
                 if (header.version() >= 11) return Refuse({400, "The request has no Host header"});
             } else if (!NamesThisMachine(host->value())) {
                 return Refuse({421, "This server answers only for localhost, 127.0.0.1 and [::1]"});
@@ -371,7 +394,10 @@ private:
     void Refuse(const Refusal& refusal) {
         keepAlive_ = false;
         refused_ = true;
-        const bool known = parser_ && parser_->is_header_done();
+        // The request line is parsed before the rest of the header, so a
+        // request refused for its header or its declared length is still
+        // logged with its method and path.
+        const bool known = parser_ && !parser_->get().target().empty();
         const std::string_view method = known ? parser_->get().method_string() : "-";
         const std::string_view target = known ? parser_->get().target() : "-";
         engine_.LogRequest(method, target.substr(0, 200), refusal.status);

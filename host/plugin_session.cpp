@@ -129,10 +129,14 @@ constexpr std::array<std::string_view, 4> kPeerPrefixes = {
         }
         answer = ok ? HostAnswer{200, text} : HostAnswer{502, ErrorJson(502, "Stream read error")};
     } else {
+        // The peer's own status carries over; 204 and 304 carry no body.
+        const int status = response.status != 0 ? static_cast<int>(response.status) : 200;
         Nimbel::BindingProperty value;
         CoreResponse conversion{};
-        if (Nimbel::CoreValueToProperty(&conversion, value, response.value, "<result>")) {
-            answer = HostAnswer{200, Compact(value)};
+        if (status == 204 || status == 304) {
+            answer = HostAnswer{status, {}};
+        } else if (Nimbel::CoreValueToProperty(&conversion, value, response.value, "<result>")) {
+            answer = HostAnswer{status, Compact(value)};
         } else {
             answer = HostAnswer{502, ErrorJson(502, conversion.errorText)};
             Nimbel::CoreResultReleaseError(conversion);

@@ -347,11 +347,25 @@ async function showControls() {
   const target = document.getElementById('web-url-value');
   if (!webUrl.ok) {
     target.textContent = webUrl.message;
-  } else if (typeof webUrl.data === 'string' && webUrl.data) {
+  } else if (isWebAddress(webUrl.data)) {
     target.replaceChildren(element('a', { href: webUrl.data, id: 'web-url-link', rel: 'noopener noreferrer' },
       [webUrl.data]));
+  } else if (typeof webUrl.data === 'string' && webUrl.data) {
+    // Any other scheme (javascript:, data:, file:) is shown, never followed.
+    target.textContent = webUrl.data;
   } else {
     target.textContent = '(none configured)';
+  }
+}
+
+// Whether `text` is an absolute http or https address, the only kind the page links.
+function isWebAddress(text) {
+  if (typeof text !== 'string') return false;
+  try {
+    const address = new URL(text);
+    return address.protocol === 'http:' || address.protocol === 'https:';
+  } catch {
+    return false;
   }
 }
 

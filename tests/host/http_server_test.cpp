@@ -126,13 +126,16 @@ protected:
     void SetUp() override { Serve(KZO_DEFAULT_DATA_DIR); }
     void TearDown() override { Stop(); }
 
-    /// A new session answering from `dataFolder`, served with the default limits.
-    void Serve(const std::filesystem::path& dataFolder) {
+    /// A new session answering from `dataFolder` (and canned answers from
+    /// `peersFolder`, if any), served with the default limits.
+    void Serve(const std::filesystem::path& dataFolder,
+               const std::filesystem::path& peersFolder = {}) {
         Stop();
         session_.reset();
         SessionOptions options;
         options.pluginPath = KZO_PLUGIN_PATH;
         options.dataFolder = dataFolder;
+        options.peersFolder = peersFolder;
         options.logSink = [this](KzoWord, const char* text) {
             const std::lock_guard lock(logLock_);
             log_ += text;
@@ -148,10 +151,18 @@ protected:
         const std::lock_guard lock(logLock_);
         return log_;
     }
+    /// The server's lines, one per request answered.
+    [[nodiscard]] std::string RequestLog() {
+        const std::lock_guard lock(logLock_);
+        return requestLog_;
+    }
 
     void Start(HttpServerLimits limits, const std::string& address = HttpServer::kDefaultAddress) {
         Stop();
-        server_ = std::make_unique<HttpServer>(*session_, limits);
+        server_ = std::make_unique<HttpServer>(*session_, limits, [this](const std::string& line) {
+            const std::lock_guard lock(logLock_);
+            requestLog_ += line + '\n';
+        });
         std::string error;
         ASSERT_TRUE(server_->Bind(address, 0, error)) << error;
         serving_ = std::thread([this] { server_->Run(); });
@@ -184,6 +195,7 @@ protected:
 
     std::mutex logLock_;
     std::string log_;
+    std::string requestLog_;
     std::unique_ptr<PluginSession> session_;
     std::unique_ptr<HttpServer> server_;
     std::thread serving_;
@@ -401,6 +413,67 @@ TEST_F(HttpServerTest, AFileThatCannotBeOpenedAnswers503NotNotFound) {
               std::string::npos)
         << Log();
     EXPECT_EQ(Ask("GET", kPeerGame).status, 200);
+}
+
+// A peer's 204 or 304 goes out with its status and without a body, so the
+// next answer on the connection is read whole and first.
+TEST_F(HttpServerTest, APeersAnswerWithoutContentKeepsItsStatusAndSendsNoBody) {
+    const DataFolderCopy folder;
+    const std::filesystem::path peers = folder.Path() / "canned";
+    std::filesystem::create_directories(peers / "GET/kzo-acs/v9");
+    struct Case {
+        const char* name;
+        const char* file;
+        int status;
+        const char* body;
+    };
+    const Case cases[] = {
+        {"empty", R"({"status":204,"body":{"a":1}})", 204, ""},
+        {"same", R"({"status":304,"body":"x"})", 304, ""},
+        {"made", R"({"status":201,"body":{"a":1}})", 201, R"({"a":1})"},
+    };
+    for (const Case& c : cases)
+        std::ofstream(peers / "GET/kzo-acs/v9" / (std::string(c.name) + ".json")) << c.file;
+    Serve(folder.Path(), peers);
+    for (const Case& c : cases) {
+        LoopbackClient client(Port());
+        const auto reply = client.Request("GET", std::string("/kzo-acs/v9/") + c.name);
+        ASSERT_TRUE(reply.has_value()) << c.name;
+        EXPECT_EQ(reply->status, c.status) << c.name;
+        EXPECT_EQ(reply->body, c.body) << c.name;
+        if (c.status != 201) {
+            EXPECT_EQ(reply->Header("content-length"), "") << c.name;
+        }
+        const auto next = client.Request("GET", kWebUrl);
+        ASSERT_TRUE(next.has_value()) << c.name;
+        EXPECT_EQ(next->status, 200) << c.name;
+        EXPECT_EQ(client.Unread(), "") << c.name;
+    }
+}
+
+// A refusal is logged with the request's method and path whenever its
+// request line was read.
+TEST_F(HttpServerTest, ARefusedRequestIsLoggedWithItsMethodAndPath) {
+    struct Case {
+        const char* description;
+        std::string request;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"a declared length too large",
+         "PUT /kzo-login/v1/session HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 2000000\r\n\r\n",
+         "PUT /kzo-login/v1/session -> 413"},
+        {"a header too large",
+         LoopbackClient::Format("GET", kWebUrl, {}, "X-Big: " + std::string(70'000, 'b') + "\r\n"),
+         "GET /kzo-match-history/v1/web-url -> 431"},
+        {"a request line too long", "GET /" + std::string(70'000, 'a') + " HTTP/1.1\r\n\r\n",
+         "- - -> 414"},
+    };
+    for (const Case& c : cases) {
+        (void)AskRaw(c.request);
+        EXPECT_NE(RequestLog().find(c.line), std::string::npos) << c.description << ":\n"
+                                                                << RequestLog();
+    }
 }
 
 TEST_F(HttpServerTest, TheTargetReachesThePluginDecodedOnceAsTheHostCallSendsIt) {
@@ -890,6 +963,14 @@ TEST_F(HttpServerTest, OnlyRequestsNamingThisMachineAreAnsweredOnLoopback) {
         {"localhost:http", 421},
         {"localhost:", 421},
         {"", 421},
+        {"127.0.0.1:65535", 200},
+        {"localhost:00080", 200},
+        {"localhost:0", 400},
+        {"localhost:65536", 400},
+        {"localhost:99999999999999999999", 400},
+        {"[::1]:0", 400},
+        {"localhost\r\nHost: localhost", 400},
+        {"localhost\r\nHost: example.test", 400},
     };
     for (const Case& c : cases) {
         const HttpReply reply =
@@ -962,16 +1043,16 @@ TEST_F(HttpServerTest, AStopAnswersQueuedRequests503WithoutRunningThem) {
     ASSERT_TRUE(first.has_value());
     EXPECT_EQ(first->status, 200);
     server_->Stop();
+    // A connection the server had not yet taken when it stopped is dropped;
+    // how many those are depends on the machine's load.
     int answered = 0;
-    int refused = 0;
     for (size_t i = 1; i < clients.size(); ++i) {
         const auto reply = clients[i]->Read(10s);
         if (!reply.has_value()) continue;  // dropped with its connection
         if (reply->status == 200) ++answered;
-        if (reply->status == 503) ++refused;
+        EXPECT_TRUE(reply->status == 200 || reply->status == 503) << reply->status;
     }
     EXPECT_LE(answered, 3) << "only what was inside the plug-in finishes";
-    EXPECT_GE(refused, kQueued - 1 - 3);
 }
 
 TEST_F(HttpServerTest, StopBeforeRunReturnsAtOnce) {

@@ -155,6 +155,17 @@ class Host:
         except urllib.error.HTTPError as error:
             return error.code, json.loads(error.read() or b"null")
 
+    def put(self, path, value):
+        """Status of a PUT of `value` as JSON straight to the host."""
+        opener = urllib.request.build_opener(urllib.request.ProxyHandler({}))
+        request = urllib.request.Request(self.origin + path, data=json.dumps(value).encode(),
+                                         method="PUT", headers={"Content-Type": "application/json"})
+        try:
+            with opener.open(request, timeout=30) as answer:
+                return answer.status
+        except urllib.error.HTTPError as error:
+            return error.code
+
     def close(self):
         """Stops the host as Ctrl-C does; its exit code, or None when it had to be killed."""
         if self.process.poll() is None:
@@ -340,6 +351,22 @@ class PageCheck:
         expect(link and link[0].get_attribute("href") == self.expected.web_url,
                "switching the game data back on kept the configured web URL")
 
+    def only_web_addresses_linked(self):
+        configuration_path = "/kzo-platform-config/v1/namespaces/NewMatchHistory"
+        status, configuration = self.host.get(configuration_path)
+        expect(status == 200, f"the configuration reads: {status}")
+        for address in ["javascript:alert(1)", "data:text/html,hi", "file:///etc/passwd"]:
+            expect(self.host.put(configuration_path, dict(configuration, MatchHistoryWebURL=address)) == 200,
+                   f"a configuration with the web URL {address} is stored")
+            self.browser.get(self.host.origin + "/")
+            self.until(f"the web URL {address} shown as text",
+                       lambda: self.css("#web-url-value")[0].text == address)
+            expect(not self.css("#web-url-link"), f"the web URL {address} is not a link")
+        expect(self.host.put(configuration_path, configuration) == 200, "the configuration is put back")
+        self.browser.get(self.host.origin + "/")
+        self.until("the configured web URL as a link again", lambda: self.css("#web-url-link"))
+        log("only http and https web URLs are links")
+
     def state_restored(self):
         status, session = self.host.get("/kzo-login/v1/session")
         expect(status == 200 and session.get("state") == "SUCCEEDED", f"logged in at the end: {status} {session}")
@@ -396,6 +423,7 @@ def main():
         check.recently_played()
         check.logged_out_and_back()
         check.disabled_and_back()
+        check.only_web_addresses_linked()
         check.state_restored()
         check.stayed_on_this_host()
     except CheckFailed as error:
