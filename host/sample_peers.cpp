@@ -55,7 +55,7 @@ int ReadWholeFile(const fs::path& file, std::string& text) {
     const int descriptor = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (descriptor < 0) return errno;
     int failure = 0;
-    std::array<char, 64 * 1024> buffer{};
+    std::array<char, size_t{64} * 1024> buffer{};
     for (;;) {
         const ssize_t got = ::read(descriptor, buffer.data(), buffer.size());
         if (got > 0) {
