@@ -387,6 +387,12 @@ TEST_F(HttpServerTest, EditsOfTheSessionAndConfigurationFilesReachThePlugin) {
 // A file that is there but cannot be opened is no missing file: with the
 // descriptors used up, a game that exists answers 503 and is logged.
 TEST_F(HttpServerTest, AFileThatCannotBeOpenedAnswers503NotNotFound) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    // The sanitizer runtimes open descriptors of their own while they check a
+    // call (UndefinedBehaviorSanitizer's type check reported a false object
+    // inside Beast once none was left), so the limit is left to other builds.
+    GTEST_SKIP() << "the sanitizer runtimes need descriptors of their own";
+#endif
     constexpr const char* kPeerGame = "/kzo-acs/v1/games/3037071829";
     const DataFolderCopy folder;  // files just written, so none is kept from an earlier read
     Serve(folder.Path());
