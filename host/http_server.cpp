@@ -50,42 +50,53 @@ constexpr const char* kPagePolicy =
     "default-src 'self'; style-src 'self' 'unsafe-inline'; img-src 'self' data:; "
     "object-src 'none'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
 
+/// A Host header's name and port: "[::1]:8080" is "[::1]" and "8080". Not
+/// well formed when a bracket stays open or anything but ":port" follows it.
+struct HostParts {
+    std::string_view name;
+    std::string_view port;  ///< after the colon; empty also for "name:"
+    bool hasPort = false;
+    bool wellFormed = true;
+};
+
+[[nodiscard]] HostParts SplitHost(std::string_view host) {
+    size_t nameEnd = host.find(':');
+    if (host.starts_with('[')) {
+        const size_t close = host.find(']');
+        if (close == std::string_view::npos) return HostParts{host, {}, false, false};
+        nameEnd = close + 1;
+    }
+    HostParts parts{host.substr(0, nameEnd), {}, false, true};
+    if (nameEnd < host.size()) {
+        parts.port = host.substr(nameEnd + 1);
+        parts.hasPort = true;
+        parts.wellFormed = host[nameEnd] == ':';
+    }
+    return parts;
+}
+
+[[nodiscard]] bool AllDigits(std::string_view text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 /// Whether a Host header's port, if it has one of digits, is out of 1-65535:
 /// no such port exists, so the header is invalid.
-[[nodiscard]] bool HasImpossiblePort(std::string_view host) {
-    const size_t colon = host.rfind(':');
-    if (colon == std::string_view::npos || host.find(']', colon) != std::string_view::npos)
-        return false;
-    const std::string_view port = host.substr(colon + 1);
-    if (port.empty() ||
-        !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return false;
-    const size_t significant = port.find_first_not_of('0');
+[[nodiscard]] bool HasImpossiblePort(const HostParts& host) {
+    if (!host.wellFormed || !AllDigits(host.port)) return false;
+    const size_t significant = host.port.find_first_not_of('0');
     if (significant == std::string_view::npos) return true;  // 0
-    const std::string_view digits = port.substr(significant);
+    const std::string_view digits = host.port.substr(significant);
     return digits.size() > 5 || (digits.size() == 5 && digits > "65535");
 }
 
 /// Whether a Host header names this machine: localhost, 127.0.0.1 or [::1],
-/// with or without a port.
-[[nodiscard]] bool NamesThisMachine(std::string_view host) {
-    std::string_view name = host;
-    std::string_view port;
-    if (host.starts_with('[')) {
-        const size_t close = host.find(']');
-        if (close == std::string_view::npos) return false;
-        name = host.substr(0, close + 1);
-        port = host.substr(close + 1);
-    } else if (const size_t colon = host.find(':'); colon != std::string_view::npos) {
-        name = host.substr(0, colon);
-        port = host.substr(colon);
-    }
-    if (!port.empty()) {
-        if (port.size() < 2 || port.size() > 6 || port[0] != ':') return false;
-        if (!std::all_of(port.begin() + 1, port.end(), [](char c) { return c >= '0' && c <= '9'; }))
-            return false;
-    }
-    return beast::iequals(name, "localhost") || name == "127.0.0.1" || name == "[::1]";
+/// with or without a port of at most five digits.
+[[nodiscard]] bool NamesThisMachine(const HostParts& host) {
+    if (!host.wellFormed) return false;
+    if (host.hasPort && (!AllDigits(host.port) || host.port.size() > 5)) return false;
+    return beast::iequals(host.name, "localhost") || host.name == "127.0.0.1" ||
+           host.name == "[::1]";
 }
 
 /// A request's outcome decided by the server itself, before any session call.
@@ -262,13 +273,14 @@ private:
         const auto hosts = header.equal_range(http::field::host);
         if (hosts.first != hosts.second && std::next(hosts.first) != hosts.second)
             return Refuse({400, "The request has more than one Host header"});
-        if (hosts.first != hosts.second && HasImpossiblePort(hosts.first->value()))
+        const bool hasHost = hosts.first != hosts.second;
+        const HostParts host = SplitHost(hasHost ? hosts.first->value() : std::string_view());
+        if (hasHost && HasImpossiblePort(host))
             return Refuse({400, "The request's Host names a port outside 1-65535"});
         if (engine_.ChecksHost()) {
-            const auto host = hosts.first;
-            if (host == hosts.second) {
+            if (!hasHost) {
                 if (header.version() >= 11) return Refuse({400, "The request has no Host header"});
-            } else if (!NamesThisMachine(host->value())) {
+            } else if (!NamesThisMachine(host)) {
                 return Refuse({421, "This server answers only for localhost, 127.0.0.1 and [::1]"});
             }
         }
