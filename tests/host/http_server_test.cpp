@@ -457,31 +457,6 @@ TEST_F(HttpServerTest, APeersAnswerWithoutContentKeepsItsStatusAndSendsNoBody) {
     }
 }
 
-// A refusal is logged with the request's method and path whenever its
-// request line was read.
-TEST_F(HttpServerTest, ARefusedRequestIsLoggedWithItsMethodAndPath) {
-    struct Case {
-        const char* description;
-        std::string request;
-        const char* line;
-    };
-    const Case cases[] = {
-        {"a declared length too large",
-         "PUT /kzo-login/v1/session HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 2000000\r\n\r\n",
-         "PUT /kzo-login/v1/session -> 413"},
-        {"a header too large",
-         LoopbackClient::Format("GET", kWebUrl, {}, "X-Big: " + std::string(70'000, 'b') + "\r\n"),
-         "GET /kzo-match-history/v1/web-url -> 431"},
-        {"a request line too long", "GET /" + std::string(70'000, 'a') + " HTTP/1.1\r\n\r\n",
-         "- - -> 414"},
-    };
-    for (const Case& c : cases) {
-        (void)AskRaw(c.request);
-        EXPECT_NE(RequestLog().find(c.line), std::string::npos) << c.description << ":\n"
-                                                                << RequestLog();
-    }
-}
-
 TEST_F(HttpServerTest, TheTargetReachesThePluginDecodedOnceAsTheHostCallSendsIt) {
     // The HTTP server hands the target on as sent; the plug-in decodes it,
     // once. Whatever the plug-in answers over HTTP, the session answers the
@@ -570,31 +545,47 @@ TEST_F(HttpServerTest, MethodNotAllowedNamesTheMethodsServed) {
     }
 }
 
+// Every error answer has the JSON shape, and its log line names the method
+// and path whenever the request line was read, even when the refusal came
+// before the rest of the header.
 TEST_F(HttpServerTest, EveryErrorAnswerHasTheJsonShape) {
     ASSERT_EQ(Ask("PUT", kConfiguration, R"({"Enabled":false})").status, 200);
     struct Case {
         const char* description;
         std::string request;
         int status;
+        const char* logged;
     };
     const Case cases[] = {
-        {"a request line that is not HTTP", "NOT HTTP AT ALL\r\n\r\n", 400},
-        {"no Host in HTTP/1.1", "GET /openapi.json HTTP/1.1\r\n\r\n", 400},
+        {"a request line that is not HTTP", "NOT HTTP AT ALL\r\n\r\n", 400, "- - -> 400"},
+        {"no Host in HTTP/1.1", "GET /openapi.json HTTP/1.1\r\n\r\n", 400,
+         "GET /openapi.json -> 400"},
         {"a target that is not a path",
-         "GET http://127.0.0.1/openapi.json HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 400},
-        {"an unknown path", LoopbackClient::Format("GET", "/nowhere"), 404},
-        {"a method not served", LoopbackClient::Format("POST", kGame), 405},
+         "GET http://127.0.0.1/openapi.json HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 400,
+         "GET http://127.0.0.1/openapi.json -> 400"},
+        {"an unknown path", LoopbackClient::Format("GET", "/nowhere"), 404, "GET /nowhere -> 404"},
+        {"a method not served", LoopbackClient::Format("POST", kGame), 405,
+         "POST /kzo-match-history/v1/games/3037071829 -> 405"},
         {"a body too large",
          "PUT /kzo-login/v1/session HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 2000000\r\n\r\n",
-         413},
-        {"a target too long", LoopbackClient::Format("GET", "/" + std::string(9000, 'a')), 414},
-        {"a foreign Host", "GET /openapi.json HTTP/1.1\r\nHost: example.test\r\n\r\n", 421},
+         413, "PUT /kzo-login/v1/session -> 413"},
+        {"a target too long", LoopbackClient::Format("GET", "/" + std::string(9000, 'a')), 414,
+         "GET /aaaa"},
+        {"a request line too long", "GET /" + std::string(70'000, 'a') + " HTTP/1.1\r\n\r\n", 414,
+         "- - -> 414"},
+        {"a foreign Host", "GET /openapi.json HTTP/1.1\r\nHost: example.test\r\n\r\n", 421,
+         "GET /openapi.json -> 421"},
         {"a header too large",
          LoopbackClient::Format("GET", kWebUrl, {}, "X-Big: " + std::string(70'000, 'b') + "\r\n"),
-         431},
-        {"the feature switched off", LoopbackClient::Format("GET", kGame), 500},
+         431, "GET /kzo-match-history/v1/web-url -> 431"},
+        {"the feature switched off", LoopbackClient::Format("GET", kGame), 500,
+         "GET /kzo-match-history/v1/games/3037071829 -> 500"},
     };
-    for (const Case& c : cases) ExpectErrorShape(AskRaw(c.request), c.status, c.description);
+    for (const Case& c : cases) {
+        ExpectErrorShape(AskRaw(c.request), c.status, c.description);
+        EXPECT_NE(RequestLog().find(c.logged), std::string::npos) << c.description << ":\n"
+                                                                  << RequestLog();
+    }
 }
 
 // ---- Limits ----
